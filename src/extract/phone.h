@@ -1,0 +1,87 @@
+// Module Phone: finds phone numbers in a workbook text.
+//
+// A phone number is a word made only of digits and the formatting characters
+// "+-(). " whose digit count is a ticked length. Words come back exactly as
+// written. Text is UTF-8; every character the rules look at is ASCII, so the
+// results equal those over the same text in UTF-16.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dialsift::phone {
+
+// Answers whether digit count n is ticked. Asked once per candidate word, at
+// the moment the word is tested, so a change of the selection applies to the
+// words tested after it.
+using LengthQuery = std::function<bool(std::int16_t n)>;
+// Called before every candidate word (lets the window process its messages).
+using YieldFn = std::function<void()>;
+
+// The sixteen phone-length boxes as the length test reads them: box i has the
+// caption i + 5 and a state (1 ticked, anything else not).
+class LengthBoxes {
+ public:
+  virtual ~LengthBoxes() = default;
+  virtual int State(int index) const = 0;
+  virtual std::string Caption(int index) const = 0;
+};
+
+// A plain in-memory selection, for the CLI and tests.
+class LengthSelection final : public LengthBoxes {
+ public:
+  LengthSelection() = default;
+  // Ticks the given digit counts (5 to 20; others are ignored).
+  static LengthSelection Of(std::initializer_list<int> lengths);
+  void Set(int length, bool ticked);
+  bool IsSet(int length) const;
+  int State(int index) const override;
+  std::string Caption(int index) const override;
+
+ private:
+  std::array<int, 16> states_{};
+};
+
+// Replaces each of the 25 punctuation characters by a space; same length.
+std::string PunctuationToSpaces(std::string text);
+// The words of the text that hold at least one digit, in order. Separators:
+// CR LF, tab, CR and space; a lone LF stays inside its word.
+std::vector<std::string_view> SplitIntoCandidates(std::string_view text);
+// The word without "+-() ." characters.
+std::string StripPhoneFormatting(std::string_view word);
+// True when every character is one of "0123456789+-() ." (true when empty).
+bool HasOnlyPhoneCharacters(std::string_view word);
+// True when a ticked box's caption, read as a number, equals n. Walks the
+// boxes 0 to 15, reading each state first and the caption only when ticked.
+bool IsPhoneLengthTicked(const LengthBoxes& boxes, std::int16_t n);
+
+// The phone numbers of the text, in order, duplicates kept.
+std::vector<std::string> ExtractPhoneNumbers(std::string_view text, const LengthQuery& ticked,
+                                             const YieldFn& yield = {});
+
+// Digit count above which a word is not a phone number: its length no longer
+// fits the 16-bit count.
+inline constexpr std::size_t kMaxWordLength = 32767;
+
+// The scanner fed piece by piece. Feeding a workbook's cell texts one after
+// the other, each followed by a separator, gives the same numbers as
+// ExtractPhoneNumbers over the whole workbook text: no word spans two cells.
+class StreamingScanner {
+ public:
+  StreamingScanner(LengthQuery ticked, YieldFn yield = {});
+  // Scans one self-contained piece of text (a cell's text); appends the
+  // numbers found to `out`.
+  void Scan(std::string_view text, std::vector<std::string>& out);
+
+ private:
+  void TestWord(std::string_view word, std::vector<std::string>& out);
+  LengthQuery ticked_;
+  YieldFn yield_;
+  std::string buffer_;
+};
+
+}  // namespace dialsift::phone

@@ -1,0 +1,53 @@
+// Module Excel1, the run: what pressing "Start Extracting Phone Numbers"
+// does, written against a small host interface so that the main window and
+// the tests drive the same routine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "extract/error_report.h"
+
+namespace dialsift {
+
+enum class Pointer { kDefault = 0, kArrow = 1, kBusy = 11, kHand = 99 };
+
+// What the run needs from its surroundings.
+class RunHost : public ErrorReporter {
+ public:
+  // The input file list as it stands when the loop starts.
+  virtual std::vector<std::string> InputRows() = 0;
+  virtual void SetPointer(Pointer pointer) = 0;
+  // A message box with Yes and No, no icon, the program's title. True on Yes.
+  virtual bool AskYesNo(std::string_view text) = 0;
+  // A message box with OK, no icon, the program's title.
+  virtual void ShowMessage(std::string_view text) = 0;
+  virtual void ClearResults() = 0;
+  virtual void AppendResult(std::string_view number) = 0;
+  // Lets the window process its pending messages.
+  virtual void Yield() = 0;
+  // The length test, asked at every candidate word.
+  virtual bool IsLengthTicked(std::int16_t digits) = 0;
+  // True when a spreadsheet application is running for this user.
+  virtual bool IsExcelRunning() = 0;
+  // True once the window is closing: the run stops at its next yield.
+  virtual bool Stopped() { return false; }
+};
+
+inline constexpr std::string_view kExcelOpenPrompt =
+    "Excel may be open. It is recommended that you close Excel first.\r"
+    "Use Ctrl+Alt+Del > Task Manager > EXCEL.EXE if necessary.\r\n\r\n"
+    "Would you like to proceed anyway?";
+inline constexpr std::string_view kDoneMessage = "Done.";
+inline constexpr std::string_view kNoFilesMessage = "No files added.";
+
+// True when the run is to stop before it begins: a spreadsheet application
+// is running and the user did not answer Yes.
+bool ExcelOpenCancelsRun(RunHost& host);
+
+// The run over the input file list into the results list.
+void RunExtraction(RunHost& host);
+
+}  // namespace dialsift

@@ -1,0 +1,79 @@
+// Read-only access to the zip container of .xlsx, .xlsm, .xlsb and .ods
+// files, with limits against hostile archives: an entry's declared size, its
+// expansion ratio and the bytes actually inflated are all bounded.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sheet/result.h"
+
+struct zip;
+struct zip_file;
+
+namespace dialsift::sheet {
+
+struct ZipLimits {
+  // Largest uncompressed size of one entry.
+  std::uint64_t max_entry_size = std::uint64_t{4} << 30;
+  // Entries larger than this must not expand more than max_ratio times.
+  std::uint64_t ratio_floor = std::uint64_t{16} << 20;
+  std::uint64_t max_ratio = 4000;
+};
+
+// A streaming reader of one entry. Read returns the bytes read (0 at the end)
+// or an Error (damaged data, CRC mismatch, limit exceeded).
+class ZipEntryReader {
+ public:
+  ZipEntryReader(ZipEntryReader&&) noexcept;
+  ZipEntryReader& operator=(ZipEntryReader&&) noexcept;
+  ~ZipEntryReader();
+
+  Result<std::size_t> Read(std::span<char> buffer);
+  std::uint64_t Size() const { return size_; }
+
+ private:
+  friend class ZipArchive;
+  ZipEntryReader(zip_file* file, std::uint64_t size, std::string name);
+  zip_file* file_ = nullptr;
+  std::uint64_t size_ = 0;
+  std::uint64_t done_ = 0;
+  std::string name_;
+};
+
+class ZipArchive {
+ public:
+  static Result<ZipArchive> Open(const std::filesystem::path& path, ZipLimits limits = {});
+
+  ZipArchive(ZipArchive&&) noexcept;
+  ZipArchive& operator=(ZipArchive&&) noexcept;
+  ~ZipArchive();
+
+  // Entry names are matched without regard to case, as OPC part names are.
+  bool Has(std::string_view name) const;
+  std::vector<std::string> Names() const;
+  Result<ZipEntryReader> OpenEntry(std::string_view name) const;
+  // The whole entry, refused when it is larger than max_size.
+  Result<std::string> ReadAll(std::string_view name, std::uint64_t max_size) const;
+
+ private:
+  ZipArchive() = default;
+  struct Closer {
+    void operator()(zip* z) const;
+  };
+  std::unique_ptr<zip, Closer> zip_;
+  ZipLimits limits_;
+};
+
+// Joins an OPC relationship target to the folder of its source part and
+// resolves "." and ".." ("xl/" + "worksheets/sheet1.xml", "/xl/x.xml"). The
+// result has no leading slash.
+std::string ResolvePartName(std::string_view source_folder, std::string_view target);
+
+}  // namespace dialsift::sheet
