@@ -1,0 +1,81 @@
+#include "platform/settings.h"
+
+#include <QSettings>
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
+namespace dialsift {
+
+namespace {
+constexpr auto kGroup = "Dialsift/";
+
+QString KeyOf(std::string_view key) {
+  return QString(kGroup) + QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
+}
+}  // namespace
+
+SettingsStore::SettingsStore()
+    : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                            "Quillmark", "Quillmark")) {}
+
+SettingsStore::~SettingsStore() = default;
+
+std::optional<std::string> SettingsStore::Read(std::string_view key) const {
+  const QVariant v = settings_->value(KeyOf(key));
+  if (!v.isValid()) return std::nullopt;
+  return v.toString().toStdString();
+}
+
+std::string SettingsStore::Read(std::string_view key, std::string_view fallback) const {
+  auto v = Read(key);
+  return v ? *v : std::string(fallback);
+}
+
+bool SettingsStore::Write(std::string_view key, std::string_view value) {
+  settings_->setValue(KeyOf(key), QString::fromUtf8(value.data(),
+                                                     static_cast<qsizetype>(value.size())));
+  settings_->sync();
+  return settings_->status() == QSettings::NoError;
+}
+
+std::string SettingsStore::FileName() const { return settings_->fileName().toStdString(); }
+
+std::optional<double> LeadingNumber(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  std::size_t j = i;
+  if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+  const std::size_t digits_start = j;
+  while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) ++j;
+  bool any = j > digits_start;
+  if (j < text.size() && text[j] == '.') {
+    std::size_t k = j + 1;
+    while (k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]))) ++k;
+    if (k > j + 1 || any) {
+      any = any || k > j + 1;
+      j = k;
+    }
+  }
+  if (!any) return std::nullopt;
+  // An exponent belongs to the number only when digits follow it.
+  if (j < text.size() && (text[j] == 'e' || text[j] == 'E')) {
+    std::size_t k = j + 1;
+    if (k < text.size() && (text[k] == '+' || text[k] == '-')) ++k;
+    const std::size_t exp_digits = k;
+    while (k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]))) ++k;
+    if (k > exp_digits) j = k;
+  }
+  const std::string number(text.substr(i, j - i));
+  return std::strtod(number.c_str(), nullptr);
+}
+
+long long RoundHalfEven(double value) {
+  if (!std::isfinite(value)) return 0;
+  return static_cast<long long>(std::nearbyint(value));  // default mode: half to even
+}
+
+std::string PhoneLengthKey(int index) { return std::to_string(index) + "Phone Length"; }
+
+}  // namespace dialsift

@@ -1,0 +1,45 @@
+// The per-user settings store: text values under application "Quillmark",
+// section "Dialsift", kept in an INI file in the user's configuration folder
+// (~/.config/Quillmark/Quillmark.ini; XDG_CONFIG_HOME moves it).
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class QSettings;
+
+namespace dialsift {
+
+class SettingsStore {
+ public:
+  SettingsStore();
+  ~SettingsStore();
+  SettingsStore(const SettingsStore&) = delete;
+  SettingsStore& operator=(const SettingsStore&) = delete;
+
+  // The stored text, or nothing when the key is absent.
+  std::optional<std::string> Read(std::string_view key) const;
+  // The stored text, or `fallback` when absent.
+  std::string Read(std::string_view key, std::string_view fallback) const;
+  // Writes and flushes at once. False when the store cannot be written.
+  bool Write(std::string_view key, std::string_view value);
+  // The file behind the store.
+  std::string FileName() const;
+
+ private:
+  std::unique_ptr<QSettings> settings_;
+};
+
+// Reads stored text as a number the way the program always has: blanks
+// first, then the longest leading part that forms a decimal number; no such
+// part reads as nothing.
+std::optional<double> LeadingNumber(std::string_view text);
+// A number rounded to the nearest integer, a half to the even neighbour.
+long long RoundHalfEven(double value);
+
+// Key of phone-length box i ("0Phone Length" to "15Phone Length").
+std::string PhoneLengthKey(int index);
+
+}  // namespace dialsift
