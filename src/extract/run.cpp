@@ -36,7 +36,7 @@ void RunExtraction(RunHost& host) {
     host.Yield();  // 114
     if (host.Stopped()) return;
     host.SetPointer(Pointer::kBusy);  // 116, 120
-    auto opened = sheet::OpenWorkbook(path);  // 122
+    auto opened = host.OpenWorkbook(path);  // 122
     if (!opened) {
       // One report for a workbook that cannot be opened; its later steps,
       // which all need the workbook, are skipped.

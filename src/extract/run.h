@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "extract/error_report.h"
+#include "sheet/workbook.h"
 
 namespace dialsift {
 
@@ -34,6 +35,11 @@ class RunHost : public ErrorReporter {
   virtual bool IsExcelRunning() = 0;
   // True once the window is closing: the run stops at its next yield.
   virtual bool Stopped() { return false; }
+  // `OpenWorkbook`: a reader for the workbook at `path`, one per workbook,
+  // released when the workbook is done.
+  virtual Result<std::unique_ptr<sheet::Workbook>> OpenWorkbook(const std::string& path) {
+    return sheet::OpenWorkbook(path);
+  }
 };
 
 inline constexpr std::string_view kExcelOpenPrompt =

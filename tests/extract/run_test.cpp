@@ -1,0 +1,142 @@
+#include "extract/run.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "common/fake_workbook.h"
+#include "extract/phone.h"
+
+namespace dialsift {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// Records everything the run does to its surroundings, in order.
+class ScriptedHost : public RunHost {
+ public:
+  std::vector<std::string> rows;
+  std::map<std::string, std::vector<test::FakeSheet>> workbooks;
+  bool excel_running = false;
+  bool answer_yes = true;
+  phone::LengthSelection lengths = phone::LengthSelection::Of({7, 10});
+  std::function<void(int)> on_yield;
+
+  std::vector<std::string> events;
+  std::vector<std::string> results;
+  std::vector<ErrorReport> reports;
+  Pointer pointer = Pointer::kDefault;
+  int yields = 0;
+
+  std::vector<std::string> InputRows() override { return rows; }
+  void SetPointer(Pointer p) override {
+    if (p != pointer) events.push_back("pointer " + std::to_string(static_cast<int>(p)));
+    pointer = p;
+  }
+  bool AskYesNo(std::string_view text) override {
+    events.push_back("ask " + std::string(text));
+    return answer_yes;
+  }
+  void ShowMessage(std::string_view text) override { events.push_back("say " + std::string(text)); }
+  void ClearResults() override {
+    events.push_back("clear");
+    results.clear();
+  }
+  void AppendResult(std::string_view n) override { results.emplace_back(n); }
+  void Yield() override {
+    ++yields;
+    if (on_yield) on_yield(yields);
+  }
+  bool IsLengthTicked(std::int16_t n) override { return phone::IsPhoneLengthTicked(lengths, n); }
+  bool IsExcelRunning() override { return excel_running; }
+  void Report(const ErrorReport& r) override {
+    events.push_back("report " + std::to_string(r.line));
+    reports.push_back(r);
+  }
+  Result<std::unique_ptr<sheet::Workbook>> OpenWorkbook(const std::string& path) override {
+    auto it = workbooks.find(path);
+    if (it == workbooks.end()) return sheet::OpenWorkbook(path);
+    return std::unique_ptr<sheet::Workbook>(std::make_unique<test::FakeWorkbook>(it->second));
+  }
+};
+
+TEST(Run, EmptyListSaysSoAndLeavesResults) {
+  ScriptedHost host;
+  host.results = {"old"};
+  RunExtraction(host);
+  EXPECT_THAT(host.events, ElementsAre("pointer 11", "say No files added.", "pointer 0"));
+  EXPECT_THAT(host.results, ElementsAre("old"));
+}
+
+TEST(Run, RunningSpreadsheetIsAskedAboutFirst) {
+  const std::string prompt =
+      "ask Excel may be open. It is recommended that you close Excel first.\r"
+      "Use Ctrl+Alt+Del > Task Manager > EXCEL.EXE if necessary.\r\n\r\n"
+      "Would you like to proceed anyway?";
+  ScriptedHost yes;
+  yes.excel_running = true;
+  RunExtraction(yes);
+  EXPECT_THAT(yes.events, ElementsAre("pointer 11", prompt, "say No files added.", "pointer 0"));
+
+  ScriptedHost no;
+  no.excel_running = true;
+  no.answer_yes = false;
+  no.rows = {"a.xlsx"};
+  no.results = {"old"};
+  RunExtraction(no);
+  EXPECT_THAT(no.events, ElementsAre("pointer 11", prompt, "pointer 0"));
+  EXPECT_THAT(no.results, ElementsAre("old"));
+}
+
+TEST(Run, RowsInOrderDuplicatesKeptBadWorkbookReportedOnce) {
+  ScriptedHost host;
+  host.results = {"old"};
+  host.rows = {"one", "/no/such/book.xlsx", "three", "one"};
+  host.workbooks["one"] = {{"S", {{1, 1, "855-2880 (TTY)"}, {1, 2, "355-650-5551"}}}};
+  host.workbooks["three"] = {{"S", {{1, 1, "8552880"}}}, {"T", {{2, 2, "no number"}}}};
+  RunExtraction(host);
+  EXPECT_THAT(host.results, ElementsAre("855-2880", "355-650-5551", "8552880", "855-2880",
+                                        "355-650-5551"));
+  ASSERT_EQ(host.reports.size(), 1u);
+  EXPECT_EQ(host.reports[0].line, 122);
+  EXPECT_EQ(host.reports[0].location, location::kRun);
+  EXPECT_EQ(host.reports[0].description, "/no/such/book.xlsx: file not found");
+  EXPECT_EQ(host.events.front(), "pointer 11");
+  EXPECT_EQ(host.events[1], "clear");
+  EXPECT_THAT(std::vector(host.events.end() - 2, host.events.end()),
+              ElementsAre("say Done.", "pointer 0"));
+}
+
+TEST(Run, LengthChangedDuringTheRunAppliesToLaterWords) {
+  ScriptedHost host;
+  host.rows = {"book"};
+  host.workbooks["book"] = {{"S", {{1, 1, "8552880"}, {2, 1, "8552881"}, {3, 1, "8552882"}}}};
+  // Yield 1 is the row's own; yield 2 comes before the first word.
+  host.on_yield = [&](int n) {
+    if (n == 3) host.lengths.Set(7, false);
+  };
+  RunExtraction(host);
+  EXPECT_THAT(host.results, ElementsAre("8552880"));
+}
+
+TEST(Run, StopsQuietlyWhenTheWindowCloses) {
+  struct ClosingHost : ScriptedHost {
+    bool Stopped() override { return yields >= 1; }
+  } host;
+  host.rows = {"book", "book"};
+  host.workbooks["book"] = {{"S", {{1, 1, "8552880"}}}};
+  RunExtraction(host);
+  EXPECT_THAT(host.results, IsEmpty());
+  for (const auto& e : host.events) EXPECT_NE(e, "say Done.");
+}
+
+TEST(ErrorReportText, IsExact) {
+  EXPECT_EQ(ErrorReportText({"File not found", location::kRun, 122}),
+            "File not found\r\nin Numtrawl2/19/2015.Form1.PushButton7_Click at line 122\r\r"
+            "Please email screenshot of this message to support@quillmark.example");
+}
+
+}  // namespace
+}  // namespace dialsift
