@@ -1,0 +1,163 @@
+#include "sheet/xml_stream.h"
+
+#include <expat.h>
+
+#include <cstring>
+#include <memory>
+
+namespace dialsift::sheet {
+
+namespace {
+
+// Separates namespace URI and local name in the names expat hands over. A
+// control character cannot occur in a URI of a well-formed XML 1.0 document.
+constexpr char kNsSeparator = '\x01';
+
+// Bytes handed to expat per call.
+constexpr std::size_t kChunk = 64 * 1024;
+
+}  // namespace
+
+XmlName XmlAttributes::SplitName(const char* name) {
+  const std::string_view full(name);
+  // Local names are short and URIs long: look for the separator from the end.
+  const auto sep = full.rfind(kNsSeparator);
+  if (sep == std::string_view::npos) return {{}, full};
+  return {full.substr(0, sep), full.substr(sep + 1)};
+}
+
+std::optional<std::string_view> XmlAttributes::Get(std::string_view local) const {
+  for (const char** a = attrs_; a && a[0]; a += 2) {
+    // An attribute without a namespace arrives as its bare name.
+    if (std::strlen(a[0]) == local.size() && std::memcmp(a[0], local.data(), local.size()) == 0) {
+      return std::string_view(a[1]);
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string_view> XmlAttributes::Get(std::string_view ns,
+                                                   std::string_view local) const {
+  for (const char** a = attrs_; a && a[0]; a += 2) {
+    if (SplitName(a[0]).Is(ns, local)) return std::string_view(a[1]);
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+// Owns one expat parser wired to a handler.
+class XmlParser {
+ public:
+  XmlParser(std::string_view part, XmlHandler& handler)
+      : parser_(XML_ParserCreateNS(nullptr, kNsSeparator)), part_(part), handler_(handler) {
+    if (!parser_) return;
+    XML_SetUserData(parser_.get(), this);
+    XML_SetElementHandler(parser_.get(), &XmlParser::OnStart, &XmlParser::OnEnd);
+    XML_SetCharacterDataHandler(parser_.get(), &XmlParser::OnText);
+    XML_SetStartDoctypeDeclHandler(parser_.get(), &XmlParser::OnDoctype);
+    XML_SetParamEntityParsing(parser_.get(), XML_PARAM_ENTITY_PARSING_NEVER);
+  }
+
+  // Feeds `n` bytes already placed in expat's buffer; `last` ends the document.
+  // Returns false when parsing is over (finished, stopped or failed).
+  bool Feed(int n, bool last) {
+    if (XML_ParseBuffer(parser_.get(), n, last ? 1 : 0) == XML_STATUS_ERROR) return false;
+    return !last;
+  }
+
+  void* Buffer() { return XML_GetBuffer(parser_.get(), static_cast<int>(kChunk)); }
+
+  Status Outcome() const {
+    if (handler_.HandlerError()) return *handler_.HandlerError();
+    if (doctype_) {
+      return Error{"refused XML in " + std::string(part_) +
+                   ": a document type declaration (DOCTYPE) is not allowed"};
+    }
+    if (handler_.Done()) return Status::Ok();
+    const XML_Error code = XML_GetErrorCode(parser_.get());
+    if (code == XML_ERROR_NONE) return Status::Ok();
+    return Error{"damaged XML in " + std::string(part_) + ": " + XML_ErrorString(code) +
+                 " at line " + std::to_string(XML_GetCurrentLineNumber(parser_.get()))};
+  }
+
+  bool Valid() const { return parser_ != nullptr; }
+
+ private:
+  static void OnStart(void* self_ptr, const XML_Char* name, const XML_Char** attrs) {
+    auto* self = static_cast<XmlParser*>(self_ptr);
+    // Expat may still report the end of an empty element after a stop.
+    if (self->handler_.Done()) return;
+    self->handler_.StartElement(XmlAttributes::SplitName(name), XmlAttributes(attrs));
+    if (self->handler_.Done()) XML_StopParser(self->parser_.get(), XML_FALSE);
+  }
+  static void OnEnd(void* self_ptr, const XML_Char* name) {
+    auto* self = static_cast<XmlParser*>(self_ptr);
+    // Expat may still report the end of an empty element after a stop.
+    if (self->handler_.Done()) return;
+    self->handler_.EndElement(XmlAttributes::SplitName(name));
+    if (self->handler_.Done()) XML_StopParser(self->parser_.get(), XML_FALSE);
+  }
+  static void OnText(void* self_ptr, const XML_Char* text, int len) {
+    auto* self = static_cast<XmlParser*>(self_ptr);
+    // Expat may still report the end of an empty element after a stop.
+    if (self->handler_.Done()) return;
+    self->handler_.Characters(std::string_view(text, static_cast<std::size_t>(len)));
+    if (self->handler_.Done()) XML_StopParser(self->parser_.get(), XML_FALSE);
+  }
+  static void OnDoctype(void* self_ptr, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+    auto* self = static_cast<XmlParser*>(self_ptr);
+    self->doctype_ = true;
+    XML_StopParser(self->parser_.get(), XML_FALSE);
+  }
+
+  struct Free {
+    void operator()(XML_ParserStruct* p) const { XML_ParserFree(p); }
+  };
+  std::unique_ptr<XML_ParserStruct, Free> parser_;
+  std::string_view part_;
+  XmlHandler& handler_;
+  bool doctype_ = false;
+};
+
+Error OutOfMemory(std::string_view part) {
+  return Error{"out of memory while reading " + std::string(part)};
+}
+
+}  // namespace
+
+Status ParseXml(ZipEntryReader& entry, std::string_view part, XmlHandler& handler) {
+  XmlParser parser(part, handler);
+  if (!parser.Valid()) return OutOfMemory(part);
+  while (true) {
+    void* buffer = parser.Buffer();
+    if (!buffer) return OutOfMemory(part);
+    auto n = entry.Read(std::span<char>(static_cast<char*>(buffer), kChunk));
+    if (!n) return n.error();
+    if (!parser.Feed(static_cast<int>(*n), *n == 0)) break;
+  }
+  return parser.Outcome();
+}
+
+Status ParseXml(std::string_view bytes, std::string_view part, XmlHandler& handler) {
+  XmlParser parser(part, handler);
+  if (!parser.Valid()) return OutOfMemory(part);
+  std::size_t done = 0;
+  while (true) {
+    const std::size_t n = std::min(kChunk, bytes.size() - done);
+    void* buffer = parser.Buffer();
+    if (!buffer) return OutOfMemory(part);
+    std::memcpy(buffer, bytes.data() + done, n);
+    done += n;
+    if (!parser.Feed(static_cast<int>(n), n == 0)) break;
+  }
+  return parser.Outcome();
+}
+
+Status ParseXmlPart(const ZipArchive& zip, std::string_view part, XmlHandler& handler) {
+  auto entry = zip.OpenEntry(part);
+  if (!entry) return entry.error();
+  return ParseXml(*entry, part, handler);
+}
+
+}  // namespace dialsift::sheet
