@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace dialsift::sheet {
 
@@ -16,35 +17,14 @@ constexpr char kNsSeparator = '\x01';
 // Bytes handed to expat per call.
 constexpr std::size_t kChunk = 64 * 1024;
 
-}  // namespace
-
-XmlName XmlAttributes::SplitName(const char* name) {
+// Splits an expat name "uri<sep>local" into its parts.
+XmlName SplitName(const char* name) {
   const std::string_view full(name);
   // Local names are short and URIs long: look for the separator from the end.
   const auto sep = full.rfind(kNsSeparator);
   if (sep == std::string_view::npos) return {{}, full};
   return {full.substr(0, sep), full.substr(sep + 1)};
 }
-
-std::optional<std::string_view> XmlAttributes::Get(std::string_view local) const {
-  for (const char** a = attrs_; a && a[0]; a += 2) {
-    // An attribute without a namespace arrives as its bare name.
-    if (std::strlen(a[0]) == local.size() && std::memcmp(a[0], local.data(), local.size()) == 0) {
-      return std::string_view(a[1]);
-    }
-  }
-  return std::nullopt;
-}
-
-std::optional<std::string_view> XmlAttributes::Get(std::string_view ns,
-                                                   std::string_view local) const {
-  for (const char** a = attrs_; a && a[0]; a += 2) {
-    if (SplitName(a[0]).Is(ns, local)) return std::string_view(a[1]);
-  }
-  return std::nullopt;
-}
-
-namespace {
 
 // Owns one expat parser wired to a handler.
 class XmlParser {
@@ -88,14 +68,17 @@ class XmlParser {
     auto* self = static_cast<XmlParser*>(self_ptr);
     // Expat may still report the end of an empty element after a stop.
     if (self->handler_.Done()) return;
-    self->handler_.StartElement(XmlAttributes::SplitName(name), XmlAttributes(attrs));
+    auto& list = self->attrs_;
+    list.clear();
+    for (const XML_Char** a = attrs; a[0]; a += 2) list.push_back({SplitName(a[0]), a[1]});
+    self->handler_.StartElement(SplitName(name), XmlAttributes(list));
     if (self->handler_.Done()) XML_StopParser(self->parser_.get(), XML_FALSE);
   }
   static void OnEnd(void* self_ptr, const XML_Char* name) {
     auto* self = static_cast<XmlParser*>(self_ptr);
     // Expat may still report the end of an empty element after a stop.
     if (self->handler_.Done()) return;
-    self->handler_.EndElement(XmlAttributes::SplitName(name));
+    self->handler_.EndElement(SplitName(name));
     if (self->handler_.Done()) XML_StopParser(self->parser_.get(), XML_FALSE);
   }
   static void OnText(void* self_ptr, const XML_Char* text, int len) {
@@ -117,6 +100,7 @@ class XmlParser {
   std::unique_ptr<XML_ParserStruct, Free> parser_;
   std::string_view part_;
   XmlHandler& handler_;
+  std::vector<XmlAttribute> attrs_;
   bool doctype_ = false;
 };
 

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -31,27 +32,41 @@ struct XmlName {
   }
 };
 
+struct XmlAttribute {
+  XmlName name;
+  std::string_view value;
+};
+
 // The attributes of one element, valid only during the StartElement call.
 class XmlAttributes {
  public:
-  explicit XmlAttributes(const char** attrs) : attrs_(attrs) {}
+  explicit XmlAttributes(std::span<const XmlAttribute> attrs) : attrs_(attrs) {}
 
   // Value of the attribute without a namespace called `local`, if present.
-  std::optional<std::string_view> Get(std::string_view local) const;
+  std::optional<std::string_view> Get(std::string_view local) const {
+    for (const auto& a : attrs_) {
+      if (a.name.ns.empty() && a.name.local == local) return a.value;
+    }
+    return std::nullopt;
+  }
   // Value of the attribute `local` in namespace `ns`, if present.
-  std::optional<std::string_view> Get(std::string_view ns, std::string_view local) const;
+  std::optional<std::string_view> Get(std::string_view ns, std::string_view local) const {
+    for (const auto& a : attrs_) {
+      if (a.name.Is(ns, local)) return a.value;
+    }
+    return std::nullopt;
+  }
 
   // Visits every attribute: fn(XmlName, value).
   template <class Fn>
   void ForEach(Fn&& fn) const {
-    for (const char** a = attrs_; a && a[0]; a += 2) fn(SplitName(a[0]), std::string_view(a[1]));
+    for (const auto& a : attrs_) fn(a.name, a.value);
   }
 
-  // Splits an expat name "uri<sep>local" into its parts.
-  static XmlName SplitName(const char* name);
+  std::span<const XmlAttribute> All() const { return attrs_; }
 
  private:
-  const char** attrs_;
+  std::span<const XmlAttribute> attrs_;
 };
 
 // Receives the parse events. A handler that finds the content unacceptable
