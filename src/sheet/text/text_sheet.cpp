@@ -1,0 +1,330 @@
+#include "sheet/text/text_sheet.h"
+
+#include <array>
+
+namespace dialsift::sheet::text {
+
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::uint32_t kMaxFieldChars = 32767;
+
+// Control characters that do not occur in text files. Tab, line feed,
+// vertical tab, form feed, carriage return, the DOS end-of-file mark and
+// escape are allowed.
+bool IsBinaryControl(std::uint32_t c) {
+  return (c >= 0x01 && c <= 0x08) || (c >= 0x0E && c <= 0x19) || (c >= 0x1C && c <= 0x1F);
+}
+
+// Unicode code points of the Windows-1252 bytes 0x80-0x9F; the five unused
+// bytes map onto the C1 controls of the same value, as Windows maps them.
+constexpr std::array<std::uint16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- sniffing
+
+void EncodingSniffer::Feed(std::string_view bytes) {
+  if (head_done_) return FeedBody(bytes);
+  head_.append(bytes);
+  if (head_.size() < 4) return;
+  head_done_ = true;
+  const std::string head = std::move(head_);
+  head_.clear();
+  std::string_view body = head;
+  if (StartsWith(body, "\xFF\xFE")) {
+    has_bom_ = true;
+    bom_ = Encoding::kUtf16Le;
+    body.remove_prefix(2);
+  } else if (StartsWith(body, "\xFE\xFF")) {
+    has_bom_ = true;
+    bom_ = Encoding::kUtf16Be;
+    body.remove_prefix(2);
+  } else if (StartsWith(body, kUtf8Bom)) {
+    has_bom_ = true;
+    body.remove_prefix(3);
+  }
+  FeedBody(body);
+}
+
+void EncodingSniffer::FeedBody(std::string_view bytes) {
+  if (bom_ == Encoding::kUtf16Le || bom_ == Encoding::kUtf16Be) {
+    FeedUtf16(bytes);
+  } else {
+    FeedBytes(bytes);
+  }
+}
+
+void EncodingSniffer::FeedUtf16(std::string_view bytes) {
+  for (const char ch : bytes) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (!utf16_odd_) {
+      utf16_first_ = b;
+      utf16_odd_ = true;
+      continue;
+    }
+    utf16_odd_ = false;
+    const std::uint32_t unit =
+        bom_ == Encoding::kUtf16Le ? (utf16_first_ | (b << 8u)) : ((utf16_first_ << 8u) | b);
+    ++total_;
+    if (unit == 0) nul_ = true;
+    if (IsBinaryControl(unit)) ++controls_;
+  }
+}
+
+void EncodingSniffer::FeedBytes(std::string_view bytes) {
+  for (const char ch : bytes) {
+    const auto b = static_cast<unsigned char>(ch);
+    ++total_;
+    if (b == 0) nul_ = true;
+    if (IsBinaryControl(b)) ++controls_;
+    if (!utf8_valid_) continue;
+    if (utf8_pending_ > 0) {
+      unsigned lo = 0x80;
+      unsigned hi = 0xBF;
+      if (utf8_lead_ != 0) {  // the first continuation byte narrows for some leads
+        if (utf8_lead_ == 0xE0) lo = 0xA0;
+        if (utf8_lead_ == 0xED) hi = 0x9F;
+        if (utf8_lead_ == 0xF0) lo = 0x90;
+        if (utf8_lead_ == 0xF4) hi = 0x8F;
+        utf8_lead_ = 0;
+      }
+      if (b < lo || b > hi) {
+        utf8_valid_ = false;
+        continue;
+      }
+      --utf8_pending_;
+      continue;
+    }
+    if (b < 0x80) continue;
+    utf8_lead_ = b;
+    if (b >= 0xC2 && b <= 0xDF) {
+      utf8_pending_ = 1;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      utf8_pending_ = 2;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      utf8_pending_ = 3;
+    } else {
+      utf8_valid_ = false;
+    }
+  }
+}
+
+Result<Encoding> EncodingSniffer::Finish() {
+  if (!head_done_) {
+    // Fewer than four bytes in all: no room for a UTF-16 text with its mark.
+    head_done_ = true;
+    std::string_view body = head_;
+    if (StartsWith(body, kUtf8Bom)) body.remove_prefix(3);
+    FeedBytes(body);
+  }
+  if (nul_ || controls_ * 100 > total_) return Error{"not a workbook"};
+  if (bom_ != Encoding::kUtf8) return bom_;
+  if (utf8_pending_ > 0) utf8_valid_ = false;
+  if (has_bom_ || utf8_valid_) return Encoding::kUtf8;
+  return Encoding::kWindows1252;
+}
+
+// ---------------------------------------------------------------- parsing
+
+DelimitedParser::DelimitedParser(Encoding encoding, char separator, CellSink& sink)
+    : encoding_(encoding), separator_(separator), sink_(sink) {}
+
+bool DelimitedParser::Feed(std::string_view bytes) {
+  if (stopped_) return false;
+  utf8_.clear();
+  switch (encoding_) {
+    case Encoding::kUtf8: {
+      if (!bom_checked_) {
+        pending_.append(bytes);
+        if (pending_.size() < kUtf8Bom.size()) return true;
+        bom_checked_ = true;
+        std::string first = std::move(pending_);
+        pending_.clear();
+        std::string_view body = first;
+        if (StartsWith(body, kUtf8Bom)) body.remove_prefix(kUtf8Bom.size());
+        FeedUtf8(body);
+        return !stopped_;
+      }
+      FeedUtf8(bytes);
+      return !stopped_;
+    }
+    case Encoding::kWindows1252:
+      for (const char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b < 0x80) {
+          utf8_ += ch;
+        } else {
+          AppendUtf8(utf8_, b < 0xA0 ? kCp1252High[b - 0x80] : b);
+        }
+      }
+      break;
+    case Encoding::kUtf16Le:
+    case Encoding::kUtf16Be: {
+      const bool le = encoding_ == Encoding::kUtf16Le;
+      for (const char ch : bytes) {
+        pending_ += ch;
+        if (pending_.size() < 2) continue;
+        const auto b0 = static_cast<unsigned char>(pending_[0]);
+        const auto b1 = static_cast<unsigned char>(pending_[1]);
+        pending_.clear();
+        const std::uint32_t unit = le ? (b0 | (b1 << 8u)) : ((b0 << 8u) | b1);
+        if (!bom_checked_) {
+          bom_checked_ = true;
+          if (unit == 0xFEFF) continue;
+        }
+        if (surrogate_ != 0) {
+          const std::uint32_t high = surrogate_;
+          surrogate_ = 0;
+          if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            AppendUtf8(utf8_, 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
+            continue;
+          }
+          AppendUtf8(utf8_, 0xFFFD);
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+          surrogate_ = unit;
+        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+          AppendUtf8(utf8_, 0xFFFD);
+        } else {
+          AppendUtf8(utf8_, unit);
+        }
+      }
+      break;
+    }
+  }
+  FeedUtf8(utf8_);
+  return !stopped_;
+}
+
+void DelimitedParser::FeedUtf8(std::string_view utf8) {
+  for (const char c : utf8) {
+    if (stopped_) return;
+    Byte(c);
+  }
+}
+
+void DelimitedParser::Append(char c) {
+  // Counts characters by their first byte, so the cut never splits one.
+  if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++field_chars_;
+  if (field_chars_ <= kMaxFieldChars) field_ += c;
+}
+
+void DelimitedParser::Byte(char c) {
+  if (skip_lf_) {
+    skip_lf_ = false;
+    if (c == '\n') return;
+  }
+  if (row_ > kMaxRows) {
+    stopped_ = true;
+    error_ = Error{"more rows than a worksheet holds (1048576); the rest was not read"};
+    return;
+  }
+  line_open_ = true;
+  switch (state_) {
+    case State::kFieldStart:
+      if (c == '"') {
+        state_ = State::kQuoted;
+        return;
+      }
+      break;
+    case State::kUnquoted:
+      break;
+    case State::kQuoted:
+      if (c == '"') {
+        state_ = State::kQuoteInQuoted;
+      } else {
+        Append(c);
+      }
+      return;
+    case State::kQuoteInQuoted:
+      if (c == '"') {
+        Append(c);
+        state_ = State::kQuoted;
+        return;
+      }
+      break;
+  }
+  if (c == separator_) {
+    EndField();
+    return;
+  }
+  if (c == '\r' || c == '\n') {
+    EndField();
+    EndRow();
+    skip_lf_ = c == '\r';
+    return;
+  }
+  Append(c);
+  state_ = State::kUnquoted;
+}
+
+void DelimitedParser::EndField() {
+  if (!field_.empty() && column_ <= kMaxColumns) sink_.Cell(row_, column_, field_);
+  field_.clear();
+  field_chars_ = 0;
+  if (column_ <= kMaxColumns) ++column_;
+  state_ = State::kFieldStart;
+}
+
+void DelimitedParser::EndRow() {
+  line_open_ = false;
+  column_ = 1;
+  if (sink_.Cancelled()) {
+    stopped_ = true;
+    return;
+  }
+  ++row_;
+}
+
+Status DelimitedParser::Finish() {
+  if (!stopped_) {
+    if (!bom_checked_ && encoding_ == Encoding::kUtf8) {
+      bom_checked_ = true;
+      std::string first = std::move(pending_);
+      pending_.clear();
+      std::string_view body = first;
+      if (StartsWith(body, kUtf8Bom)) body.remove_prefix(kUtf8Bom.size());
+      FeedUtf8(body);
+    }
+    if (surrogate_ != 0 && !stopped_) {
+      surrogate_ = 0;
+      utf8_.clear();
+      AppendUtf8(utf8_, 0xFFFD);
+      FeedUtf8(utf8_);
+    }
+    if (line_open_ && !stopped_) {
+      EndField();
+      EndRow();
+    }
+  }
+  if (error_) return *error_;
+  return Status::Ok();
+}
+
+}  // namespace dialsift::sheet::text
