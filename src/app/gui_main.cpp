@@ -1,12 +1,15 @@
-// The desktop program. The main window arrives with the window work; until
-// then this opens an empty window so the build has its second binary.
+// The desktop program: the main window, started and left to the user.
 #include <QApplication>
-#include <QWidget>
+
+#include "ui/form1.h"
+#include "ui/qt_user_interface.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QWidget window;
-  window.setWindowTitle("Dialsift");
-  window.show();
-  return app.exec();
+  dialsift::ui::QtUserInterface ui;
+  dialsift::ui::Form1 form(ui, QCoreApplication::applicationDirPath().toStdString());
+  ui.SetOwner(&form);
+  form.Load();
+  form.show();
+  return QApplication::exec();
 }

@@ -1,0 +1,300 @@
+#include "ui/form1.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QPushButton>
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/process_probe.h"
+
+namespace dialsift::ui {
+
+namespace {
+
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QRect TwipRect(int left, int top, int width, int height) {
+  return {Twips(left), Twips(top), Twips(width), Twips(height)};
+}
+
+QFont ArialBold(qreal points) {
+  QFont font(QStringLiteral("Arial"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSizeF(points);
+  font.setBold(true);
+  return font;
+}
+
+struct ButtonSpec {
+  int number;
+  const char* caption;
+  int left, top, width, height, tab;
+};
+
+constexpr ButtonSpec kButtons[] = {
+    {5, "Help", 120, 120, 7800, 405, 21},
+    {1, "Add Excel File(s)", 120, 2280, 3840, 405, 2},
+    {4, "Add All Excel File(s) In Folder", 4080, 2280, 3840, 405, 3},
+    {3, "Clear List", 120, 2790, 3840, 405, 4},
+    {11, "Load Sample/Example Files", 4080, 2790, 3840, 405, 29},
+    {7, "Start Extracting Phone Numbers", 120, 4390, 7800, 405, 5},
+    {6, "Save Results As Text File", 120, 6930, 3840, 405, 6},
+    {2, "Save As Comma Delimited", 4080, 6930, 3840, 405, 7},
+    {8, "Copy Results To Clipboard", 120, 7440, 3840, 405, 22},
+    {9, "Clear List", 4080, 7440, 3840, 405, 8},
+    {10, "Format Phone Number Results", 120, 7950, 7800, 405, 28},
+};
+
+constexpr int kCheckLeft[8] = {240, 1100, 1960, 2820, 3680, 4540, 5400, 6260};
+
+// Tab index of box i: 10 to 20 for the first eleven, then 23 to 27.
+constexpr int CheckTab(int index) {
+  return index <= 10 ? 10 + index : 12 + index;
+}
+
+constexpr char kListView1Tip[] =
+    "Drag and drop files here. Double-click item to remove it. Move bar to right and out of "
+    "window to reveal full names.";
+constexpr char kListView2Tip[] =
+    "Double-click item to remove it. Move bar to right and out of window to reveal full names.";
+
+}  // namespace
+
+// The boxes as the length test sees them: read from the widgets at each call.
+class Form1::Boxes final : public phone::LengthBoxes {
+ public:
+  explicit Boxes(const Form1& form) : form_(form) {}
+  int State(int index) const override {
+    const QCheckBox* box = form_.Check1(index);
+    if (box == nullptr) return 0;
+    switch (box->checkState()) {
+      case Qt::Checked:
+        return 1;
+      case Qt::PartiallyChecked:
+        return 2;
+      default:
+        return 0;
+    }
+  }
+  std::string Caption(int index) const override {
+    const QCheckBox* box = form_.Check1(index);
+    return box ? box->text().toStdString() : std::string();
+  }
+
+ private:
+  const Form1& form_;
+};
+
+Form1::Form1(UserInterface& ui, std::filesystem::path beside, QWidget* parent)
+    : QWidget(parent), ui_(ui), beside_(std::move(beside)), boxes_(std::make_unique<Boxes>(*this)) {
+  probes_.excel_running = [] { return dialsift::IsExcelRunning(); };
+  // Our readers need nothing installed: creating one cannot fail in a sound build.
+  probes_.reader_available = [] { return true; };
+  BuildControls();
+  SetTabOrder();
+  since_yield_.start();
+}
+
+Form1::~Form1() = default;
+
+void Form1::SetProbes(Probes probes) {
+  probes_ = std::move(probes);
+}
+
+void Form1::BuildControls() {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(Q(kProgramTitle));
+  setFont(ArialBold(9));
+  resize(Twips(8040), Twips(8475));
+  setMouseTracking(true);
+  installEventFilter(this);
+
+  list_view1_ = new ReportList(this);
+  list_view1_->setObjectName(QStringLiteral("ListView1"));
+  list_view1_->setGeometry(TwipRect(120, 615, 7800, 1575));
+  list_view1_->setToolTip(QString::fromLatin1(kListView1Tip));
+  list_view1_->setAcceptDrops(true);
+  list_view1_->viewport()->setAcceptDrops(true);
+  list_view1_->setDropIndicatorShown(false);
+  list_view2_ = new ReportList(this);
+  list_view2_->setObjectName(QStringLiteral("ListView2"));
+  list_view2_->setGeometry(TwipRect(120, 4905, 7800, 1935));
+  list_view2_->setToolTip(QString::fromLatin1(kListView2Tip));
+  for (ReportList* list : {list_view1_, list_view2_}) {
+    list->setFont(ArialBold(9));
+    WatchMouse(list);
+    WatchMouse(list->viewport());
+    WatchMouse(list->header());
+  }
+
+  for (const ButtonSpec& spec : kButtons) {
+    auto* button = new QPushButton(QString::fromLatin1(spec.caption), this);
+    button->setObjectName(QStringLiteral("PushButton%1").arg(spec.number));
+    button->setGeometry(TwipRect(spec.left, spec.top, spec.width, spec.height));
+    button->setFont(ArialBold(11.25));
+    button->setAutoDefault(false);
+    WatchMouse(button);
+    push_buttons_[static_cast<std::size_t>(spec.number - 1)] = button;
+  }
+
+  frame1_ = new QGroupBox(QStringLiteral("Phone Number Length"), this);
+  frame1_->setObjectName(QStringLiteral("Frame1"));
+  frame1_->setGeometry(TwipRect(120, 3250, 7800, 1020));
+  frame1_->setAutoFillBackground(true);
+  WatchMouse(frame1_);
+  for (int i = 0; i < 16; ++i) {
+    auto* box = new QCheckBox(QString::number(i + 5), frame1_);
+    box->setObjectName(QStringLiteral("Check1_%1").arg(i));
+    box->setGeometry(TwipRect(kCheckLeft[i % 8], i < 8 ? 300 : 650, 550, 255));
+    box->setAutoFillBackground(true);
+    WatchMouse(box);
+    check1_[static_cast<std::size_t>(i)] = box;
+    connect(box, &QCheckBox::stateChanged, this, [this, i] { Check1_Click(i); });
+  }
+  // Design-time colours: button faces for the window, white for the frame and boxes.
+  QPalette white = frame1_->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  frame1_->setPalette(white);
+  for (QCheckBox* box : check1_) box->setPalette(white);
+
+  connect(PushButton(1), &QPushButton::clicked, this, &Form1::PushButton1_Click);
+  connect(PushButton(2), &QPushButton::clicked, this, &Form1::PushButton2_Click);
+  connect(PushButton(3), &QPushButton::clicked, this, &Form1::PushButton3_Click);
+  connect(PushButton(4), &QPushButton::clicked, this, &Form1::PushButton4_Click);
+  connect(PushButton(5), &QPushButton::clicked, this, &Form1::PushButton5_Click);
+  connect(PushButton(6), &QPushButton::clicked, this, &Form1::PushButton6_Click);
+  connect(PushButton(7), &QPushButton::clicked, this, &Form1::PushButton7_Click);
+  connect(PushButton(8), &QPushButton::clicked, this, &Form1::PushButton8_Click);
+  connect(PushButton(9), &QPushButton::clicked, this, &Form1::PushButton9_Click);
+  connect(PushButton(10), &QPushButton::clicked, this, &Form1::PushButton10_Click);
+  connect(PushButton(11), &QPushButton::clicked, this, &Form1::PushButton11_Click);
+  connect(list_view1_, &ReportList::rowDoubleClicked, this, &Form1::ListView1_DblClick);
+  connect(list_view1_, &ReportList::keyPressed, this, &Form1::ListView1_KeyDown);
+  connect(list_view1_, &ReportList::dragEntered, this, &Form1::ListView1_DragEnter);
+  connect(list_view1_, &ReportList::dragMoved, this, &Form1::ListView1_DragMove);
+  connect(list_view1_, &ReportList::dropped, this, &Form1::ListView1_Drop);
+  connect(list_view2_, &ReportList::rowDoubleClicked, this, &Form1::ListView2_DblClick);
+}
+
+void Form1::SetTabOrder() {
+  std::vector<std::pair<int, QWidget*>> order;
+  order.emplace_back(0, list_view1_);
+  order.emplace_back(1, list_view2_);
+  for (const ButtonSpec& spec : kButtons) order.emplace_back(spec.tab, PushButton(spec.number));
+  for (int i = 0; i < 16; ++i) order.emplace_back(CheckTab(i), Check1(i));
+  std::sort(order.begin(), order.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 1; i < order.size(); ++i)
+    QWidget::setTabOrder(order[i - 1].second, order[i].second);
+}
+
+void Form1::WatchMouse(QWidget* widget) {
+  widget->setMouseTracking(true);
+  widget->installEventFilter(this);
+}
+
+QPushButton* Form1::PushButton(int n) const {
+  if (n < 1 || n > 11) return nullptr;
+  return push_buttons_[static_cast<std::size_t>(n - 1)];
+}
+
+QCheckBox* Form1::Check1(int index) const {
+  if (index < 0 || index > 15) return nullptr;
+  return check1_[static_cast<std::size_t>(index)];
+}
+
+const phone::LengthBoxes& Form1::LengthBoxes() const {
+  return *boxes_;
+}
+
+bool Form1::HasPointerPicture() const {
+  return hand_cursor_ != nullptr;
+}
+
+// ---- Pointer ----
+
+void Form1::SetPointer(Pointer pointer) {
+  pointer_ = pointer;
+  ApplyPointerCursor();
+}
+
+void Form1::ApplyPointerCursor() {
+  switch (pointer_) {
+    case Pointer::kDefault:
+      unsetCursor();
+      break;
+    case Pointer::kArrow:
+      setCursor(Qt::ArrowCursor);
+      break;
+    case Pointer::kBusy:
+      setCursor(Qt::WaitCursor);
+      break;
+    case Pointer::kHand:
+      if (hand_cursor_)
+        setCursor(*hand_cursor_);
+      else
+        unsetCursor();  // no pointer picture: the default arrow
+      break;
+  }
+}
+
+// Mouse moves: over a push button the hand, over anything else of the window
+// the default pointer; the busy pointer stays while it shows.
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove && pointer_ != Pointer::kBusy) {
+    const bool over_button = qobject_cast<QPushButton*>(watched) != nullptr;
+    const Pointer wanted = over_button ? Pointer::kHand : Pointer::kDefault;
+    if (wanted != pointer_) SetPointer(wanted);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// ---- Error report and yields ----
+
+void Form1::ShowErrorReport(const ErrorReport& report) {
+  ui_.Message(ErrorReportText(report), kErrorReportTitle, UserInterface::Buttons::kOk,
+              UserInterface::Icon::kWarning);
+}
+
+void Form1::Yield() {
+  constexpr qint64 kPassEveryMs = 15;
+  const qint64 elapsed = since_yield_.elapsed();
+  if (elapsed < kPassEveryMs) return;
+  if (running_ && elapsed > longest_gap_ms_) longest_gap_ms_ = elapsed;
+  QCoreApplication::processEvents();
+  since_yield_.restart();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  closing_ = true;
+  QWidget::closeEvent(event);
+}
+
+// ---- Start-up ----
+
+void Form1::Load() {
+  Statement(location::kFormLoad, 128,
+            [this] { list_view1_->SetColumn(QStringLiteral("Excel File(s)"), Twips(7000)); });
+  Statement(location::kFormLoad, 132,
+            [this] { list_view2_->SetColumn(QStringLiteral("Results"), Twips(7000)); });
+}
+
+// ---- Phone-length boxes, Help, the run ----
+
+void Form1::Check1_Click(int index) {
+  (void)index;
+}
+
+void Form1::PushButton5_Click() {}
+
+void Form1::PushButton7_Click() {}
+
+}  // namespace dialsift::ui
