@@ -42,15 +42,17 @@ WorkbookResult OpenZipWorkbook(const std::filesystem::path& path) {
   if (zip->Has("[Content_Types].xml")) {
     auto types = zip->ReadAll("[Content_Types].xml", 4 << 20);
     if (!types) return types.error();
-    if (types->find("application/vnd.ms-excel.sheet.binary.macroEnabled.main") !=
-        std::string::npos) {
-      return OpenXlsb(path, std::move(zip.value()));
-    }
+    // An XML workbook part wins: some packages also declare the binary type
+    // as the default for ".bin" entries without holding a binary workbook.
     if (types->find(".sheet.main+xml") != std::string::npos ||
         types->find(".sheet.macroEnabled.main+xml") != std::string::npos ||
         types->find(".template.main+xml") != std::string::npos ||
         types->find(".template.macroEnabled.main+xml") != std::string::npos) {
       return OpenXlsx(path, std::move(zip.value()));
+    }
+    if (types->find("application/vnd.ms-excel.sheet.binary.macroEnabled.main") !=
+        std::string::npos) {
+      return OpenXlsb(path, std::move(zip.value()));
     }
     if (zip->Has("xl/workbook.xml")) return OpenXlsx(path, std::move(zip.value()));
     if (zip->Has("xl/workbook.bin")) return OpenXlsb(path, std::move(zip.value()));

@@ -1,0 +1,354 @@
+#include "sheet/xlsb/xlsb_parts.h"
+
+#include <cmath>
+#include <optional>
+#include <unordered_map>
+
+#include "sheet/xml_stream.h"
+
+namespace dialsift::sheet::xlsb {
+
+namespace {
+
+constexpr std::string_view kPackageRelNs =
+    "http://schemas.openxmlformats.org/package/2006/relationships";
+
+Error Damaged(const std::string& part, std::string_view what) {
+  return Error{"damaged binary workbook part " + part + ": " + std::string(what)};
+}
+
+class RelsHandler final : public XmlHandler {
+ public:
+  RelsHandler(std::string_view folder, std::vector<Relationship>& out)
+      : folder_(folder), out_(out) {}
+  void StartElement(const XmlName& name, const XmlAttributes& attrs) override {
+    if (name.local != "Relationship" || (!name.ns.empty() && name.ns != kPackageRelNs)) return;
+    Relationship rel;
+    rel.id = std::string(attrs.Get("Id").value_or(""));
+    rel.type = std::string(attrs.Get("Type").value_or(""));
+    rel.external = attrs.Get("TargetMode").value_or("") == "External";
+    const std::string_view target = attrs.Get("Target").value_or("");
+    rel.target = rel.external ? std::string(target) : ResolvePartName(folder_, target);
+    out_.push_back(std::move(rel));
+  }
+  void EndElement(const XmlName&) override {}
+  void Characters(std::string_view) override {}
+
+ private:
+  std::string_view folder_;
+  std::vector<Relationship>& out_;
+};
+
+}  // namespace
+
+bool RelTypeIs(std::string_view type, std::string_view kind) {
+  return type.size() > kind.size() && type.ends_with(kind) &&
+         type[type.size() - kind.size() - 1] == '/';
+}
+
+Result<std::vector<Relationship>> ReadRelationships(const ZipArchive& zip, std::string_view part) {
+  const auto slash = part.rfind('/');
+  const std::string_view folder =
+      slash == std::string_view::npos ? std::string_view{} : part.substr(0, slash + 1);
+  const std::string_view name = slash == std::string_view::npos ? part : part.substr(slash + 1);
+  const std::string rels = std::string(folder) + "_rels/" + std::string(name) + ".rels";
+  std::vector<Relationship> out;
+  if (!zip.Has(rels)) return out;
+  RelsHandler handler(folder, out);
+  if (auto status = ParseXmlPart(zip, rels, handler); !status) return status.error();
+  return out;
+}
+
+Result<BookPart> ParseBookPart(ByteSource& source, std::string part) {
+  RecordReader reader(source, part);
+  BookPart book;
+  Record rec;
+  while (true) {
+    auto more = reader.Next(rec);
+    if (!more) return more.error();
+    if (!*more) break;
+    if (rec.type == rt::kWbProp && !rec.skipped) {
+      Payload p(rec.data);
+      std::uint32_t flags = 0;
+      if (!p.U32(flags)) return Damaged(part, "short workbook properties");
+      book.date1904 = flags & 1u;
+    } else if (rec.type == rt::kBundleSh) {
+      // Sheet state and tab id, then the relationship id and the name. Some
+      // writers put four more bytes before the strings; accept either layout
+      // when the strings then fill the record exactly.
+      BundleSheet sheet;
+      bool ok = false;
+      for (const std::size_t skip : {8, 12}) {
+        Payload p(rec.data);
+        if (!rec.skipped && p.Skip(skip) && p.NullableWideString(sheet.rel_id) &&
+            p.WideString(sheet.name) && p.Left() == 0) {
+          ok = true;
+          break;
+        }
+      }
+      if (!ok) return Damaged(part, "a damaged sheet entry");
+      book.sheets.push_back(std::move(sheet));
+    }
+  }
+  return book;
+}
+
+Result<SharedStrings> ParseSharedStrings(ByteSource& source, std::string part) {
+  RecordReader reader(source, part);
+  SharedStrings strings;
+  Record rec;
+  std::string scratch;
+  while (true) {
+    auto more = reader.Next(rec);
+    if (!more) return more.error();
+    if (!*more) break;
+    if (rec.type != rt::kSstItem) continue;
+    // A RichStr: flags (rich runs, phonetic text), then the string itself.
+    Payload p(rec.data);
+    if (rec.skipped || !p.Skip(1) || !p.WideString(scratch)) {
+      return Damaged(part, "damaged shared string " + std::to_string(strings.size()));
+    }
+    if (strings.text().size() + scratch.size() > SharedStrings::kMaxBytes) {
+      return Error{"the shared strings of the workbook are too large"};
+    }
+    strings.text() += scratch;
+    strings.End();
+  }
+  return strings;
+}
+
+Result<std::vector<FormatEngine::Handle>> ParseStyles(ByteSource& source, std::string part,
+                                                      FormatEngine& engine) {
+  RecordReader reader(source, part);
+  std::unordered_map<std::uint16_t, FormatEngine::Handle> custom;
+  std::vector<std::uint16_t> xf_formats;
+  bool in_cell_xfs = false;
+  Record rec;
+  std::string code;
+  while (true) {
+    auto more = reader.Next(rec);
+    if (!more) return more.error();
+    if (!*more) break;
+    switch (rec.type) {
+      case rt::kFmt: {
+        Payload p(rec.data);
+        std::uint16_t id = 0;
+        if (rec.skipped || !p.U16(id) || !p.WideString(code)) {
+          return Damaged(part, "a damaged number format");
+        }
+        custom[id] = engine.Intern(code);
+        break;
+      }
+      case rt::kBeginCellXfs:
+        in_cell_xfs = true;
+        break;
+      case rt::kEndCellXfs:
+        in_cell_xfs = false;
+        break;
+      case rt::kXf: {
+        if (!in_cell_xfs) break;
+        Payload p(rec.data);
+        std::uint16_t format = 0;
+        if (rec.skipped || !p.Skip(2) || !p.U16(format)) {
+          return Damaged(part, "a damaged cell format");
+        }
+        xf_formats.push_back(format);
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  // Formats may follow the XFs that use them; resolve at the end.
+  std::vector<FormatEngine::Handle> handles;
+  handles.reserve(xf_formats.size());
+  for (const auto id : xf_formats) {
+    const auto it = custom.find(id);
+    handles.push_back(it != custom.end() ? it->second : engine.InternBuiltin(id));
+  }
+  return handles;
+}
+
+namespace {
+
+class SheetParser {
+ public:
+  SheetParser(std::string part, const SheetContext& context, CellSink& sink)
+      : part_(std::move(part)), context_(context), sink_(sink) {
+    general_ = context_.engine->InternBuiltin(0);
+  }
+
+  // Returns false to stop (error or cancel).
+  bool OnRecord(const Record& rec) {
+    if (rec.type == rt::kRowHdr) {
+      Payload p(rec.data);
+      std::uint32_t row = 0;
+      if (rec.skipped || !p.U32(row)) return Fail("a damaged row header");
+      if (row >= kMaxRows) return Fail("row " + std::to_string(row + 1) + " is beyond the last row");
+      if (have_row_ && sink_.Cancelled()) {
+        cancelled_ = true;
+        return false;
+      }
+      row_ = row + 1;
+      have_row_ = true;
+      column_ = 0;
+      return true;
+    }
+    const bool full = rec.type <= rt::kFmlaError || rec.type == rt::kCellRString;
+    const bool brief = rec.type >= rt::kShortBlank && rec.type <= rt::kShortIsst;
+    if (!full && !brief) return true;
+    if (rec.skipped) return Fail("an oversized cell record");
+    Payload p(rec.data);
+    std::uint32_t column = 0;
+    if (full) {
+      if (!p.U32(column)) return Fail("a damaged cell");
+    } else {
+      column = column_;  // one after the previous cell (column_ is 1-based)
+    }
+    std::uint32_t style = 0;
+    if (!p.U32(style)) return Fail("a damaged cell");
+    style &= 0xFFFFFFu;
+    if (column >= kMaxColumns) return Fail("a cell beyond the last column");
+    if (!have_row_) return Fail("a cell outside any row");
+    column_ = column + 1;
+    style_ = style;
+    return Value(rec.type, p);
+  }
+
+  Status Outcome() const {
+    if (error_) return *error_;
+    return Status::Ok();
+  }
+
+ private:
+  bool Value(std::uint32_t type, Payload& p) {
+    switch (type) {
+      case rt::kCellBlank:
+      case rt::kShortBlank:
+        sink_.Cell(row_, column_, {});
+        return true;
+      case rt::kCellRk:
+      case rt::kShortRk: {
+        std::uint32_t rk = 0;
+        if (!p.U32(rk)) return Fail("a damaged number cell");
+        return Number(DecodeRk(rk));
+      }
+      case rt::kCellReal:
+      case rt::kShortReal:
+      case rt::kFmlaNum: {
+        double v = 0;
+        if (!p.F64(v)) return Fail("a damaged number cell");
+        return Number(v);
+      }
+      case rt::kCellError:
+      case rt::kShortError:
+      case rt::kFmlaError: {
+        std::uint8_t code = 0;
+        if (!p.U8(code)) return Fail("a damaged error cell");
+        sink_.Cell(row_, column_, ErrorText(code));
+        return true;
+      }
+      case rt::kCellBool:
+      case rt::kShortBool:
+      case rt::kFmlaBool: {
+        std::uint8_t b = 0;
+        if (!p.U8(b)) return Fail("a damaged boolean cell");
+        sink_.Cell(row_, column_, b ? "TRUE" : "FALSE");
+        return true;
+      }
+      case rt::kCellSt:
+      case rt::kShortSt:
+      case rt::kFmlaString:
+        if (!p.WideString(text_)) return Fail("a damaged text cell");
+        return Text(text_);
+      case rt::kCellRString:
+        if (!p.Skip(1) || !p.WideString(text_)) return Fail("a damaged text cell");
+        return Text(text_);
+      case rt::kCellIsst:
+      case rt::kShortIsst: {
+        std::uint32_t index = 0;
+        if (!p.U32(index)) return Fail("a damaged text cell");
+        const std::size_t count = context_.strings ? context_.strings->size() : 0;
+        if (index >= count) {
+          return Fail("shared string " + std::to_string(index) +
+                      " does not exist (the workbook has " + std::to_string(count) + ")");
+        }
+        return Text((*context_.strings)[index]);
+      }
+      default:
+        return true;
+    }
+  }
+
+  FormatEngine::Handle Format() const {
+    return context_.styles && style_ < context_.styles->size() ? (*context_.styles)[style_]
+                                                               : general_;
+  }
+
+  bool Number(double v) {
+    if (!std::isfinite(v)) {
+      sink_.Cell(row_, column_, "#NUM!");
+      return true;
+    }
+    sink_.Cell(row_, column_, context_.engine->FormatNumber(v, Format()));
+    return true;
+  }
+
+  bool Text(std::string_view text) {
+    // Most formats show text as it is; find out once per style.
+    if (style_ >= as_is_.size() && style_ < (context_.styles ? context_.styles->size() : 0)) {
+      as_is_.resize(style_ + 1, -1);
+    }
+    if (style_ < as_is_.size()) {
+      auto& known = as_is_[style_];
+      if (known < 0) {
+        constexpr std::string_view kProbe = "\x01probe text\x02";
+        known = context_.engine->FormatText(kProbe, Format()) == kProbe ? 1 : 0;
+      }
+      if (known == 0) {
+        sink_.Cell(row_, column_, context_.engine->FormatText(text, Format()));
+        return true;
+      }
+    }
+    sink_.Cell(row_, column_, text);
+    return true;
+  }
+
+  bool Fail(std::string what) {
+    error_ = Damaged(part_, what + " in row " + std::to_string(row_));
+    return false;
+  }
+
+  std::string part_;
+  const SheetContext& context_;
+  CellSink& sink_;
+  FormatEngine::Handle general_ = 0;
+  std::uint32_t row_ = 0;
+  std::uint32_t column_ = 0;
+  std::uint32_t style_ = 0;
+  bool have_row_ = false;
+  bool cancelled_ = false;
+  std::optional<Error> error_;
+  std::string text_;
+  std::vector<signed char> as_is_;
+};
+
+}  // namespace
+
+Status ParseSheet(ByteSource& source, std::string part, const SheetContext& context,
+                  CellSink& sink) {
+  RecordReader reader(source, part);
+  SheetParser parser(part, context, sink);
+  Record rec;
+  while (true) {
+    auto more = reader.Next(rec);
+    if (!more) return more.error();
+    if (!*more) break;
+    // Nothing after the cell table holds cell values.
+    if (rec.type == rt::kEndSheetData) break;
+    if (!parser.OnRecord(rec)) break;
+  }
+  return parser.Outcome();
+}
+
+}  // namespace dialsift::sheet::xlsb
