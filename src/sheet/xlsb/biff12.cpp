@@ -176,9 +176,9 @@ void AppendUtf16Le(std::string_view bytes, std::string& out) {
   out.reserve(out.size() + bytes.size() / 2);
   std::uint32_t high = 0;
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const std::uint32_t unit = static_cast<unsigned char>(bytes[i]) |
-                               (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1]))
-                                << 8);
+    const std::uint32_t unit =
+        static_cast<unsigned char>(bytes[i]) |
+        (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8);
     if (high != 0) {
       if (unit >= 0xDC00 && unit <= 0xDFFF) {
         AppendUtf8(out, 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));

@@ -184,7 +184,8 @@ class SheetParser {
       Payload p(rec.data);
       std::uint32_t row = 0;
       if (rec.skipped || !p.U32(row)) return Fail("a damaged row header");
-      if (row >= kMaxRows) return Fail("row " + std::to_string(row + 1) + " is beyond the last row");
+      if (row >= kMaxRows)
+        return Fail("row " + std::to_string(row + 1) + " is beyond the last row");
       if (have_row_ && sink_.Cancelled()) {
         cancelled_ = true;
         return false;
