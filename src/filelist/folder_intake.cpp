@@ -1,0 +1,67 @@
+#include "filelist/folder_intake.h"
+
+#include "filelist/folder_walk.h"
+#include "platform/dir_listing.h"
+#include "platform/file_attributes.h"
+
+namespace dialsift::filelist {
+namespace {
+
+// Hidden and archive, and no other bit: a hidden file the user may write,
+// the kind of file an application leaves beside a workbook it has open.
+constexpr std::uint32_t kHiddenWritableFile = platform::kAttrHidden | platform::kAttrArchive;
+
+}  // namespace
+
+std::vector<std::string> FolderIntake(const std::string& folder, std::string_view pattern,
+                                      const std::function<void()>& yield) {
+  std::vector<std::string> folders{folder + "/"};
+  CollectSubfolders(folders, yield);
+  std::vector<std::string> rows;
+  for (const auto& entry : folders) {
+    const std::string parent = entry.substr(0, entry.size() - 1);
+    for (const auto& name : ListFolderFiles(parent, pattern)) {
+      if (name.front() == '~') continue;
+      std::string path = parent + "/" + name;
+      if (platform::FileAttributes(path) == kHiddenWritableFile) continue;
+      rows.push_back(RepairJoinedPath(std::move(path)));
+    }
+  }
+  return rows;
+}
+
+DroppedPath ExamineDroppedPath(const std::string& path) {
+  std::string reason;
+  const auto attributes = platform::FileAttributes(path, &reason);
+  if (!attributes) return {DroppedPath::Kind::kProblem, std::move(reason)};
+  // A folder as the listing of the path itself sees it: visible, and with
+  // the directory bit. A hidden folder is taken like a file.
+  const bool listed = (*attributes & (platform::kAttrHidden | platform::kAttrSystem)) == 0;
+  if (!listed || (*attributes & platform::kAttrDirectory) == 0) return {};
+  if (auto error = platform::FolderReadError(path)) {
+    return {DroppedPath::Kind::kProblem, std::move(*error)};
+  }
+  return {DroppedPath::Kind::kFolder, {}};
+}
+
+std::string DropProblemText(std::string_view path, std::string_view reason) {
+  std::string text = "Cannot add \"";
+  text += path;
+  text += "\": ";
+  text += reason;
+  text += '.';
+  return text;
+}
+
+std::string SamplesFolder(std::string_view program_folder) {
+  return std::string(program_folder) + "/Samples/";
+}
+
+std::vector<std::string> SampleRows(std::string_view program_folder) {
+  const std::string folder = SamplesFolder(program_folder);
+  std::vector<std::string> rows;
+  for (const auto& name : ListFolderFiles(folder, "*.*")) rows.push_back(folder + name);
+  return rows;
+}
+
+}  // namespace dialsift::filelist

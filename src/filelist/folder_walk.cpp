@@ -1,0 +1,110 @@
+#include "filelist/folder_walk.h"
+
+#include "platform/dir_listing.h"
+#include "platform/file_attributes.h"
+
+namespace dialsift::filelist {
+namespace {
+
+char FoldAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+// Wildcard match with backtracking over the last "*": linear in practice,
+// never exponential.
+bool WildcardMatch(std::string_view name, std::string_view pattern) {
+  std::size_t n = 0, p = 0;
+  std::size_t star = std::string_view::npos, star_n = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      star_n = n;
+    } else if (p < pattern.size() &&
+               (pattern[p] == '?' || FoldAscii(pattern[p]) == FoldAscii(name[n]))) {
+      ++p;
+      ++n;
+    } else if (star != std::string_view::npos) {
+      p = star + 1;
+      n = ++star_n;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+void Call(const YieldFn& yield) {
+  if (yield) yield();
+}
+
+// The direct sub-folders of `folder` (which ends with "/"), in name order.
+void AppendSubfolders(const std::string& folder, std::vector<std::string>& found,
+                      const YieldFn& yield) {
+  const auto entries = platform::ListDirectory(folder);
+  Call(yield);
+  if (!entries) return;
+  for (const auto& entry : *entries) {
+    Call(yield);
+    // The listing asks for ordinary entries and folders only.
+    if (entry.name.front() == '.' || entry.is_system) continue;
+    if (entry.name.find('?') != std::string::npos) continue;
+    std::string path = folder + entry.name;
+    const auto attributes = platform::FileAttributes(path);
+    if (!attributes || (*attributes & platform::kAttrDirectory) == 0) continue;
+    // A link to a folder is not followed: it could lead back up the tree.
+    if (*attributes & platform::kAttrReparsePoint) continue;
+    path += '/';
+    found.push_back(std::move(path));
+  }
+}
+
+}  // namespace
+
+bool MatchesPattern(std::string_view name, std::string_view pattern) {
+  if (WildcardMatch(name, pattern)) return true;
+  if (pattern.ends_with(".*") && name.find('.') == std::string_view::npos)
+    return WildcardMatch(name, pattern.substr(0, pattern.size() - 2));
+  return false;
+}
+
+void CollectSubfolders(std::vector<std::string>& folders, const YieldFn& yield) {
+  // Level by level: each level's folders are listed one after the other, and
+  // all levels are added to `folders` only once the walk is complete.
+  std::vector<std::string> found;
+  std::size_t level_begin = 0;
+  for (const auto& folder : folders) AppendSubfolders(folder, found, yield);
+  while (level_begin < found.size()) {
+    const std::size_t level_end = found.size();
+    for (std::size_t i = level_begin; i < level_end; ++i) {
+      const std::string folder = found[i];  // `found` grows while we read it
+      AppendSubfolders(folder, found, yield);
+    }
+    level_begin = level_end;
+  }
+  folders.reserve(folders.size() + found.size());
+  for (auto& folder : found) {
+    Call(yield);
+    folders.push_back(std::move(folder));
+  }
+}
+
+std::vector<std::string> ListFolderFiles(std::string folder, std::string_view pattern) {
+  if (!folder.ends_with('/')) folder += '/';
+  std::vector<std::string> names;
+  auto entries = platform::ListDirectory(folder);
+  if (!entries) return names;
+  for (auto& entry : *entries) {
+    if (entry.is_folder) continue;
+    if (MatchesPattern(entry.name, pattern)) names.push_back(std::move(entry.name));
+  }
+  return names;
+}
+
+std::string RepairJoinedPath(std::string path) {
+  std::size_t at = 0;
+  while ((at = path.find("//", at)) != std::string::npos) path.erase(at, 1);
+  return path;
+}
+
+}  // namespace dialsift::filelist
