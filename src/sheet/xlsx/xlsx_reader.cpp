@@ -1,10 +1,113 @@
-// Placeholder until the SpreadsheetML reader lands.
+// The SpreadsheetML reader (.xlsx, .xlsm, .xltx, .xltm; transitional and
+// Strict). The package relationships lead to the workbook part, whose
+// relationships lead to the sheets, the styles and the shared strings: no
+// part name is ever guessed, except xl/workbook.xml for a package that lacks
+// its root relationships.
+#include <utility>
+
 #include "sheet/readers.h"
+#include "sheet/xlsx/xlsx_parts.h"
+#include "sheet/xlsx/xlsx_sheet.h"
 
 namespace dialsift::sheet {
 
-WorkbookResult OpenXlsx(const std::filesystem::path&, ZipArchive) {
-  return Error{"Excel workbooks (.xlsx) cannot be read yet"};
+namespace {
+
+using xlsx::RelTypeIs;
+
+struct SheetSource {
+  std::string part;   // empty when the sheet cannot be read
+  std::string error;  // why, then
+};
+
+class XlsxWorkbook final : public Workbook {
+ public:
+  XlsxWorkbook(ZipArchive zip, bool date1904)
+      : zip_(std::move(zip)), engine_(date1904), date1904_(date1904) {}
+
+  std::span<const SheetInfo> Sheets() const override { return sheets_; }
+
+  Status ReadSheet(std::size_t index, CellSink& sink) override {
+    if (index >= sources_.size()) return Error{"no such worksheet"};
+    const SheetSource& source = sources_[index];
+    if (source.part.empty()) return Error{source.error};
+    const xlsx::SheetContext context{&strings_, styles_, &engine_, date1904_};
+    xlsx::SheetHandler handler(context, source.part, sink);
+    return ParseXmlPart(zip_, source.part, handler);
+  }
+
+  Status Load(const std::string& workbook_part, const xlsx::WorkbookPart& book) {
+    auto rels = xlsx::ReadRelationships(zip_, workbook_part);
+    if (!rels) return rels.error();
+    auto find = [&](std::string_view id) -> const xlsx::Relationship* {
+      for (const auto& r : *rels) {
+        if (r.id == id) return &r;
+      }
+      return nullptr;
+    };
+    for (const auto& sheet : book.sheets) {
+      const xlsx::Relationship* rel = find(sheet.rel_id);
+      SheetSource source;
+      if (!rel) {
+        source.error = "the workbook lists a sheet without its part (relationship \"" +
+                       sheet.rel_id + "\" is missing)";
+      } else if (!RelTypeIs(rel->type, "worksheet")) {
+        continue;  // chart, dialog and macro sheets are not worksheets
+      } else if (rel->external) {
+        source.error = "the sheet's part lies outside the workbook";
+      } else if (!zip_.Has(rel->target)) {
+        source.error = "missing part " + rel->target;
+      } else {
+        source.part = rel->target;
+      }
+      sheets_.push_back({sheet.name});
+      sources_.push_back(std::move(source));
+    }
+    for (const auto& r : *rels) {
+      if (r.external) continue;
+      if (RelTypeIs(r.type, "styles") && styles_.empty()) {
+        auto styles = xlsx::ReadStyles(zip_, r.target, engine_);
+        if (!styles) return styles.error();
+        styles_ = std::move(styles.value());
+      } else if (RelTypeIs(r.type, "sharedStrings") && strings_.size() == 0) {
+        auto strings = xlsx::ReadSharedStrings(zip_, r.target);
+        if (!strings) return strings.error();
+        strings_ = std::move(strings.value());
+      }
+    }
+    return Status::Ok();
+  }
+
+ private:
+  ZipArchive zip_;
+  FormatEngine engine_;
+  bool date1904_;
+  std::vector<SheetInfo> sheets_;
+  std::vector<SheetSource> sources_;
+  std::vector<FormatEngine::Handle> styles_;
+  xlsx::SharedStrings strings_;
+};
+
+}  // namespace
+
+WorkbookResult OpenXlsx(const std::filesystem::path&, ZipArchive zip) {
+  auto package = xlsx::ReadRelationships(zip, "");
+  if (!package) return package.error();
+  std::string workbook_part;
+  for (const auto& r : *package) {
+    if (RelTypeIs(r.type, "officeDocument") && !r.external) {
+      workbook_part = r.target;
+      break;
+    }
+  }
+  if (workbook_part.empty()) workbook_part = "xl/workbook.xml";
+  if (!zip.Has(workbook_part)) return Error{"missing part " + workbook_part};
+
+  auto book = xlsx::ReadWorkbookPart(zip, workbook_part);
+  if (!book) return book.error();
+  auto workbook = std::make_unique<XlsxWorkbook>(std::move(zip), book->date1904);
+  if (auto status = workbook->Load(workbook_part, *book); !status) return status.error();
+  return std::unique_ptr<Workbook>(std::move(workbook));
 }
 
 }  // namespace dialsift::sheet

@@ -1,0 +1,196 @@
+#include "sheet/xlsx/xlsx_parts.h"
+
+#include <charconv>
+#include <unordered_map>
+
+#include "sheet/xlsx/xlsx_text.h"
+#include "sheet/xml_stream.h"
+
+namespace dialsift::sheet::xlsx {
+
+namespace {
+
+constexpr std::string_view kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+constexpr std::string_view kStrictMainNs = "http://purl.oclc.org/ooxml/spreadsheetml/main";
+constexpr std::string_view kRelNs =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+constexpr std::string_view kStrictRelNs = "http://purl.oclc.org/ooxml/officeDocument/relationships";
+
+// Elements of the workbook parts: the main namespace, or none at all (some
+// hand-made files leave it out). Extension elements in other namespaces are
+// not ours.
+bool Ours(const XmlName& name, std::string_view local) {
+  return name.local == local && (name.ns.empty() || IsMainNs(name.ns));
+}
+
+int ParseInt(std::string_view text, int fallback) {
+  int value = fallback;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || ptr != text.data() + text.size()) return fallback;
+  return value;
+}
+
+bool ParseBool(std::string_view text) {
+  return text == "1" || text == "true";
+}
+
+std::string FolderOf(std::string_view part) {
+  const auto slash = part.rfind('/');
+  return slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash));
+}
+
+}  // namespace
+
+bool IsMainNs(std::string_view ns) {
+  return ns == kMainNs || ns == kStrictMainNs;
+}
+bool IsRelNs(std::string_view ns) {
+  return ns == kRelNs || ns == kStrictRelNs;
+}
+
+bool RelTypeIs(std::string_view type, std::string_view kind) {
+  return type.size() > kind.size() && type.ends_with(kind) &&
+         type[type.size() - kind.size() - 1] == '/';
+}
+
+Result<std::vector<Relationship>> ReadRelationships(const ZipArchive& zip, std::string_view part) {
+  const std::string folder = FolderOf(part);
+  const std::string name(part.substr(folder.empty() ? 0 : folder.size() + 1));
+  const std::string rels = (folder.empty() ? "" : folder + "/") + "_rels/" + name + ".rels";
+  std::vector<Relationship> out;
+  if (!zip.Has(rels)) return out;
+
+  struct Handler : XmlHandler {
+    void StartElement(const XmlName& n, const XmlAttributes& a) override {
+      if (n.local != "Relationship") return;
+      Relationship r;
+      r.id = std::string(a.Get("Id").value_or(""));
+      r.type = std::string(a.Get("Type").value_or(""));
+      r.external = a.Get("TargetMode").value_or("") == "External";
+      const auto target = a.Get("Target").value_or("");
+      r.target = r.external ? std::string(target) : ResolvePartName(*folder, target);
+      out->push_back(std::move(r));
+    }
+    void EndElement(const XmlName&) override {}
+    void Characters(std::string_view) override {}
+    const std::string* folder = nullptr;
+    std::vector<Relationship>* out = nullptr;
+  } handler;
+  handler.folder = &folder;
+  handler.out = &out;
+  if (auto s = ParseXmlPart(zip, rels, handler); !s) return s.error();
+  return out;
+}
+
+Result<WorkbookPart> ReadWorkbookPart(const ZipArchive& zip, std::string_view part) {
+  struct Handler : XmlHandler {
+    void StartElement(const XmlName& n, const XmlAttributes& a) override {
+      if (Ours(n, "sheet")) {
+        SheetEntry s;
+        s.name = std::string(a.Get("name").value_or(""));
+        s.state = std::string(a.Get("state").value_or("visible"));
+        a.ForEach([&](const XmlName& an, std::string_view v) {
+          if (an.local == "id" && (IsRelNs(an.ns) || (s.rel_id.empty() && !an.ns.empty()))) {
+            s.rel_id = std::string(v);
+          }
+        });
+        book.sheets.push_back(std::move(s));
+      } else if (Ours(n, "workbookPr")) {
+        book.date1904 = ParseBool(a.Get("date1904").value_or(""));
+      }
+    }
+    void EndElement(const XmlName&) override {}
+    void Characters(std::string_view) override {}
+    WorkbookPart book;
+  } handler;
+  if (auto s = ParseXmlPart(zip, part, handler); !s) return s.error();
+  return std::move(handler.book);
+}
+
+Result<std::vector<FormatEngine::Handle>> ReadStyles(const ZipArchive& zip, std::string_view part,
+                                                     FormatEngine& engine) {
+  struct Handler : XmlHandler {
+    void StartElement(const XmlName& n, const XmlAttributes& a) override {
+      if (Ours(n, "numFmt")) {
+        const int id = ParseInt(a.Get("numFmtId").value_or(""), -1);
+        if (id >= 0) codes[id] = std::string(a.Get("formatCode").value_or(""));
+      } else if (Ours(n, "cellXfs")) {
+        in_cell_xfs = true;
+      } else if (in_cell_xfs && Ours(n, "xf")) {
+        xf_formats.push_back(ParseInt(a.Get("numFmtId").value_or("0"), 0));
+      }
+    }
+    void EndElement(const XmlName& n) override {
+      if (Ours(n, "cellXfs")) in_cell_xfs = false;
+    }
+    void Characters(std::string_view) override {}
+    std::unordered_map<int, std::string> codes;
+    std::vector<int> xf_formats;
+    bool in_cell_xfs = false;
+  } handler;
+  if (auto s = ParseXmlPart(zip, part, handler); !s) return s.error();
+
+  std::unordered_map<int, FormatEngine::Handle> by_id;
+  std::vector<FormatEngine::Handle> handles;
+  handles.reserve(handler.xf_formats.size());
+  for (const int id : handler.xf_formats) {
+    auto it = by_id.find(id);
+    if (it == by_id.end()) {
+      const auto code = handler.codes.find(id);
+      // A code written in the file wins over the built-in one of the same id.
+      const auto handle =
+          code != handler.codes.end() ? engine.Intern(code->second) : engine.InternBuiltin(id);
+      it = by_id.emplace(id, handle).first;
+    }
+    handles.push_back(it->second);
+  }
+  return handles;
+}
+
+Result<SharedStrings> ReadSharedStrings(const ZipArchive& zip, std::string_view part) {
+  struct Handler : XmlHandler {
+    void StartElement(const XmlName& n, const XmlAttributes&) override {
+      if (!(n.ns.empty() || IsMainNs(n.ns))) return;
+      if (n.local == "si") {
+        in_si = true;
+      } else if (n.local == "rPh") {
+        ++in_phonetic;
+      } else if (n.local == "t" && in_si && in_phonetic == 0) {
+        in_t = true;
+        run.clear();
+      }
+    }
+    void EndElement(const XmlName& n) override {
+      if (!(n.ns.empty() || IsMainNs(n.ns))) return;
+      if (n.local == "t" && in_t) {
+        in_t = false;
+        if (MayHoldEscape(run)) {
+          AppendUnescaped(run, table.text());
+        } else {
+          table.text() += run;
+        }
+        if (table.text().size() > SharedStrings::kMaxBytes) {
+          Fail("the shared strings of the workbook exceed 1 GB");
+        }
+      } else if (n.local == "rPh") {
+        if (in_phonetic > 0) --in_phonetic;
+      } else if (n.local == "si" && in_si) {
+        in_si = false;
+        table.End();
+      }
+    }
+    void Characters(std::string_view text) override {
+      if (in_t) run += text;
+    }
+    SharedStrings table;
+    std::string run;
+    int in_phonetic = 0;
+    bool in_si = false;
+    bool in_t = false;
+  } handler;
+  if (auto s = ParseXmlPart(zip, part, handler); !s) return s.error();
+  handler.table.Shrink();
+  return std::move(handler.table);
+}
+
+}  // namespace dialsift::sheet::xlsx

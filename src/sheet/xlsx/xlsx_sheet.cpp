@@ -1,0 +1,273 @@
+#include "sheet/xlsx/xlsx_sheet.h"
+
+#include <charconv>
+
+#include "sheet/xlsx/xlsx_text.h"
+
+namespace dialsift::sheet::xlsx {
+
+namespace {
+
+bool Ours(const XmlName& name) {
+  return name.ns.empty() || IsMainNs(name.ns);
+}
+
+std::string_view TrimXmlSpace(std::string_view s) {
+  while (!s.empty() &&
+         (s.front() == ' ' || s.front() == '\t' || s.front() == '\n' || s.front() == '\r')) {
+    s.remove_prefix(1);
+  }
+  while (!s.empty() &&
+         (s.back() == ' ' || s.back() == '\t' || s.back() == '\n' || s.back() == '\r')) {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
+bool ParseUnsigned(std::string_view text, std::uint64_t& out) {
+  text = TrimXmlSpace(text);
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc() && ptr == text.data() + text.size() && !text.empty();
+}
+
+bool ParseDouble(std::string_view text, double& out) {
+  text = TrimXmlSpace(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc() && ptr == text.data() + text.size() && !text.empty();
+}
+
+}  // namespace
+
+SheetHandler::SheetHandler(const SheetContext& context, std::string_view part, CellSink& sink)
+    : context_(context),
+      part_(part),
+      sink_(sink),
+      general_(context.engine->InternBuiltin(0)),
+      shows_text_as_is_(context.styles.size(), -1) {}
+
+std::string SheetHandler::Where() const {
+  return ColumnName(column_) + std::to_string(row_) + " in " + std::string(part_);
+}
+
+void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs) {
+  if (!Ours(name)) return;
+  const std::string_view local = name.local;
+  if (depth_in_data_ == 0) {
+    if (local == "sheetData") depth_in_data_ = 1;
+    return;
+  }
+  if (in_cell_) {
+    if (local == "v") {
+      in_value_ = true;
+      has_value_ = true;
+      value_.clear();
+    } else if (local == "is") {
+      in_inline_ = true;
+      has_value_ = true;
+      value_.clear();
+    } else if (local == "rPh") {
+      ++phonetic_;
+    } else if (local == "t" && in_inline_ && phonetic_ == 0) {
+      in_value_ = true;
+    }
+    return;
+  }
+  if (local == "c") {
+    StartCell(attrs);
+  } else if (local == "row") {
+    StartRow(attrs);
+  }
+}
+
+void SheetHandler::EndElement(const XmlName& name) {
+  if (depth_in_data_ == 0 || !Ours(name)) return;
+  const std::string_view local = name.local;
+  if (in_cell_) {
+    if (local == "v" || local == "t") {
+      in_value_ = false;
+    } else if (local == "is") {
+      in_inline_ = false;
+    } else if (local == "rPh") {
+      if (phonetic_ > 0) --phonetic_;
+    } else if (local == "c") {
+      EndCell();
+    }
+    return;
+  }
+  if (local == "row") {
+    if (sink_.Cancelled()) Stop();
+  } else if (local == "sheetData") {
+    depth_in_data_ = 0;
+  }
+}
+
+void SheetHandler::Characters(std::string_view text) {
+  if (in_value_) value_ += text;
+}
+
+void SheetHandler::StartRow(const XmlAttributes& attrs) {
+  if (const auto r = attrs.Get("r")) {
+    std::uint64_t n = 0;
+    if (!ParseUnsigned(*r, n) || n == 0) {
+      return Fail("damaged row number \"" + std::string(*r) + "\" in " + std::string(part_));
+    }
+    if (n > kMaxRows) {
+      return Fail("row " + std::string(*r) + " is beyond the last row of a sheet (1048576) in " +
+                  std::string(part_));
+    }
+    row_ = static_cast<std::uint32_t>(n);
+  } else {
+    if (row_ >= kMaxRows) {
+      return Fail("a row beyond the last row of a sheet (1048576) in " + std::string(part_));
+    }
+    ++row_;
+  }
+  column_ = 0;
+}
+
+void SheetHandler::StartCell(const XmlAttributes& attrs) {
+  type_ = Type::kNumber;
+  style_ = 0;
+  for (const auto& a : attrs.All()) {
+    if (!a.name.ns.empty()) continue;
+    const std::string_view n = a.name.local;
+    if (n == "r") {
+      CellRef ref;
+      switch (ParseCellRef(a.value, ref)) {
+        case RefStatus::kOk:
+          row_ = ref.row;
+          column_ = ref.column;
+          break;
+        case RefStatus::kOutOfRange:
+          return Fail("cell reference " + std::string(a.value) +
+                      " is beyond the last cell of a sheet (XFD1048576) in " + std::string(part_));
+        case RefStatus::kMalformed:
+          return Fail("damaged cell reference \"" + std::string(a.value) + "\" in " +
+                      std::string(part_));
+      }
+    } else if (n == "t") {
+      const std::string_view t = a.value;
+      if (t == "s") {
+        type_ = Type::kShared;
+      } else if (t == "inlineStr") {
+        type_ = Type::kInline;
+      } else if (t == "str") {
+        type_ = Type::kFormulaString;
+      } else if (t == "b") {
+        type_ = Type::kBool;
+      } else if (t == "e") {
+        type_ = Type::kError;
+      } else if (t == "d") {
+        type_ = Type::kDate;
+      }
+    } else if (n == "s") {
+      std::uint64_t s = 0;
+      style_ = ParseUnsigned(a.value, s) && s < context_.styles.size()
+                   ? static_cast<std::uint32_t>(s)
+                   : 0;
+    }
+  }
+  if (!attrs.Get("r")) {
+    // Without a reference a cell follows the previous one in its row.
+    if (row_ == 0) row_ = 1;
+    if (column_ >= kMaxColumns) {
+      return Fail("a cell beyond the last column of a sheet (XFD) in " + std::string(part_));
+    }
+    ++column_;
+  }
+  in_cell_ = true;
+  in_value_ = false;
+  in_inline_ = false;
+  has_value_ = false;
+  phonetic_ = 0;
+  value_.clear();
+}
+
+FormatEngine::Handle SheetHandler::StyleFormat() const {
+  return style_ < context_.styles.size() ? context_.styles[style_] : general_;
+}
+
+void SheetHandler::DeliverText(std::string_view text) {
+  std::string_view stored = text;
+  if (MayHoldEscape(text)) {
+    scratch_.clear();
+    AppendUnescaped(text, scratch_);
+    stored = scratch_;
+  }
+  DeliverStoredText(stored);
+}
+
+void SheetHandler::DeliverStoredText(std::string_view stored) {
+  if (style_ < shows_text_as_is_.size()) {
+    auto& known = shows_text_as_is_[style_];
+    if (known < 0) {
+      // Most formats (General, "@", any without a text section) show text as
+      // it is; finding out once per style spares a copy per cell.
+      constexpr std::string_view kProbe = "\x01probe text\x02";
+      known = context_.engine->FormatText(kProbe, StyleFormat()) == kProbe ? 1 : 0;
+    }
+    if (known == 0) {
+      sink_.Cell(row_, column_, context_.engine->FormatText(stored, StyleFormat()));
+      return;
+    }
+  }
+  sink_.Cell(row_, column_, stored);
+}
+
+void SheetHandler::DeliverNumber(double value) {
+  sink_.Cell(row_, column_, context_.engine->FormatNumber(value, StyleFormat()));
+}
+
+void SheetHandler::EndCell() {
+  in_cell_ = false;
+  in_value_ = false;
+  in_inline_ = false;
+  if (!has_value_) {
+    // A styled blank, or a formula without a cached result.
+    sink_.Cell(row_, column_, {});
+    return;
+  }
+  switch (type_) {
+    case Type::kNumber: {
+      double value = 0;
+      if (ParseDouble(value_, value)) return DeliverNumber(value);
+      // Not a number after all: show what is written.
+      if (TrimXmlSpace(value_).empty()) return sink_.Cell(row_, column_, {});
+      return DeliverText(value_);
+    }
+    case Type::kShared: {
+      std::uint64_t index = 0;
+      if (TrimXmlSpace(value_).empty()) return sink_.Cell(row_, column_, {});
+      if (!ParseUnsigned(value_, index)) {
+        return Fail("damaged shared-string index \"" + value_ + "\" at " + Where());
+      }
+      const std::size_t count = context_.strings ? context_.strings->size() : 0;
+      if (index >= count) {
+        return Fail("shared string " + std::to_string(index) +
+                    " does not exist (the workbook has " + std::to_string(count) + ") at " +
+                    Where());
+      }
+      // Shared strings are stored unescaped already.
+      return DeliverStoredText((*context_.strings)[static_cast<std::size_t>(index)]);
+    }
+    case Type::kInline:
+    case Type::kFormulaString:
+      return DeliverText(value_);
+    case Type::kBool: {
+      const std::string_view v = TrimXmlSpace(value_);
+      if (v.empty()) return sink_.Cell(row_, column_, {});
+      return sink_.Cell(row_, column_, v == "0" || v == "false" ? "FALSE" : "TRUE");
+    }
+    case Type::kError:
+      return sink_.Cell(row_, column_, TrimXmlSpace(value_));
+    case Type::kDate: {
+      const std::string_view v = TrimXmlSpace(value_);
+      if (v.empty()) return sink_.Cell(row_, column_, {});
+      if (const auto serial = IsoDateToSerial(v, context_.date1904)) return DeliverNumber(*serial);
+      return DeliverText(value_);
+    }
+  }
+}
+
+}  // namespace dialsift::sheet::xlsx

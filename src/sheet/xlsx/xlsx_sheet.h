@@ -1,0 +1,77 @@
+// Streams the cells of one worksheet part to a CellSink, each with its
+// displayed text.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sheet/number_format.h"
+#include "sheet/workbook.h"
+#include "sheet/xlsx/xlsx_parts.h"
+#include "sheet/xml_stream.h"
+
+namespace dialsift::sheet::xlsx {
+
+// What a worksheet's cells are rendered with: the workbook's shared tables.
+struct SheetContext {
+  const SharedStrings* strings = nullptr;
+  std::span<const FormatEngine::Handle> styles;  // cellXfs index -> format
+  FormatEngine* engine = nullptr;
+  bool date1904 = false;
+};
+
+class SheetHandler final : public XmlHandler {
+ public:
+  SheetHandler(const SheetContext& context, std::string_view part, CellSink& sink);
+
+  void StartElement(const XmlName& name, const XmlAttributes& attrs) override;
+  void EndElement(const XmlName& name) override;
+  void Characters(std::string_view text) override;
+
+ private:
+  enum class Type : std::uint8_t {
+    kNumber,
+    kShared,
+    kInline,
+    kFormulaString,
+    kBool,
+    kError,
+    kDate
+  };
+
+  void StartRow(const XmlAttributes& attrs);
+  void StartCell(const XmlAttributes& attrs);
+  void EndCell();
+  FormatEngine::Handle StyleFormat() const;
+  // Shows text through the cell's format; DeliverText decodes its escapes
+  // first, DeliverStoredText takes it decoded.
+  void DeliverText(std::string_view text);
+  void DeliverStoredText(std::string_view stored);
+  void DeliverNumber(double value);
+  std::string Where() const;
+
+  const SheetContext& context_;
+  std::string_view part_;
+  CellSink& sink_;
+  FormatEngine::Handle general_;
+  // Per style: -1 not yet known, 0 the format changes text, 1 it shows text as is.
+  std::vector<std::int8_t> shows_text_as_is_;
+
+  std::uint32_t row_ = 0;
+  std::uint32_t column_ = 0;
+  std::uint32_t style_ = 0;
+  Type type_ = Type::kNumber;
+  int depth_in_data_ = 0;  // > 0 inside sheetData
+  int phonetic_ = 0;       // depth inside rPh
+  bool in_cell_ = false;
+  bool in_value_ = false;  // collecting characters of <v> or an inline <t>
+  bool in_inline_ = false;
+  bool has_value_ = false;
+  std::string value_;    // raw characters of the cell's value
+  std::string scratch_;  // the unescaped text
+};
+
+}  // namespace dialsift::sheet::xlsx

@@ -1,0 +1,219 @@
+// The SpreadsheetML reader over real files: written by openpyxl, by
+// LibreOffice, and put together by hand (tests/data/xlsx/make_fixtures.py).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "common/test_paths.h"
+#include "extract/workbook_text.h"
+#include "sheet/workbook.h"
+
+namespace dialsift::sheet {
+namespace {
+
+std::filesystem::path Fixture(const std::string& name) {
+  return test::TestData() / "xlsx" / name;
+}
+
+// A sheet as a map from "B2" style positions to texts.
+using Grid = std::map<std::pair<std::uint32_t, std::uint32_t>, std::string>;
+
+struct GridSink : CellSink {
+  void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
+    grid[{row, column}] = std::string(text);
+    order.emplace_back(row, column);
+  }
+  Grid grid;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> order;
+};
+
+struct Reporter : ErrorReporter {
+  void Report(const ErrorReport& r) override { reports.push_back(r); }
+  std::vector<ErrorReport> reports;
+};
+
+std::unique_ptr<Workbook> Open(const std::string& name) {
+  auto wb = OpenWorkbook(Fixture(name));
+  EXPECT_TRUE(wb.ok()) << name << ": " << (wb.ok() ? "" : wb.error().reason);
+  return wb.ok() ? std::move(wb.value()) : nullptr;
+}
+
+Grid ReadGrid(Workbook& wb, std::size_t sheet) {
+  GridSink sink;
+  auto status = wb.ReadSheet(sheet, sink);
+  EXPECT_TRUE(status) << status.error().reason;
+  return sink.grid;
+}
+
+std::vector<std::string> SheetNames(const Workbook& wb) {
+  std::vector<std::string> names;
+  for (const auto& s : wb.Sheets()) names.push_back(s.name);
+  return names;
+}
+
+std::string WorkbookText(const std::string& name) {
+  auto wb = Open(name);
+  if (!wb) return "<cannot open>";
+  Reporter reporter;
+  auto text = ReadWorkBookToString(*wb, reporter);
+  EXPECT_TRUE(reporter.reports.empty()) << reporter.reports.front().description;
+  return text;
+}
+
+TEST(XlsxReader, WorkbookTextExamplesFromBothWriters) {
+  for (const std::string writer : {"openpyxl", "libreoffice"}) {
+    SCOPED_TRACE(writer);
+    EXPECT_EQ(WorkbookText(writer + "_tty_voice.xlsx"), "855-2880 (TTY) 355-650-5551 (Voice)");
+    EXPECT_EQ(WorkbookText(writer + "_only_c3.xlsx"), "855-2880");
+    EXPECT_EQ(WorkbookText(writer + "_two_sheets.xlsx"), "855-2880 355-650-5551");
+  }
+}
+
+TEST(XlsxReader, ValuesShowAsTheApplicationShowsThem) {
+  auto wb = Open("openpyxl_values.xlsx");
+  ASSERT_TRUE(wb);
+  // Chart sheets are not worksheets; hidden and very hidden ones are.
+  EXPECT_EQ(SheetNames(*wb), (std::vector<std::string>{"Values", "Hidden", "VeryHidden"}));
+  const Grid grid = ReadGrid(*wb, 0);
+  const Grid want = {
+      {{1, 1}, "447911123456"},                // an integer of 12 digits in full under General
+      {{2, 1}, "1,234.50"},     {{2, 2}, ""},  // the styled blank counts as a cell
+      {{3, 1}, "25%"},          {{4, 1}, "TRUE"}, {{5, 1}, "FALSE"},
+      {{6, 1}, "#N/A"},         {{7, 1}, ""},  // a formula without a cached result
+      {{8, 1}, "00123"},        {{9, 1}, "3.5"},
+  };
+  EXPECT_EQ(grid, want);
+  EXPECT_EQ(ReadGrid(*wb, 1), (Grid{{{1, 1}, "hidden text"}}));
+  EXPECT_EQ(ReadGrid(*wb, 2), (Grid{{{1, 1}, "very hidden text"}}));
+
+  auto lo = Open("libreoffice_values.xlsx");
+  ASSERT_TRUE(lo);
+  EXPECT_EQ(ReadGrid(*lo, 0), (Grid{{{1, 1}, "447911123456"},
+                                    {{2, 1}, "1,234.50"},
+                                    {{3, 1}, "3.5"},
+                                    {{4, 1}, "line one\nline two"}}));
+}
+
+TEST(XlsxReader, StoredTextKinds) {
+  auto wb = Open("crafted_text_kinds.xlsx");
+  ASSERT_TRUE(wb);
+  GridSink sink;
+  ASSERT_TRUE(wb->ReadSheet(0, sink));
+  const Grid want = {
+      {{2, 2}, "plain"},
+      {{2, 3}, "555-0100 ext"},              // rich-text runs joined; C2 follows B2
+      {{3, 1}, "\xE6\x9D\xB1\xE4\xBA\xAC"},  // phonetic reading left out; row 3 follows row 2
+      {{3, 2}, "a\rb\nc"},
+      {{3, 3}, "_x000D_ and \xF0\x9F\x98\x80 and _x41_"},
+      {{5, 3}, "inline\t"},
+      {{5, 4}, "cached"},
+      {{5, 5}, "#DIV/0!"},
+      {{5, 6}, "TRUE"},
+      {{5, 7}, ""},
+      {{5, 8}, ""},
+  };
+  EXPECT_EQ(sink.grid, want);
+  EXPECT_EQ(sink.order.size(), want.size());
+}
+
+TEST(XlsxReader, StrictNamespacesAndOddPartNames) {
+  auto strict = Open("crafted_strict.xlsx");
+  ASSERT_TRUE(strict);
+  EXPECT_EQ(ReadGrid(*strict, 0), (Grid{{{1, 1}, "855-2880"}, {{1, 2}, "447911123456"}}));
+
+  auto odd = Open("crafted_odd_part_names.xlsx");
+  ASSERT_TRUE(odd);
+  EXPECT_EQ(ReadGrid(*odd, 0), (Grid{{{1, 1}, "found"}}));
+}
+
+TEST(XlsxReader, IsoDatesFollowTheDateSystem) {
+  auto d1900 = Open("openpyxl_iso_dates_1900.xlsx");
+  auto d1904 = Open("openpyxl_iso_dates_1904.xlsx");
+  ASSERT_TRUE(d1900 && d1904);
+  // 2024-01-01 is serial 45292 counted from 1900, 1462 less from 1904;
+  // 1900-03-01 is 61 because of the 29 February 1900 that never was.
+  EXPECT_EQ(ReadGrid(*d1900, 0).at({1, 1}), "45292");
+  EXPECT_EQ(ReadGrid(*d1900, 0).at({2, 1}), "61");
+  EXPECT_EQ(ReadGrid(*d1904, 0).at({1, 1}), "43830");
+}
+
+TEST(XlsxReader, FarCornersScanQuickly) {
+  auto wb = Open("openpyxl_far_corners.xlsx");
+  ASSERT_TRUE(wb);
+  Reporter reporter;
+  phone::StreamingScanner scanner([](std::int16_t n) { return n == 7; });
+  const auto start = std::chrono::steady_clock::now();
+  const auto numbers = ScanWorkbook(*wb, scanner, reporter);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(numbers, (std::vector<std::string>{"555-0100", "555-0199"}));
+  EXPECT_TRUE(reporter.reports.empty());
+  EXPECT_LT(elapsed, std::chrono::milliseconds(500));
+}
+
+TEST(XlsxReader, DamagedAndHostileFilesGiveTheirError) {
+  struct Case {
+    std::string file;
+    std::string error;         // part of the reason
+    std::size_t cells_before;  // cells delivered before the damage
+  };
+  const std::vector<Case> cases = {
+      {"crafted_doctype.xlsx", "refused XML in xl/worksheets/s1.xml: a document type declaration",
+       0},
+      {"crafted_beyond_last_column.xlsx",
+       "cell reference XFE1 is beyond the last cell of a sheet (XFD1048576)", 1},
+      {"crafted_beyond_last_row.xlsx", "row 1048577 is beyond the last row of a sheet", 0},
+      {"crafted_shared_index_out_of_range.xlsx",
+       "shared string 7 does not exist (the workbook has 1) at B1", 1},
+      {"crafted_truncated_sheet.xlsx", "damaged XML in xl/worksheets/s1.xml: ", 1},
+      {"crafted_bad_reference.xlsx", "damaged cell reference \"1A\"", 0},
+      {"crafted_missing_sheet_part.xlsx", "missing part xl/worksheets/s1.xml", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    auto wb = Open(c.file);
+    ASSERT_TRUE(wb);
+    GridSink sink;
+    auto status = wb->ReadSheet(0, sink);
+    ASSERT_FALSE(status);
+    EXPECT_NE(status.error().reason.find(c.error), std::string::npos) << status.error().reason;
+    EXPECT_EQ(sink.grid.size(), c.cells_before);
+  }
+
+  // The sheet after a missing one is read as usual.
+  auto partial = Open("crafted_missing_sheet_part.xlsx");
+  ASSERT_TRUE(partial);
+  EXPECT_EQ(SheetNames(*partial), (std::vector<std::string>{"Gone", "Here"}));
+  EXPECT_EQ(ReadGrid(*partial, 1), (Grid{{{1, 1}, "5"}}));
+
+  auto missing = OpenWorkbook(Fixture("crafted_missing_workbook.xlsx"));
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.error().reason, "missing part xl/workbook.xml");
+}
+
+TEST(XlsxReader, HostileButHarmlessFilesRead) {
+  // A declared count of four billion shared strings is not preallocated.
+  auto counted = Open("crafted_huge_declared_count.xlsx");
+  ASSERT_TRUE(counted);
+  EXPECT_EQ(ReadGrid(*counted, 0), (Grid{{{1, 1}, "555-0100"}}));
+
+  auto deep = Open("crafted_deep_nesting.xlsx");
+  ASSERT_TRUE(deep);
+  EXPECT_EQ(ReadGrid(*deep, 0), (Grid{{{1, 1}, "42"}}));
+}
+
+TEST(XlsxReader, CancelledSinkStopsBetweenRows) {
+  auto wb = Open("crafted_text_kinds.xlsx");
+  ASSERT_TRUE(wb);
+  struct Stopper : GridSink {
+    bool Cancelled() override { return true; }
+  } sink;
+  ASSERT_TRUE(wb->ReadSheet(0, sink));
+  EXPECT_EQ(sink.grid.size(), 2u);  // the first row only
+}
+
+}  // namespace
+}  // namespace dialsift::sheet
