@@ -1,13 +1,77 @@
-// Placeholder until the BIFF reader lands.
+// The .xls reader: Excel 5, 95 and 97-2003 workbooks (BIFF5, BIFF7, BIFF8)
+// inside an OLE2 compound file. The workbook globals (sheet list, shared
+// strings, styles) are read when the workbook opens; each worksheet is read
+// from its BOF record when asked for, so memory follows the shared strings,
+// never the number of rows.
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "sheet/readers.h"
+#include "sheet/xls/compound_file.h"
+#include "sheet/xls/sheet_cells.h"
+#include "sheet/xls/workbook_globals.h"
+#include "sheet/xls/xls_workbook.h"
 
 namespace dialsift::sheet {
 
-WorkbookResult OpenCompoundFile(const std::filesystem::path&) {
-  return Error{"Excel 97-2003 workbooks (.xls) cannot be read yet"};
+namespace {
+
+class XlsWorkbook final : public Workbook {
+ public:
+  XlsWorkbook(std::unique_ptr<xls::CompoundFile> file, xls::WorkbookGlobals globals)
+      : file_(std::move(file)), reader_(*file_), globals_(std::move(globals)) {
+    for (const auto& s : globals_.sheets) infos_.push_back({s.name});
+  }
+
+  std::span<const SheetInfo> Sheets() const override { return infos_; }
+
+  Status ReadSheet(std::size_t index, CellSink& sink) override {
+    if (index >= globals_.sheets.size()) return Error{"no such worksheet"};
+    return xls::ReadSheetCells(reader_, globals_.sheets[index].offset, globals_, sink);
+  }
+
+ private:
+  std::unique_ptr<xls::CompoundFile> file_;
+  xls::RecordReader reader_;
+  xls::WorkbookGlobals globals_;
+  std::vector<SheetInfo> infos_;
+};
+
+WorkbookResult OpenFromContainer(Result<std::unique_ptr<xls::CompoundFile>> opened) {
+  if (!opened) return opened.error();
+  auto file = std::move(opened.value());
+  switch (file->content()) {
+    case xls::CompoundContent::kEncryptedPackage:
+      return Error{"password-protected workbook"};
+    case xls::CompoundContent::kOther:
+      return Error{"not a workbook (an OLE2 compound file without a workbook stream)"};
+    case xls::CompoundContent::kWorkbook:
+      break;
+  }
+  xls::RecordReader reader(*file);
+  auto globals = xls::ReadWorkbookGlobals(reader);
+  if (!globals) return globals.error();
+  return std::unique_ptr<Workbook>(
+      std::make_unique<XlsWorkbook>(std::move(file), std::move(globals.value())));
 }
+
+}  // namespace
+
+WorkbookResult OpenCompoundFile(const std::filesystem::path& path) {
+  return OpenFromContainer(xls::CompoundFile::Open(path));
+}
+
 WorkbookResult OpenBareBiff(const std::filesystem::path&) {
   return Error{"unsupported old format (Excel 2.x-4.x workbook)"};
 }
+
+namespace xls {
+
+WorkbookResult OpenCompoundFileInMemory(std::span<const std::uint8_t> bytes) {
+  return OpenFromContainer(CompoundFile::FromMemory(bytes));
+}
+
+}  // namespace xls
 
 }  // namespace dialsift::sheet

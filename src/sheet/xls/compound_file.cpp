@@ -1,0 +1,98 @@
+#include "sheet/xls/compound_file.h"
+
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-input.h>
+
+#include <array>
+#include <string_view>
+
+namespace dialsift::sheet::xls {
+
+namespace {
+
+struct GObjectUnref {
+  void operator()(void* p) const {
+    if (p != nullptr) g_object_unref(p);
+  }
+};
+template <class T>
+using GPtr = std::unique_ptr<T, GObjectUnref>;
+
+struct GErrorFree {
+  void operator()(GError* e) const {
+    if (e != nullptr) g_error_free(e);
+  }
+};
+using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
+
+std::string Message(const GErrorPtr& err) {
+  return err && err->message != nullptr ? std::string(err->message) : std::string("unknown fault");
+}
+
+}  // namespace
+
+struct CompoundFile::Handles {
+  GPtr<GsfInput> file;
+  GPtr<GsfInfile> ole;
+  GPtr<GsfInput> stream;
+};
+
+CompoundFile::CompoundFile() : handles_(std::make_unique<Handles>()) {}
+CompoundFile::~CompoundFile() = default;
+
+Result<std::unique_ptr<CompoundFile>> CompoundFile::Open(const std::filesystem::path& path) {
+  GError* raw = nullptr;
+  GsfInput* input = gsf_input_stdio_new(path.c_str(), &raw);
+  GErrorPtr err(raw);
+  if (input == nullptr) return Error{"cannot read the file (" + Message(err) + ")"};
+  return FromInput(input);
+}
+
+Result<std::unique_ptr<CompoundFile>> CompoundFile::FromMemory(
+    std::span<const std::uint8_t> bytes) {
+  GsfInput* input = gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE);
+  if (input == nullptr) return Error{"cannot read the file"};
+  return FromInput(input);
+}
+
+Result<std::unique_ptr<CompoundFile>> CompoundFile::FromInput(void* input) {
+  std::unique_ptr<CompoundFile> cf(new CompoundFile());
+  cf->handles_->file.reset(static_cast<GsfInput*>(input));
+  GError* raw = nullptr;
+  cf->handles_->ole.reset(gsf_infile_msole_new(cf->handles_->file.get(), &raw));
+  GErrorPtr err(raw);
+  if (!cf->handles_->ole) {
+    return Error{"damaged OLE2 compound file (" + Message(err) + ")"};
+  }
+  GsfInfile* ole = cf->handles_->ole.get();
+  // Excel 97 and later write "Workbook"; Excel 5/95 wrote "Book". A file
+  // with both is a later workbook that kept its old stream.
+  for (const char* name : {"Workbook", "Book", "WORKBOOK", "BOOK"}) {
+    GsfInput* stream = gsf_infile_child_by_name(ole, name);
+    if (stream == nullptr) continue;
+    cf->handles_->stream.reset(stream);
+    cf->stream_name_ = name;
+    cf->content_ = CompoundContent::kWorkbook;
+    const gsf_off_t size = gsf_input_size(stream);
+    cf->size_ = size > 0 ? static_cast<std::uint64_t>(size) : 0;
+    return cf;
+  }
+  if (GPtr<GsfInput> enc(gsf_infile_child_by_name(ole, "EncryptedPackage")); enc) {
+    cf->content_ = CompoundContent::kEncryptedPackage;
+  }
+  return cf;
+}
+
+bool CompoundFile::Read(std::uint64_t offset, std::span<std::uint8_t> out) {
+  GsfInput* stream = handles_->stream.get();
+  if (stream == nullptr || offset > size_ || out.size() > size_ - offset) return false;
+  if (out.empty()) return true;
+  // gsf_input_seek answers TRUE on failure.
+  if (gsf_input_seek(stream, static_cast<gsf_off_t>(offset), G_SEEK_SET)) return false;
+  return gsf_input_read(stream, out.size(), out.data()) != nullptr;
+}
+
+}  // namespace dialsift::sheet::xls

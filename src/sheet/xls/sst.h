@@ -1,0 +1,22 @@
+// The shared string table of a BIFF8 workbook (SST record, MS-XLS 2.4.265)
+// and the CONTINUE records it spills into.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sheet/xls/record_stream.h"
+
+namespace dialsift::sheet::xls {
+
+struct SharedStrings {
+  std::vector<std::string> strings;  // UTF-8, rich-text runs and phonetic data dropped
+  std::uint32_t declared = 0;        // the count the record declares (not trusted)
+  bool truncated = false;            // the data ended inside a string
+};
+
+// Reads the strings of an SST record gathered with its CONTINUE records. The
+// declared count only bounds the loop: memory follows the bytes present.
+SharedStrings ReadSharedStrings(const Record& sst);
+
+}  // namespace dialsift::sheet::xls

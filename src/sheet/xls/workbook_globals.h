@@ -1,0 +1,45 @@
+// The workbook globals substream of a BIFF5/BIFF7/BIFF8 workbook: the sheet
+// list, the shared strings, the number formats of the cell styles, the date
+// system and the code page.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sheet/number_format.h"
+#include "sheet/result.h"
+#include "sheet/xls/record_stream.h"
+#include "sheet/xls/sst.h"
+#include "sheet/xls/text_codec.h"
+
+namespace dialsift::sheet::xls {
+
+enum class BiffVersion { kBiff5, kBiff8 };
+
+struct SheetEntry {
+  std::string name;
+  std::uint32_t offset = 0;  // of the sheet's BOF record in the stream
+};
+
+struct WorkbookGlobals {
+  BiffVersion version = BiffVersion::kBiff8;
+  CodePageDecoder decoder;
+  FormatEngine formats;
+  // Number-format handle of each XF record, by XF index.
+  std::vector<FormatEngine::Handle> xf_formats;
+  SharedStrings sst;
+  // The worksheets, in workbook order (chart, macro and dialog sheets left out).
+  std::vector<SheetEntry> sheets;
+
+  FormatEngine::Handle FormatOfXf(std::uint16_t xf);
+};
+
+// Reads the globals from the start of the stream. Errors: not a BIFF5-8
+// workbook stream, a password-protected workbook, a damaged record stream.
+Result<WorkbookGlobals> ReadWorkbookGlobals(RecordReader& reader);
+
+// Decodes the string forms of the workbook's BIFF version.
+bool ReadCellString(RecordCursor& cur, WorkbookGlobals& g, std::string& out);
+
+}  // namespace dialsift::sheet::xls

@@ -1,0 +1,15 @@
+// Entry points of the .xls reader beyond readers.h: opening from memory
+// (fuzzing, tests).
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "sheet/readers.h"
+
+namespace dialsift::sheet::xls {
+
+// Opens an OLE2 compound file held in memory. `bytes` must outlive the workbook.
+WorkbookResult OpenCompoundFileInMemory(std::span<const std::uint8_t> bytes);
+
+}  // namespace dialsift::sheet::xls
