@@ -105,12 +105,11 @@ Result<WorkbookGlobals> ReadWorkbookGlobals(RecordReader& reader) {
   reader.Seek(0);
   Record rec;
   auto got = reader.Next(rec);
-  if (!got) return got.error();
-  if (!*got) return Error{"not a workbook (the workbook stream is empty)"};
-  if (rec.type == rt::kBof2 || rec.type == rt::kBof3 || rec.type == rt::kBof4) {
+  if (got && !*got) return Error{"not a workbook (the workbook stream is empty)"};
+  if (got && (rec.type == rt::kBof2 || rec.type == rt::kBof3 || rec.type == rt::kBof4)) {
     return Error{"unsupported old format (Excel 2.x-4.x workbook)"};
   }
-  if (rec.type != rt::kBof) {
+  if (!got || rec.type != rt::kBof) {
     return Error{"not a workbook (the workbook stream does not begin with a BOF record)"};
   }
   {

@@ -1,0 +1,440 @@
+// The .xls reader on record streams built byte by byte: string splitting
+// across CONTINUE records, every cell record, sheet kinds, BIFF5 code pages,
+// and damaged or hostile streams.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sheet/number_format.h"
+#include "sheet/xls/record_stream.h"
+#include "sheet/xls/sheet_cells.h"
+#include "sheet/xls/sst.h"
+#include "sheet/xls/workbook_globals.h"
+#include "sheet/xls/xls_workbook.h"
+#include "xls_builder.h"
+
+namespace dialsift::sheet {
+namespace {
+
+using test::xls::Biff;
+using test::xls::Bytes;
+using test::xls::Put16;
+using test::xls::Put32;
+using test::xls::Put8;
+using test::xls::PutBytes;
+using test::xls::PutChars16;
+using test::xls::SheetSpec;
+using test::xls::Str8;
+using test::xls::WorkbookStream;
+
+// Cells as "R1C1=text" lines, in arrival order.
+class ListSink final : public CellSink {
+ public:
+  void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
+    cells.push_back("R" + std::to_string(row) + "C" + std::to_string(column) + "=" +
+                    std::string(text));
+  }
+  bool Cancelled() override {
+    return cancel_after >= 0 && static_cast<int>(cells.size()) >= cancel_after;
+  }
+  std::vector<std::string> cells;
+  int cancel_after = -1;
+};
+
+// An opened in-memory workbook; keeps the file bytes alive.
+struct Opened {
+  explicit Opened(Bytes bytes) : file(std::move(bytes)), wb(xls::OpenCompoundFileInMemory(file)) {}
+  Bytes file;
+  WorkbookResult wb;
+
+  std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    for (const auto& s : (*wb)->Sheets()) names.push_back(s.name);
+    return names;
+  }
+  std::vector<std::string> Cells(std::size_t sheet, Status* status = nullptr) {
+    ListSink sink;
+    Status st = (*wb)->ReadSheet(sheet, sink);
+    if (status != nullptr)
+      *status = st;
+    else
+      EXPECT_TRUE(st.ok()) << st.error().reason;
+    return sink.cells;
+  }
+};
+
+Opened Biff8Book(const Bytes& globals, const std::vector<SheetSpec>& sheets) {
+  return Opened(test::xls::CompoundFile({{"Workbook", WorkbookStream(globals, sheets)}}));
+}
+
+Bytes SstRecordWithContinues(std::uint32_t declared, const std::vector<Bytes>& segments) {
+  Biff b;
+  Bytes first;
+  Put32(first, declared);
+  Put32(first, declared);
+  first.insert(first.end(), segments[0].begin(), segments[0].end());
+  b.Rec(0x00FC, first);
+  for (std::size_t i = 1; i < segments.size(); ++i) b.Rec(0x003C, segments[i]);
+  return b.bytes();
+}
+
+Bytes LabelSsts(int n) {
+  Biff b;
+  for (int i = 0; i < n; ++i) b.LabelSst(i, 0, static_cast<std::uint32_t>(i));
+  return b.bytes();
+}
+
+TEST(XlsSharedStrings, StringsSplitAcrossContinueRecordsKeepEveryCharacter) {
+  // Segment 1: "plain", then "Hello, wö" begun in 8-bit characters.
+  Bytes s1;
+  Put16(s1, 5);
+  Put8(s1, 0);
+  PutBytes(s1, "plain");
+  Put16(s1, 9);
+  Put8(s1, 0);
+  PutBytes(s1, "Hello");
+  // Segment 2: the flag byte switches to 16-bit for the rest ", w\u00f6rld"
+  // cut to 4 characters; then a rich string (2 runs) with a phonetic block,
+  // whose runs spill into segment 3.
+  Bytes s2;
+  Put8(s2, 0x01);
+  PutChars16(s2, u", w\u00f6");
+  Put16(s2, 3);
+  Put8(s2, 0x0C);  // rich runs + phonetic data, 8-bit characters
+  Put16(s2, 2);    // runs
+  Put32(s2, 6);    // phonetic bytes
+  PutBytes(s2, "abc");
+  Put32(s2, 0x00010000);  // first run
+  Put16(s2, 0x0002);      // half of the second run
+  // Segment 3: no flag byte (not character data): rest of the run, the
+  // phonetic block, then a string whose header starts the record: 16-bit
+  // "\u0416\u0416" then, split again, back to 8-bit.
+  Bytes s3;
+  Put16(s3, 0x0001);
+  PutBytes(s3, "PHONET");
+  Put16(s3, 4);
+  Put8(s3, 0x01);
+  PutChars16(s3, u"\u0416\u0416");
+  Bytes s4;
+  Put8(s4, 0x00);
+  PutBytes(s4, "zz");
+
+  Biff g;
+  g.Raw(SstRecordWithContinues(4, {s1, s2, s3, s4}));
+  auto book = Biff8Book(g.bytes(), {{"S", LabelSsts(4)}});
+  ASSERT_TRUE(book.wb) << book.wb.error().reason;
+  EXPECT_EQ(book.Cells(0), (std::vector<std::string>{"R1C1=plain", "R2C1=Hello, w\u00f6",
+                                                     "R3C1=abc", "R4C1=\u0416\u0416zz"}));
+}
+
+TEST(XlsSharedStrings, ALyingCountReadsWhatIsThereAndMissingStringsAreReported) {
+  Bytes s1;
+  Put16(s1, 2);
+  Put8(s1, 0);
+  PutBytes(s1, "ok");
+  Biff g;
+  g.Raw(SstRecordWithContinues(0xFFFFFFF0u, {s1}));
+  auto book = Biff8Book(g.bytes(), {{"S", LabelSsts(2)}});
+  ASSERT_TRUE(book.wb) << book.wb.error().reason;
+  Status st;
+  EXPECT_EQ(book.Cells(0, &st), std::vector<std::string>{"R1C1=ok"});
+  ASSERT_FALSE(st.ok());
+  EXPECT_EQ(st.error().reason,
+            "damaged workbook (a cell refers to shared string 1, the table holds 1)");
+}
+
+TEST(XlsSharedStrings, TruncatedContinueEndsTheTable) {
+  Bytes s1;
+  Put16(s1, 1);
+  Put8(s1, 0);
+  PutBytes(s1, "a");
+  Put16(s1, 100);  // declares 100 characters, holds 3 and a cut CONTINUE
+  Put8(s1, 0);
+  PutBytes(s1, "bcd");
+  Bytes s2;
+  Put8(s2, 1);
+  Put8(s2, 'e');  // half a 16-bit character
+  xls::Record rec;
+  rec.type = 0x00FC;
+  Put32(rec.data, 2);
+  Put32(rec.data, 2);
+  rec.data.insert(rec.data.end(), s1.begin(), s1.end());
+  rec.segment_ends.push_back(rec.data.size());
+  rec.data.insert(rec.data.end(), s2.begin(), s2.end());
+  rec.segment_ends.push_back(rec.data.size());
+  const auto sst = xls::ReadSharedStrings(rec);
+  EXPECT_EQ(sst.strings, std::vector<std::string>{"a"});
+  EXPECT_TRUE(sst.truncated);
+}
+
+Bytes Formula(int row, int col, std::initializer_list<std::uint8_t> result) {
+  Bytes b = Biff::Head(row, col, 0);
+  b.insert(b.end(), result);
+  Put16(b, 0);  // flags
+  Put32(b, 0);
+  Put16(b, 0);  // no formula tokens
+  return b;
+}
+
+TEST(XlsCells, EveryCellRecordGivesItsDisplayedText) {
+  Biff s;
+  s.Number(0, 0, 12.5);
+  Bytes rk = Biff::Head(0, 1, 0);
+  Put32(rk, (1234u << 2) | 0x02 | 0x01);  // integer 1234, divided by 100
+  s.Rec(0x027E, rk);
+  Bytes mulrk;
+  Put16(mulrk, 1);
+  Put16(mulrk, 2);                             // first column C
+  for (std::uint32_t v : {7u, 0x1FFFFFFFu}) {  // 7 and the largest 30-bit integer
+    Put16(mulrk, 0);
+    Put32(mulrk, (v << 2) | 0x02);
+  }
+  Put16(mulrk, 0);
+  Put32(mulrk, 0x3FF00000);  // 1.0 as the top of a double
+  Put16(mulrk, 4);           // last column E
+  s.Rec(0x00BD, mulrk);
+  Bytes mulblank;
+  Put16(mulblank, 2);
+  Put16(mulblank, 5);
+  Put16(mulblank, 0);
+  Put16(mulblank, 0);
+  Put16(mulblank, 6);
+  s.Rec(0x00BE, mulblank);
+  s.Blank(3, 0);
+  // Booleans and every error code.
+  const std::vector<std::pair<std::uint8_t, std::uint8_t>> boolerr = {
+      {1, 0}, {0, 0}, {0x00, 1}, {0x07, 1}, {0x0F, 1}, {0x17, 1}, {0x1D, 1}, {0x24, 1}, {0x2A, 1}};
+  for (std::size_t i = 0; i < boolerr.size(); ++i) {
+    Bytes b = Biff::Head(4, static_cast<int>(i), 0);
+    Put8(b, boolerr[i].first);
+    Put8(b, boolerr[i].second);
+    s.Rec(0x0205, b);
+  }
+  // A BIFF8 LABEL with 16-bit characters and an RSTRING.
+  Bytes label = Biff::Head(5, 0, 0);
+  Put16(label, 3);
+  Put8(label, 1);
+  PutChars16(label, u"\u00e9\u20ac!");
+  s.Rec(0x0204, label);
+  Bytes rstring = Biff::Head(5, 1, 0);
+  const Bytes rs = Str8("rich");
+  rstring.insert(rstring.end(), rs.begin(), rs.end());
+  Put16(rstring, 1);
+  Put32(rstring, 0);
+  s.Rec(0x00D6, rstring);
+  // Formulas: a number, a string in the STRING record that follows (after
+  // a shared-formula record), a boolean, an error, an empty string, and a
+  // string result whose STRING record is missing.
+  Bytes num = Biff::Head(6, 0, 0);
+  test::xls::PutF64(num, 66);
+  Put16(num, 0);
+  Put32(num, 0);
+  Put16(num, 0);
+  s.Rec(0x0006, num);
+  s.Rec(0x0006, Formula(6, 1, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF}));
+  s.Rec(0x04BC, Bytes(10, 0));
+  s.Rec(0x0207, Str8("355-650-5551"));
+  s.Rec(0x0006, Formula(6, 2, {1, 0, 1, 0, 0, 0, 0xFF, 0xFF}));
+  s.Rec(0x0006, Formula(6, 3, {2, 0, 0x07, 0, 0, 0, 0xFF, 0xFF}));
+  s.Rec(0x0006, Formula(6, 4, {3, 0, 0, 0, 0, 0, 0xFF, 0xFF}));
+  s.Rec(0x0006, Formula(6, 5, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF}));
+  s.Number(7, 0, 1);
+
+  auto book = Biff8Book({}, {{"S", s.bytes()}});
+  ASSERT_TRUE(book.wb) << book.wb.error().reason;
+  EXPECT_EQ(book.Cells(0),
+            (std::vector<std::string>{"R1C1=12.5",      "R1C2=12.34",   "R2C3=7",
+                                      "R2C4=536870911", "R2C5=1",       "R3C6=",
+                                      "R3C7=",          "R4C1=",        "R5C1=TRUE",
+                                      "R5C2=FALSE",     "R5C3=#NULL!",  "R5C4=#DIV/0!",
+                                      "R5C5=#VALUE!",   "R5C6=#REF!",   "R5C7=#NAME?",
+                                      "R5C8=#NUM!",     "R5C9=#N/A",    "R6C1=\u00e9\u20ac!",
+                                      "R6C2=rich",      "R7C1=66",      "R7C2=355-650-5551",
+                                      "R7C3=TRUE",      "R7C4=#DIV/0!", "R7C5=",
+                                      "R7C6=",          "R8C1=1"}));
+}
+
+TEST(XlsCells, RkNumbers) {
+  EXPECT_EQ(xls::DecodeRk((5u << 2) | 2), 5);
+  EXPECT_EQ(xls::DecodeRk(static_cast<std::uint32_t>(-3 * 4) | 2), -3);
+  EXPECT_EQ(xls::DecodeRk((1234u << 2) | 3), 12.34);
+  EXPECT_EQ(xls::DecodeRk(0x405EC000u), 123.0);  // top bits of the double 123
+  EXPECT_EQ(xls::DecodeRk(0x405EC001u), 1.23);
+}
+
+TEST(XlsCells, NumberFormatsComeFromFormatAndXfRecords) {
+  Biff g;
+  Bytes fmt;
+  Put16(fmt, 164);
+  const Bytes code = Str8("[<=9999999]###-####;(###) ###-####");
+  fmt.insert(fmt.end(), code.begin(), code.end());
+  g.Rec(0x041E, fmt);
+  for (int id : {0, 164, 3}) {
+    Bytes xf;
+    Put16(xf, 0);
+    Put16(xf, static_cast<std::uint32_t>(id));
+    xf.resize(20, 0);
+    g.Rec(0x00E0, xf);
+  }
+  Biff s;
+  s.Number(0, 0, 3556505551.0, 1).Number(0, 1, 8552880, 1).Number(0, 2, 1234567, 2);
+  s.Number(0, 3, 2.5, 0).Number(0, 4, 2.5, 99);  // an XF index past the table: General
+  auto book = Biff8Book(g.bytes(), {{"S", s.bytes()}});
+  ASSERT_TRUE(book.wb) << book.wb.error().reason;
+  FormatEngine engine;
+  const std::string phone = "[<=9999999]###-####;(###) ###-####";
+  EXPECT_EQ(book.Cells(0),
+            (std::vector<std::string>{"R1C1=" + engine.FormatNumber(3556505551.0, phone),
+                                      "R1C2=" + engine.FormatNumber(8552880, phone),
+                                      "R1C3=" + engine.FormatNumber(1234567, "#,##0"), "R1C4=2.5",
+                                      "R1C5=2.5"}));
+}
+
+TEST(XlsSheets, OnlyWorksheetsAreListedHiddenOnesIncluded) {
+  Biff dialog;
+  Bytes wsbool;
+  Put16(wsbool, 0x0010);
+  dialog.Rec(0x0081, wsbool);
+  Biff normal;
+  Put16(wsbool, 0);
+  normal.Rec(0x0081, Bytes{0x01, 0x04}).Number(0, 0, 1);
+  Biff hidden;
+  hidden.Number(0, 0, 2);
+  auto book = Biff8Book({}, {{"Sheet", normal.bytes()},
+                             {"Chart", {}, 2, 0x0020},
+                             {"Macro", {}, 1, 0x0040},
+                             {"ChartByBof", {}, 0, 0x0020},
+                             {"Dialog", dialog.bytes()},
+                             {"Hidden", hidden.bytes(), 0, 0x0010, 1}});
+  ASSERT_TRUE(book.wb) << book.wb.error().reason;
+  EXPECT_EQ(book.Names(), (std::vector<std::string>{"Sheet", "Hidden"}));
+  // Sheets read in any order, each as often as asked.
+  EXPECT_EQ(book.Cells(1), std::vector<std::string>{"R1C1=2"});
+  EXPECT_EQ(book.Cells(0), std::vector<std::string>{"R1C1=1"});
+  EXPECT_EQ(book.Cells(1), std::vector<std::string>{"R1C1=2"});
+}
+
+TEST(XlsSheets, WrongSheetOffsetsFallBackToTheSubstreamsInOrder) {
+  Biff a;
+  a.Number(0, 0, 1);
+  Biff b;
+  b.Number(0, 0, 2);
+  auto book = Opened(test::xls::CompoundFile(
+      {{"Workbook", WorkbookStream({}, {{"A", a.bytes()}, {"B", b.bytes()}}, 0x0600, 20)}}));
+  ASSERT_TRUE(book.wb) << book.wb.error().reason;
+  EXPECT_EQ(book.Cells(0), std::vector<std::string>{"R1C1=1"});
+  EXPECT_EQ(book.Cells(1), std::vector<std::string>{"R1C1=2"});
+}
+
+TEST(XlsSheets, EmbeddedChartSubstreamsAreSkippedAndCancelStopsTheRead) {
+  Biff s;
+  s.Number(0, 0, 1);
+  s.Bof(0x0600, 0x0020).Number(5, 5, 99).Eof();
+  s.Number(1, 0, 2).Number(2, 0, 3);
+  auto book = Biff8Book({}, {{"S", s.bytes()}});
+  ASSERT_TRUE(book.wb);
+  EXPECT_EQ(book.Cells(0), (std::vector<std::string>{"R1C1=1", "R2C1=2", "R3C1=3"}));
+  ListSink sink;
+  sink.cancel_after = 2;
+  EXPECT_TRUE((*book.wb)->ReadSheet(0, sink).ok());
+  EXPECT_EQ(sink.cells.size(), 2u);
+}
+
+TEST(XlsBiff5, ByteStringsAreDecodedWithTheCodePage) {
+  Biff g;
+  Bytes cp;
+  Put16(cp, 1251);
+  g.Rec(0x0042, cp);
+  Bytes fmt;  // BIFF5 FORMAT: id, 8-bit length, bytes
+  Put16(fmt, 164);
+  Put8(fmt, 5);
+  PutBytes(fmt, "0.000");
+  g.Rec(0x041E, fmt);
+  for (int id : {0, 164}) {
+    Bytes xf;
+    Put16(xf, 0);
+    Put16(xf, static_cast<std::uint32_t>(id));
+    xf.resize(16, 0);
+    g.Rec(0x00E0, xf);
+  }
+  Biff s;
+  Bytes label = Biff::Head(0, 0, 0);
+  Put16(label, 6);
+  PutBytes(label, "\xcf\xf0\xe8\xe2\xe5\xf2");  // "Привет" in Windows-1251
+  s.Rec(0x0204, label);
+  s.Number(0, 1, 1.5, 1);
+  s.Rec(0x0006, Formula(0, 2, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF}));
+  Bytes str;
+  Put16(str, 2);
+  PutBytes(str, "\xc4\xe0");  // "Да"
+  s.Rec(0x0207, str);
+  auto book = Opened(test::xls::CompoundFile(
+      {{"Book", WorkbookStream(g.bytes(), {{"\xcb\xe8\xf1\xf2", s.bytes()}}, 0x0500)}}));
+  ASSERT_TRUE(book.wb) << book.wb.error().reason;
+  EXPECT_EQ(book.Names(), std::vector<std::string>{"\u041b\u0438\u0441\u0442"});
+  FormatEngine engine;
+  EXPECT_EQ(book.Cells(0), (std::vector<std::string>{"R1C1=\u041f\u0440\u0438\u0432\u0435\u0442",
+                                                     "R1C2=" + engine.FormatNumber(1.5, "0.000"),
+                                                     "R1C3=\u0414\u0430"}));
+}
+
+TEST(XlsDamage, EachDamageIsAnErrorWithItsReason) {
+  auto open = [](Bytes stream, const char* name = "Workbook") {
+    Opened o(test::xls::CompoundFile({{name, std::move(stream)}}));
+    return o.wb ? std::string("opened") : o.wb.error().reason;
+  };
+  Biff filepass;
+  filepass.Rec(0x002F, Bytes(6, 0));
+  EXPECT_EQ(open(WorkbookStream(filepass.bytes(), {})), "password-protected workbook");
+
+  Biff past;
+  past.Bof(0x0600, 0x0005).Raw({0x42, 0x00, 0x20, 0x00, 0xB0});
+  EXPECT_EQ(open(past.bytes()),
+            "damaged workbook stream (record 0x0042 at offset 20 runs past the end of the stream)");
+
+  Biff old;
+  old.Rec(0x0409, Bytes(6, 0));
+  EXPECT_EQ(open(old.bytes()), "unsupported old format (Excel 2.x-4.x workbook)");
+  EXPECT_EQ(open(Bytes{1, 2, 3, 4, 5, 6}),
+            "not a workbook (the workbook stream does not begin with a BOF record)");
+  EXPECT_EQ(open({}), "not a workbook (the workbook stream is empty)");
+
+  EXPECT_EQ(open(Bytes(64, 0), "EncryptedPackage"), "password-protected workbook");
+  EXPECT_EQ(open(Bytes(64, 0), "WordDocument"),
+            "not a workbook (an OLE2 compound file without a workbook stream)");
+
+  Bytes garbage(2048, 0xAB);
+  std::copy_n("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8, garbage.begin());
+  Opened bad(garbage);
+  ASSERT_FALSE(bad.wb);
+  EXPECT_EQ(bad.wb.error().reason.rfind("damaged OLE2 compound file (", 0), 0u)
+      << bad.wb.error().reason;
+}
+
+TEST(XlsDamage, DamagedSheetsKeepTheCellsReadBeforeTheDamage) {
+  Biff cut;
+  cut.Number(0, 0, 1).Raw({0x03, 0x02, 0x0E, 0x00, 0x01});  // a NUMBER header, then the end
+  Biff shortrec;
+  shortrec.Number(0, 0, 1).Rec(0x0203, Bytes(4, 0));
+  Biff farcol;
+  farcol.Number(0, 0, 1).Number(1, 20000, 2);
+  const Bytes cut_stream = WorkbookStream({}, {{"S", cut.bytes()}});
+  // Drop the EOF that WorkbookStream put after the cut record.
+  Opened a(
+      test::xls::CompoundFile({{"Workbook", Bytes(cut_stream.begin(), cut_stream.end() - 4)}}));
+  auto b = Biff8Book({}, {{"S", shortrec.bytes()}});
+  auto c = Biff8Book({}, {{"S", farcol.bytes()}});
+  for (auto* book : {&a, &b, &c}) ASSERT_TRUE(book->wb) << book->wb.error().reason;
+  Status st;
+  EXPECT_EQ(a.Cells(0, &st), std::vector<std::string>{"R1C1=1"});
+  EXPECT_NE(st.error().reason.find("runs past the end of the stream"), std::string::npos);
+  EXPECT_EQ(b.Cells(0, &st), std::vector<std::string>{"R1C1=1"});
+  EXPECT_NE(st.error().reason.find("NUMBER record at offset"), std::string::npos);
+  EXPECT_EQ(c.Cells(0, &st), std::vector<std::string>{"R1C1=1"});
+  EXPECT_EQ(st.error().reason, "damaged worksheet (a cell beyond the last column, in row 2)");
+}
+
+}  // namespace
+}  // namespace dialsift::sheet
