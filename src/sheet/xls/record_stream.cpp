@@ -17,6 +17,11 @@ std::string Hex4(std::uint16_t v) {
   return s;
 }
 
+Error Unreadable(std::uint64_t offset) {
+  return Error{"damaged OLE2 compound file (the workbook stream cannot be read at offset " +
+               std::to_string(offset) + ")"};
+}
+
 }  // namespace
 
 bool MemorySource::Read(std::uint64_t offset, std::span<std::uint8_t> out) {
@@ -52,7 +57,7 @@ Result<bool> RecordReader::Header(std::uint16_t& type, std::uint16_t& length) {
                  std::to_string(pos_) + ")"};
   }
   if (!Fetch(pos_, h)) {
-    return Error{"cannot read the workbook stream at offset " + std::to_string(pos_)};
+    return Unreadable(pos_);
   }
   type = static_cast<std::uint16_t>(h[0] | (h[1] << 8));
   length = static_cast<std::uint16_t>(h[2] | (h[3] << 8));
@@ -73,7 +78,7 @@ Result<bool> RecordReader::Next(Record& rec) {
   rec.data.resize(length);
   rec.segment_ends.assign(1, length);
   if (!Fetch(pos_ + 4, rec.data)) {
-    return Error{"cannot read the workbook stream at offset " + std::to_string(pos_)};
+    return Unreadable(pos_);
   }
   pos_ += 4 + std::uint64_t{length};
   return true;
@@ -89,7 +94,7 @@ Status RecordReader::GatherContinues(Record& rec) {
     const std::size_t old = rec.data.size();
     rec.data.resize(old + length);
     if (!Fetch(pos_ + 4, std::span(rec.data).subspan(old))) {
-      return Error{"cannot read the workbook stream at offset " + std::to_string(pos_)};
+      return Unreadable(pos_);
     }
     rec.segment_ends.push_back(rec.data.size());
     pos_ += 4 + std::uint64_t{length};

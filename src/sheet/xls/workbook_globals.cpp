@@ -106,6 +106,7 @@ Result<WorkbookGlobals> ReadWorkbookGlobals(RecordReader& reader) {
   Record rec;
   auto got = reader.Next(rec);
   if (got && !*got) return Error{"not a workbook (the workbook stream is empty)"};
+  if (!got && got.error().reason.starts_with("damaged OLE2")) return got.error();
   if (got && (rec.type == rt::kBof2 || rec.type == rt::kBof3 || rec.type == rt::kBof4)) {
     return Error{"unsupported old format (Excel 2.x-4.x workbook)"};
   }

@@ -1,0 +1,80 @@
+// Every .xls workbook of the shared corpus opens and gives its text, or gives
+// a clear error; none crashes or hangs.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/test_paths.h"
+#include "text_cells.h"
+
+namespace dialsift::sheet {
+namespace {
+
+struct CorpusFile {
+  std::string path;  // below the corpus folder
+  std::string format;
+  std::string category;
+};
+
+std::vector<CorpusFile> XlsFilesOfManifest() {
+  std::vector<CorpusFile> files;
+  std::ifstream in(test::CorpusDir() / "manifest.tsv");
+  std::string line;
+  std::getline(in, line);  // header
+  while (std::getline(in, line)) {
+    std::vector<std::string> f;
+    std::stringstream ss(line);
+    for (std::string cell; std::getline(ss, cell, '\t');) f.push_back(cell);
+    if (f.size() < 6 || f[1].rfind("xls-", 0) != 0) continue;
+    files.push_back({f[0], f[1], f[5]});
+  }
+  return files;
+}
+
+TEST(XlsCorpus, EveryXlsGivesTextOrAClearError) {
+  if (!test::HaveCorpus()) GTEST_SKIP() << "corpus absent: " << test::CorpusDir();
+  const auto files = XlsFilesOfManifest();
+  ASSERT_GT(files.size(), 250u);
+  const auto start = std::chrono::steady_clock::now();
+  std::map<std::string, int> errors;
+  int opened = 0;
+  int sheet_reports = 0;
+  for (const auto& f : files) {
+    const std::string text = test::WorkbookText(test::CorpusDir() / f.path);
+    const bool failed = text.rfind("ERROR: ", 0) == 0;
+    if (failed) {
+      const std::string reason = text.substr(7);
+      EXPECT_FALSE(reason.empty()) << f.path;
+      // Group reasons that carry offsets by their opening words.
+      ++errors[reason.substr(0, reason.find(" ("))];
+    } else {
+      ++opened;
+      if (text.find(" | REPORT: ") != std::string::npos) ++sheet_reports;
+    }
+    if (f.format.ends_with("-encrypted") && f.category == "normal") {
+      EXPECT_EQ(text, "ERROR: password-protected workbook") << f.path;
+    } else if (f.format == "xls-biff2" || f.format == "xls-biff3" || f.format == "xls-biff4") {
+      EXPECT_EQ(text, "ERROR: unsupported old format (Excel 2.x-4.x workbook)") << f.path;
+    } else if (f.category != "broken") {
+      // Sound BIFF5/BIFF8 workbooks read completely.
+      EXPECT_FALSE(failed) << f.path << ": " << text;
+      EXPECT_EQ(text.find(" | REPORT: "), std::string::npos) << f.path << ": " << text;
+    }
+  }
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - start)
+                      .count();
+  std::cout << "xls corpus: " << files.size() << " files, " << opened << " opened ("
+            << sheet_reports << " with an unreadable sheet), " << ms << " ms\n";
+  for (const auto& [reason, n] : errors) std::cout << "  " << n << " x " << reason << "\n";
+  EXPECT_LT(ms, 30000);
+}
+
+}  // namespace
+}  // namespace dialsift::sheet
