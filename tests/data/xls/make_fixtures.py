@@ -7,9 +7,11 @@ Two writers, because they store cells differently:
 - LibreOffice converts workbooks made here with openpyxl to BIFF8 ("MS Excel
   97"), the way a user's office suite does; it writes MULRK/MULBLANK runs,
   FORMULA records with cached results (and STRING records), hidden sheets.
-  The .xlsx sources are kept beside the .xls files so tests can compare the
-  two readers. (LibreOffice no longer writes BIFF5; the BIFF5 tests build
-  their streams in code.)
+  The same workbook saved as .xlsx by LibreOffice lies beside the .xls, so
+  tests can compare the two readers. (LibreOffice no longer writes BIFF5;
+  the BIFF5 tests build their streams in code.)
+- from_xlsx/: the .xlsx test workbooks of tests/data/xlsx and the samples
+  of Samples/, saved as .xls by LibreOffice, named <folder>__<file>.xls.
 
 Run from this folder: ./make_fixtures.py (needs python3-xlwt, python3-openpyxl
 and soffice).
@@ -147,7 +149,7 @@ def openpyxl_sources(folder):
 def soffice_convert(src, filter_name, outdir, profile):
     subprocess.run(
         ["soffice", "-env:UserInstallation=file://" + profile, "--headless",
-         "--convert-to", "xls:" + filter_name, "--outdir", outdir, src],
+         "--convert-to", filter_name, "--outdir", outdir, src],
         check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
 
 
@@ -156,11 +158,36 @@ def libreoffice_fixtures():
         profile = os.path.join(tmp, "profile")
         for src in openpyxl_sources(tmp):
             base = os.path.splitext(os.path.basename(src))[0]
-            shutil.copy(src, out(base + ".xlsx"))
-            conv = os.path.join(tmp, "biff8")
+            conv = os.path.join(tmp, "converted")
             os.makedirs(conv, exist_ok=True)
-            soffice_convert(src, "MS Excel 97", conv, profile)
+            # Both saved by LibreOffice, so both hold the computed formula results.
+            soffice_convert(src, "xls:MS Excel 97", conv, profile)
+            soffice_convert(src, "xlsx:Calc MS Excel 2007 XML", conv, profile)
             shutil.move(os.path.join(conv, base + ".xls"), out(base + ".xls"))
+            shutil.move(os.path.join(conv, base + ".xlsx"), out(base + ".xlsx"))
+
+
+def converted_twins():
+    # Every well-formed .xlsx test workbook and sample, saved as .xls by
+    # LibreOffice: the two readers must give the same workbook text.
+    root = os.path.normpath(os.path.join(HERE, "..", "..", ".."))
+    sources = [os.path.join(root, "tests", "data", "xlsx", n)
+               for n in sorted(os.listdir(os.path.join(root, "tests", "data", "xlsx")))
+               if n.endswith(".xlsx") and not n.startswith("crafted_")
+               and n != "openpyxl_far_corners.xlsx"]  # beyond the 65536 rows of .xls
+    sources += [os.path.join(root, "Samples", n)
+                for n in sorted(os.listdir(os.path.join(root, "Samples")))
+                if n.endswith(".xlsx") or n.endswith(".xlsm")]
+    target = out("from_xlsx")
+    os.makedirs(target, exist_ok=True)
+    with tempfile.TemporaryDirectory() as tmp:
+        profile = os.path.join(tmp, "profile")
+        for src in sources:
+            soffice_convert(src, "xls:MS Excel 97", tmp, profile)
+            base = os.path.splitext(os.path.basename(src))[0]
+            origin = os.path.basename(os.path.dirname(src))  # "xlsx" or "Samples"
+            shutil.move(os.path.join(tmp, base + ".xls"),
+                        os.path.join(target, origin + "__" + os.path.basename(src) + ".xls"))
 
 
 if __name__ == "__main__":
@@ -168,3 +195,4 @@ if __name__ == "__main__":
     xlwt_sst_continue()
     xlwt_numbers_and_formats()
     libreoffice_fixtures()
+    converted_twins()
