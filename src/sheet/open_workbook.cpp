@@ -39,6 +39,15 @@ WorkbookResult OpenZipWorkbook(const std::filesystem::path& path) {
       return OpenOds(path, std::move(zip.value()));
     }
   }
+  // An OpenDocument package without its "mimetype" entry still names its
+  // kind in the manifest.
+  if (zip->Has("content.xml") && zip->Has("META-INF/manifest.xml")) {
+    auto manifest = zip->ReadAll("META-INF/manifest.xml", 16 << 20);
+    if (manifest &&
+        manifest->find("\"application/vnd.oasis.opendocument.spreadsheet\"") != std::string::npos) {
+      return OpenOds(path, std::move(zip.value()));
+    }
+  }
   if (zip->Has("[Content_Types].xml")) {
     auto types = zip->ReadAll("[Content_Types].xml", 4 << 20);
     if (!types) return types.error();

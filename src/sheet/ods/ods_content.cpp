@@ -1,0 +1,243 @@
+#include "sheet/ods/ods_content.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "sheet/number_format.h"
+
+namespace dialsift::sheet::ods {
+
+namespace {
+
+constexpr std::string_view kDrawNs = "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0";
+// Repeat counts are clamped here, far beyond any sheet, so that sums of
+// them never wrap.
+constexpr std::uint64_t kMaxCount = std::uint64_t{1} << 40;
+constexpr std::uint64_t kMaxPosition = std::uint64_t{1} << 50;
+
+std::uint64_t Count(std::optional<std::string_view> value) {
+  if (!value) return 1;
+  std::uint64_t n = 0;
+  for (const char c : *value) {
+    if (c < '0' || c > '9') return 1;
+    n = std::min(kMaxCount, n * 10 + static_cast<std::uint64_t>(c - '0'));
+  }
+  return n == 0 ? 1 : n;
+}
+
+}  // namespace
+
+void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs) {
+  if (in_cell_) {
+    ++cell_depth_;
+    if (hidden_depth_ > 0) {
+      ++hidden_depth_;
+      return;
+    }
+    // Comments, shapes anchored to the cell and note bodies are not shown
+    // as the cell's text.
+    if (name.Is(kOfficeNs, "annotation") || name.ns == kDrawNs || name.Is(kTextNs, "note-body")) {
+      hidden_depth_ = 1;
+      return;
+    }
+    if (paragraph_depth_ == 0) {
+      if (cell_depth_ == 1 && name.ns == kTextNs && (name.local == "p" || name.local == "h")) {
+        if (paragraphs_++ > 0) AppendText("\n");
+        paragraph_depth_ = 1;
+      }
+      return;
+    }
+    ++paragraph_depth_;
+    if (name.ns != kTextNs) return;
+    if (name.local == "s") {
+      const auto n = std::min<std::uint64_t>(Count(attrs.Get(kTextNs, "c")), kMaxCellChars);
+      AppendText(std::string(static_cast<std::size_t>(n), ' '));
+    } else if (name.local == "tab") {
+      AppendText("\t");
+    } else if (name.local == "line-break") {
+      AppendText("\n");
+    }
+    return;
+  }
+  if (name.Is(kOfficeNs, "spreadsheet")) {
+    ++spreadsheet_depth_;
+    return;
+  }
+  if (spreadsheet_depth_ == 0 || name.ns != kTableNs) return;
+  if (name.local == "table") {
+    if (table_depth_++ == 0) BeginTable(attrs);
+    return;
+  }
+  if (!sink_) return;
+  if (name.local == "table-row") {
+    in_row_ = true;
+    row_repeat_ = Count(attrs.Get(kTableNs, "number-rows-repeated"));
+    column_ = 1;
+    row_cells_.clear();
+  } else if (in_row_ && name.local == "table-cell") {
+    StartCell(attrs, false);
+  } else if (in_row_ && name.local == "covered-table-cell") {
+    StartCell(attrs, true);
+  }
+}
+
+void SheetHandler::EndElement(const XmlName& name) {
+  if (in_cell_) {
+    if (cell_depth_ == 0) return EndCell();
+    --cell_depth_;
+    if (hidden_depth_ > 0) {
+      --hidden_depth_;
+    } else if (paragraph_depth_ > 0) {
+      --paragraph_depth_;
+    }
+    return;
+  }
+  if (name.Is(kOfficeNs, "spreadsheet")) {
+    --spreadsheet_depth_;
+    return;
+  }
+  if (spreadsheet_depth_ == 0 || name.ns != kTableNs) return;
+  if (name.local == "table") {
+    if (--table_depth_ == 0) EndTable();
+  } else if (name.local == "table-row" && sink_) {
+    EndRow();
+  }
+}
+
+void SheetHandler::BeginTable(const XmlAttributes& attrs) {
+  in_table_ = true;
+  sink_ = router_.BeginSheet(tables_seen_, attrs.Get(kTableNs, "name").value_or(""));
+  sheet_error_.reset();
+  row_ = 1;
+  column_ = 1;
+  in_row_ = false;
+  row_cells_.clear();
+  repeated_cells_ = 0;
+  beyond_ = false;
+}
+
+void SheetHandler::EndTable() {
+  const std::size_t index = tables_seen_++;
+  in_table_ = false;
+  const bool routed = sink_ != nullptr || sheet_error_.has_value();
+  sink_ = nullptr;
+  if (!routed) return;
+  if (beyond_ && !sheet_error_) {
+    sheet_error_ = Error{"cells beyond the last row or column of a worksheet were not read"};
+  }
+  const Status status = sheet_error_ ? Status(*sheet_error_) : Status::Ok();
+  if (!router_.EndSheet(index, status)) Stop();
+}
+
+// The rest of the sheet is passed over; the error goes with its end.
+void SheetHandler::SheetFailed(std::string reason) {
+  sheet_error_ = Error{std::move(reason)};
+  sink_ = nullptr;
+}
+
+void SheetHandler::Characters(std::string_view text) {
+  if (in_cell_ && paragraph_depth_ > 0 && hidden_depth_ == 0) AppendText(text);
+}
+
+void SheetHandler::AppendText(std::string_view text) {
+  if (text_chars_ >= kMaxCellChars) return;
+  for (const char c : text) {
+    // Counts characters by their first byte, so the cut never splits one.
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 && ++text_chars_ > kMaxCellChars) return;
+    text_ += c;
+  }
+}
+
+void SheetHandler::StartCell(const XmlAttributes& attrs, bool covered) {
+  in_cell_ = true;
+  covered_ = covered;
+  cell_depth_ = 0;
+  paragraph_depth_ = 0;
+  hidden_depth_ = 0;
+  paragraphs_ = 0;
+  text_.clear();
+  text_chars_ = 0;
+  cell_repeat_ = Count(attrs.Get(kTableNs, "number-columns-repeated"));
+  value_type_ = std::string(attrs.Get(kOfficeNs, "value-type").value_or(""));
+  value_.clear();
+  std::string_view value_attr = "string-value";
+  if (value_type_ == "float" || value_type_ == "percentage" || value_type_ == "currency") {
+    value_attr = "value";
+  } else if (value_type_ == "date") {
+    value_attr = "date-value";
+  } else if (value_type_ == "time") {
+    value_attr = "time-value";
+  } else if (value_type_ == "boolean") {
+    value_attr = "boolean-value";
+  }
+  value_ = std::string(attrs.Get(kOfficeNs, value_attr).value_or(""));
+}
+
+void SheetHandler::EndCell() {
+  in_cell_ = false;
+  const std::uint64_t column = column_;
+  column_ = std::min(kMaxPosition, column_ + cell_repeat_);
+  // Covered cells sit under a merged cell and show nothing.
+  if (covered_) return;
+  const bool has_text = paragraphs_ > 0 && (!text_.empty() || !value_type_.empty());
+  if (!has_text && value_type_.empty()) return;
+  std::string shown = std::move(text_);
+  text_.clear();
+  if (!has_text) {
+    // A typed value stored without its text (some writers leave the text
+    // out): show the value itself.
+    if (value_type_ == "float" || value_type_ == "percentage" || value_type_ == "currency") {
+      double v = 0;
+      const auto [end, ec] = std::from_chars(value_.data(), value_.data() + value_.size(), v);
+      if (ec == std::errc() && end == value_.data() + value_.size()) {
+        shown = value_type_ == "percentage" ? FormatGeneral(v * 100) + "%" : FormatGeneral(v);
+      } else {
+        shown = value_;
+      }
+    } else if (value_type_ == "boolean") {
+      shown = value_ == "true" || value_ == "1" ? "TRUE" : "FALSE";
+    } else {
+      shown = value_;
+    }
+  }
+  if (column > kMaxColumns) {
+    beyond_ = true;
+    return;
+  }
+  const std::uint64_t room = kMaxColumns - column + 1;
+  if (cell_repeat_ > room) beyond_ = true;
+  row_cells_.push_back({column, std::min(cell_repeat_, room), std::move(shown)});
+}
+
+void SheetHandler::EndRow() {
+  in_row_ = false;
+  const std::uint64_t first = row_;
+  row_ = std::min(kMaxPosition, row_ + row_repeat_);
+  if (row_cells_.empty()) {
+    if (sink_->Cancelled()) Stop();
+    return;
+  }
+  if (first > kMaxRows) {
+    beyond_ = true;
+    return;
+  }
+  const std::uint64_t rows = std::min(row_repeat_, kMaxRows - first + 1);
+  if (rows < row_repeat_) beyond_ = true;
+  std::uint64_t per_row = 0;
+  for (const auto& cell : row_cells_) per_row += cell.repeat;
+  repeated_cells_ += rows * per_row - row_cells_.size();
+  if (repeated_cells_ > kMaxRepeatedCells) {
+    return SheetFailed("the sheet repeats its cells more than a worksheet can hold");
+  }
+  for (std::uint64_t r = 0; r < rows; ++r) {
+    for (const auto& cell : row_cells_) {
+      for (std::uint64_t k = 0; k < cell.repeat; ++k) {
+        sink_->Cell(static_cast<std::uint32_t>(first + r),
+                    static_cast<std::uint32_t>(cell.column + k), cell.text);
+      }
+    }
+    if (sink_->Cancelled()) return Stop();
+  }
+}
+
+}  // namespace dialsift::sheet::ods

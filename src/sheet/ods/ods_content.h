@@ -1,0 +1,97 @@
+// The cells of OpenDocument spreadsheets, read from the content of an .ods
+// (content.xml) or a flat .fods: each cell's displayed text is the text of
+// its paragraphs, as the application stored it. Repeated rows and cells are
+// expanded in place; repeated empty ones only move the position on, so the
+// padding that spreadsheet applications write up to the sheet's end costs
+// nothing and adds nothing to the used range.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sheet/result.h"
+#include "sheet/workbook.h"
+#include "sheet/xml_stream.h"
+
+namespace dialsift::sheet::ods {
+
+inline constexpr std::string_view kOfficeNs = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
+inline constexpr std::string_view kTableNs = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
+inline constexpr std::string_view kTextNs = "urn:oasis:names:tc:opendocument:xmlns:text:1.0";
+
+// Where the cells of each sheet go while the document is parsed.
+class SheetRouter {
+ public:
+  virtual ~SheetRouter() = default;
+  // A sheet begins: the sink for its cells, or nullptr to pass over it.
+  virtual CellSink* BeginSheet(std::size_t index, std::string_view name) = 0;
+  // The sheet (one that had a sink) ended, with what went wrong in it. Returns
+  // false to end the parse there.
+  virtual bool EndSheet(std::size_t index, const Status& status) = 0;
+};
+
+// Reads the sheets of the document (office:spreadsheet > table:table) and
+// routes their cells.
+class SheetHandler final : public XmlHandler {
+ public:
+  // Most cells that repeats may add to one sheet. A sheet that asks for more
+  // is refused: no real workbook comes near it, a hostile one would hang.
+  static constexpr std::uint64_t kMaxRepeatedCells = 20'000'000;
+  // Characters kept of one cell's text, as a cell holds at most.
+  static constexpr std::size_t kMaxCellChars = 32767;
+
+  explicit SheetHandler(SheetRouter& router) : router_(router) {}
+
+  void StartElement(const XmlName& name, const XmlAttributes& attrs) override;
+  void EndElement(const XmlName& name) override;
+  void Characters(std::string_view text) override;
+
+ private:
+  struct RowCell {
+    std::uint64_t column;  // 1-based
+    std::uint64_t repeat;
+    std::string text;
+  };
+
+  void BeginTable(const XmlAttributes& attrs);
+  void EndTable();
+  void SheetFailed(std::string reason);
+  void StartCell(const XmlAttributes& attrs, bool covered);
+  void EndCell();
+  void EndRow();
+  void AppendText(std::string_view text);
+
+  SheetRouter& router_;
+  int spreadsheet_depth_ = 0;
+  int table_depth_ = 0;
+  std::size_t tables_seen_ = 0;
+  CellSink* sink_ = nullptr;  // the current sheet's, while it takes cells
+  std::optional<Error> sheet_error_;
+  bool in_table_ = false;
+
+  // Position, 1-based; wide so that hostile repeat counts cannot wrap.
+  std::uint64_t row_ = 1;
+  std::uint64_t column_ = 1;
+  std::uint64_t row_repeat_ = 1;
+  bool in_row_ = false;
+  std::vector<RowCell> row_cells_;
+  std::uint64_t repeated_cells_ = 0;
+  bool beyond_ = false;  // content beyond the last row or column was met
+
+  // The cell being read.
+  bool in_cell_ = false;
+  bool covered_ = false;
+  int cell_depth_ = 0;       // element depth below the cell
+  int paragraph_depth_ = 0;  // > 0 inside one of the cell's own paragraphs
+  int hidden_depth_ = 0;     // > 0 inside annotations, shapes, note bodies
+  std::uint64_t cell_repeat_ = 1;
+  int paragraphs_ = 0;
+  std::string text_;
+  std::size_t text_chars_ = 0;
+  std::string value_type_;
+  std::string value_;  // the typed value, for cells stored without text
+};
+
+}  // namespace dialsift::sheet::ods

@@ -1,0 +1,275 @@
+#include <zip.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/test_paths.h"
+#include "sheet/text_cells.h"
+
+namespace dialsift::test {
+namespace {
+
+std::filesystem::path Fixture(const std::string& name) {
+  return TestData() / "ods" / name;
+}
+
+// Writes a zip holding the given entries (name, bytes), stored in order.
+void WriteZip(const std::filesystem::path& path,
+              const std::vector<std::pair<std::string, std::string>>& entries) {
+  int err = 0;
+  zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+  ASSERT_NE(z, nullptr);
+  for (const auto& [name, bytes] : entries) {
+    zip_source_t* src = zip_source_buffer(z, bytes.data(), bytes.size(), 0);
+    zip_file_add(z, name.c_str(), src, ZIP_FL_OVERWRITE);
+  }
+  ASSERT_EQ(zip_close(z), 0);
+}
+
+// A content.xml with the given table bodies (name, rows XML).
+std::string Content(const std::vector<std::pair<std::string, std::string>>& tables) {
+  std::string xml =
+      R"(<?xml version="1.0" encoding="UTF-8"?>)"
+      R"(<office:document-content xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0")"
+      R"( xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0")"
+      R"( xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0")"
+      R"( xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0")"
+      R"( xmlns:dc="http://purl.org/dc/elements/1.1/">)"
+      R"(<office:body><office:spreadsheet>)";
+  for (const auto& [name, rows] : tables) {
+    xml +=
+        "<table:table table:name=\"" + name + "\"><table:table-column/>" + rows + "</table:table>";
+  }
+  return xml + "</office:spreadsheet></office:body></office:document-content>";
+}
+
+std::string Cell(const std::string& inner, const std::string& attrs = "") {
+  return "<table:table-cell office:value-type=\"string\"" + attrs + ">" + inner +
+         "</table:table-cell>";
+}
+std::string P(const std::string& text) {
+  return "<text:p>" + text + "</text:p>";
+}
+std::string Row(const std::string& cells, const std::string& attrs = "") {
+  return "<table:table-row" + attrs + ">" + cells + "</table:table-row>";
+}
+
+class OdsReaderTest : public ::testing::Test {
+ protected:
+  std::filesystem::path WriteOds(const std::string& content, bool with_mimetype = true) {
+    const auto path = dir_.path() / ("book" + std::to_string(++count_) + ".ods");
+    std::vector<std::pair<std::string, std::string>> entries;
+    if (with_mimetype)
+      entries.emplace_back("mimetype", "application/vnd.oasis.opendocument.spreadsheet");
+    entries.emplace_back("content.xml", content);
+    entries.emplace_back(
+        "META-INF/manifest.xml",
+        R"(<manifest:manifest xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0">)"
+        R"(<manifest:file-entry manifest:full-path="/" manifest:media-type="application/vnd.oasis.opendocument.spreadsheet"/>)"
+        R"(</manifest:manifest>)");
+    WriteZip(path, entries);
+    return path;
+  }
+  // The cells of sheet `index`, and the read's status.
+  std::pair<SheetCells, Status> Read(const std::filesystem::path& path, std::size_t index = 0) {
+    SheetCells cells;
+    auto book = sheet::OpenWorkbook(path);
+    if (!book) return {cells, book.error()};
+    if (index >= (*book)->Sheets().size()) return {cells, Error{"no sheet"}};
+    Status status = (*book)->ReadSheet(index, cells);
+    return {cells, status};
+  }
+  TempDir dir_;
+  int count_ = 0;
+};
+
+TEST_F(OdsReaderTest, WorkbookTextOfTheContactExamples) {
+  for (const char* ext : {".ods", ".fods", ".csv"}) {
+    EXPECT_EQ(WorkbookText(Fixture(std::string("contact_examples") + ext)),
+              "855-2880 (TTY) 355-650-5551 (Voice)")
+        << ext;
+    EXPECT_EQ(WorkbookText(Fixture(std::string("c3_only") + ext)), "855-2880") << ext;
+  }
+  EXPECT_EQ(WorkbookText(Fixture("two_sheets.ods")), "855-2880 355-650-5551");
+  EXPECT_EQ(WorkbookText(Fixture("two_sheets.fods")), "855-2880 355-650-5551");
+}
+
+// LibreOffice's own CSV export of a sheet is the text it shows in each cell;
+// the .ods and .fods readers must give exactly that.
+TEST_F(OdsReaderTest, CellsMatchWhatLibreOfficeShows) {
+  for (const char* name : {"features", "contact_examples", "c3_only", "two_sheets"}) {
+    auto [shown, csv_status] = Read(Fixture(std::string(name) + ".csv"));
+    ASSERT_TRUE(csv_status.ok()) << name;
+    for (const char* ext : {".ods", ".fods"}) {
+      auto [cells, status] = Read(Fixture(std::string(name) + ext));
+      ASSERT_TRUE(status.ok()) << name << ext << ": " << status.error().reason;
+      EXPECT_EQ(cells.cells, shown.cells) << name << ext;
+    }
+  }
+  // The cases the features workbook holds, spelled out.
+  auto [cells, status] = Read(Fixture("features.ods"));
+  EXPECT_EQ(cells.At(1, 1), "212-555-0131\n212-555-0132");
+  EXPECT_EQ(cells.At(1, 2), "wide   gap");
+  EXPECT_EQ(cells.At(1, 3), "tab\there");
+  EXPECT_EQ(cells.At(1, 6), "same");
+  EXPECT_EQ(cells.At(2, 1), "4479111234567");
+  EXPECT_EQ(cells.At(2, 2), "(212) 555-0185");
+  EXPECT_EQ(cells.At(2, 5), "#DIV/0!");
+  EXPECT_EQ(cells.At(9, 8), "  leading and trailing  ");
+}
+
+TEST_F(OdsReaderTest, HiddenSheetsAreListedInOrder) {
+  for (const char* ext : {".ods", ".fods"}) {
+    auto book = sheet::OpenWorkbook(Fixture(std::string("features") + ext));
+    ASSERT_TRUE(book) << book.error().reason;
+    const auto sheets = (*book)->Sheets();
+    ASSERT_EQ(sheets.size(), 2u);
+    EXPECT_EQ(sheets[0].name, "Features");
+    EXPECT_EQ(sheets[1].name, "Hidden");
+    SheetCells cells;
+    ASSERT_TRUE((*book)->ReadSheet(1, cells).ok());
+    EXPECT_EQ(cells.At(1, 1), "hidden 212-555-0199");
+  }
+}
+
+TEST_F(OdsReaderTest, RepeatedRowsAndCellsExpandInPlace) {
+  const std::string rows =
+      Row(Cell(P("a")) + "<table:table-cell table:number-columns-repeated=\"2\"/>" +
+          Cell(P("x"), " table:number-columns-repeated=\"3\"")) +
+      Row(Cell(P("r")), " table:number-rows-repeated=\"2\"") +
+      Row("<table:table-cell table:number-columns-repeated=\"1024\"/>",
+          " table:number-rows-repeated=\"5\"") +
+      Row(Cell(P("end")) + "<table:table-cell table:number-columns-repeated=\"16383\"/>") +
+      // The padding LibreOffice writes to the sheet's end.
+      Row("<table:table-cell table:number-columns-repeated=\"16384\"/>",
+          " table:number-rows-repeated=\"1048567\"");
+  auto [cells, status] = Read(WriteOds(Content({{"S", rows}})));
+  ASSERT_TRUE(status.ok()) << status.error().reason;
+  EXPECT_EQ(cells.At(1, 1), "a");
+  EXPECT_EQ(cells.At(1, 4), "x");
+  EXPECT_EQ(cells.At(1, 6), "x");
+  EXPECT_EQ(cells.At(2, 1), "r");
+  EXPECT_EQ(cells.At(3, 1), "r");
+  EXPECT_EQ(cells.At(9, 1), "end");
+  EXPECT_EQ(cells.count, 7u);  // the empty runs only moved the position
+  // The used range is A1:F9: the padding adds no rows or columns to it.
+  EXPECT_EQ(WorkbookText(WriteOds(Content({{"S", rows}}))),
+            "a   x x x r      r" + std::string(36, ' ') + "end");
+}
+
+TEST_F(OdsReaderTest, ParagraphTextAndWhatIsNotShown) {
+  const std::string rows =
+      Row(Cell(P("one<text:s/>two<text:s text:c=\"3\"/>three") +
+               P("<text:span>second</text:span>") + P("x<text:line-break/>y<text:tab/>z")) +
+          Cell("<office:annotation><dc:creator>me</dc:creator>" + P("a comment 212-555-0100") +
+               "</office:annotation>" + P("shown")) +
+          Cell(P("in cell<draw:frame><draw:text-box>" + P("shape 212-555-0101") +
+                 "</draw:text-box></draw:frame>")) +
+          "<table:covered-table-cell office:value-type=\"string\">" + P("covered") +
+          "</table:covered-table-cell>" +
+          // Typed values stored without text show their value.
+          "<table:table-cell office:value-type=\"float\" office:value=\"2125550123\"/>"
+          "<table:table-cell office:value-type=\"boolean\" office:boolean-value=\"true\"/>"
+          "<table:table-cell office:value-type=\"string\" office:string-value=\"kept\"/>"
+          "<table:table-cell><text:p/></table:table-cell>" +
+          Cell(P("last")));
+  auto [cells, status] = Read(WriteOds(Content({{"S", rows}})));
+  ASSERT_TRUE(status.ok()) << status.error().reason;
+  EXPECT_EQ(cells.At(1, 1), "one two   three\nsecond\nx\ny\tz");
+  EXPECT_EQ(cells.At(1, 2), "shown");
+  EXPECT_EQ(cells.At(1, 3), "in cell");
+  EXPECT_EQ(cells.At(1, 4), "<none>");
+  EXPECT_EQ(cells.At(1, 5), "2125550123");
+  EXPECT_EQ(cells.At(1, 6), "TRUE");
+  EXPECT_EQ(cells.At(1, 7), "kept");
+  EXPECT_EQ(cells.At(1, 8), "<none>");
+  EXPECT_EQ(cells.At(1, 9), "last");
+}
+
+TEST_F(OdsReaderTest, HostileRepeatsEndInErrorsNotHangs) {
+  // A content cell across every column of a million rows.
+  const std::string flood = Row(Cell(P("x"), " table:number-columns-repeated=\"16384\""),
+                                " table:number-rows-repeated=\"1048576\"");
+  auto [cells, status] = Read(WriteOds(Content({{"S", flood}})));
+  EXPECT_FALSE(status.ok());
+  EXPECT_EQ(cells.count, 0u);
+
+  // Counts beyond any integer type, then content past the last row and column.
+  const std::string huge =
+      Row(Cell(P("a")), " table:number-rows-repeated=\"99999999999999999999999\"") +
+      Row(Cell(P("beyond")));
+  std::tie(cells, status) = Read(WriteOds(Content({{"S", huge}})));
+  EXPECT_FALSE(status.ok());
+  EXPECT_EQ(cells.At(1, 1), "a");
+  EXPECT_EQ(cells.At(1048576, 1), "a");
+  EXPECT_EQ(cells.count, 1048576u);
+
+  const std::string wide =
+      Row("<table:table-cell table:number-columns-repeated=\"16384\"/>" + Cell(P("beyond")));
+  std::tie(cells, status) = Read(WriteOds(Content({{"S", wide}})));
+  EXPECT_FALSE(status.ok());
+  EXPECT_EQ(cells.count, 0u);
+
+  // The other sheets still read.
+  auto book =
+      sheet::OpenWorkbook(WriteOds(Content({{"Bad", flood}, {"Good", Row(Cell(P("ok")))}})));
+  ASSERT_TRUE(book);
+  SheetCells good;
+  EXPECT_TRUE((*book)->ReadSheet(1, good).ok());
+  EXPECT_EQ(good.At(1, 1), "ok");
+}
+
+TEST_F(OdsReaderTest, DamagedAndProtectedPackages) {
+  // Encrypted content: the manifest carries encryption data.
+  const auto locked = dir_.path() / "locked.ods";
+  WriteZip(
+      locked,
+      {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+       {"content.xml", "\x01\x02 encrypted bytes"},
+       {"META-INF/manifest.xml",
+        R"(<manifest:manifest xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0">)"
+        R"(<manifest:file-entry manifest:full-path="content.xml"><manifest:encryption-data/>)"
+        R"(</manifest:file-entry></manifest:manifest>)"}});
+  auto book = sheet::OpenWorkbook(locked);
+  ASSERT_FALSE(book);
+  EXPECT_EQ(book.error().reason, "password-protected workbook");
+
+  // Broken XML is an error; a DOCTYPE is refused.
+  EXPECT_FALSE(sheet::OpenWorkbook(WriteOds("<office:document-content><table:table")));
+  EXPECT_FALSE(sheet::OpenWorkbook(
+      WriteOds("<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY a \"aaaa\">]><x>&a;</x>")));
+
+  // Without its "mimetype" entry the package is known by its manifest.
+  auto [cells, status] = Read(WriteOds(Content({{"S", Row(Cell(P("found")))}}), false));
+  ASSERT_TRUE(status.ok()) << status.error().reason;
+  EXPECT_EQ(cells.At(1, 1), "found");
+}
+
+TEST_F(OdsReaderTest, CancelledSinkStopsBetweenRows) {
+  struct StopAfterTwo : SheetCells {
+    bool Cancelled() override { return ++asked >= 2; }
+    int asked = 0;
+  } sink;
+  std::string rows;
+  for (int i = 0; i < 5; ++i) rows += Row(Cell(P(std::to_string(i))));
+  auto book = sheet::OpenWorkbook(WriteOds(Content({{"S", rows}})));
+  ASSERT_TRUE(book);
+  EXPECT_TRUE((*book)->ReadSheet(0, sink).ok());
+  EXPECT_EQ(sink.count, 2u);
+}
+
+TEST_F(OdsReaderTest, SampleWorkbookShowsItsFormattedNumbers) {
+  const auto sample = SourceDir() / "Samples" / "contacts.ods";
+  if (!std::filesystem::exists(sample)) GTEST_SKIP() << "no sample workbook";
+  const std::string text = WorkbookText(sample);
+  for (const char* shown : {"(212) 555-0185", "1-212-555-0189", "+1 (212) 555-0191", "02079460123",
+                            "212-555-0131\n212-555-0132"}) {
+    EXPECT_NE(text.find(shown), std::string::npos) << shown;
+  }
+}
+
+}  // namespace
+}  // namespace dialsift::test
