@@ -1,95 +1,93 @@
-// First cut of the engine: General, text, and the plain built-in number
-// formats 1-4, 9-10. Everything else renders like General for now.
+// The engine: parses each distinct code once (numfmt/section.cpp) and
+// renders through the section the value selects (numfmt/render.h).
 #include "sheet/number_format.h"
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "sheet/numfmt/builtin.h"
+#include "sheet/numfmt/general.h"
+#include "sheet/numfmt/render.h"
+#include "sheet/numfmt/section.h"
 
 namespace dialsift::sheet {
 
 namespace {
 
-constexpr std::string_view kBuiltin[] = {
-    "General", "0", "0.00", "#,##0", "#,##0.00", "", "", "", "", "0%", "0.00%",
-};
+using numfmt::Kind;
 
-std::string GroupThousands(std::string digits) {
-  std::string out;
-  const std::size_t n = digits.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    if (i > 0 && (n - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
-  return out;
+// What the application shows for a date it cannot show. A cell shows a row
+// of '#' as wide as the cell; when a workbook is saved as text the
+// application writes 255 of them.
+constexpr std::size_t kHashRun = 255;
+// Longest text a cell can hold; longer renderings (huge repetitions of @
+// or of literals) are cut there.
+constexpr std::size_t kMaxOutput = 32767;
+
+void Cap(std::string& s) {
+  if (s.size() <= kMaxOutput) return;
+  std::size_t cut = kMaxOutput;
+  // Do not split a UTF-8 sequence.
+  while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
+  s.resize(cut);
 }
 
-std::string Fixed(double value, int decimals, bool group) {
-  char buf[400];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, std::fabs(value));
-  std::string s = buf;
-  std::string int_part = s.substr(0, s.find('.'));
-  std::string frac = s.find('.') == std::string::npos ? "" : s.substr(s.find('.'));
-  if (group) int_part = GroupThousands(int_part);
-  std::string out = int_part + frac;
-  if (value < 0 && out.find_first_not_of("0.,") != std::string::npos) out = "-" + out;
+std::string Render(const numfmt::Format& f, double value, bool date1904) {
+  std::string out;
+  if (!std::isfinite(value)) return "#NUM!";
+  const numfmt::Choice c = numfmt::ChooseSection(f, value);
+  if (!c.section) {
+    if (value < 0) out += '-';
+    numfmt::AppendGeneral(value, out);
+    return out;
+  }
+  const numfmt::Section& s = *c.section;
+  const double magnitude = std::fabs(value);
+  if (s.kind == Kind::kDateTime) {
+    // Negative dates and times have no rendering in the 1900 system; the
+    // 1904 system shows them with a minus sign.
+    if (value < 0 && c.minus && !date1904) return std::string(kHashRun, '#');
+    if (c.minus) out += '-';
+    if (!numfmt::RenderDateTime(s, magnitude, date1904, out)) return std::string(kHashRun, '#');
+    return out;
+  }
+  if (c.minus && s.shows_number) out += '-';
+  switch (s.kind) {
+    case Kind::kNumber:
+      numfmt::RenderNumber(s, magnitude, out);
+      break;
+    case Kind::kScientific:
+      numfmt::RenderScientific(s, magnitude, out);
+      break;
+    case Kind::kFraction:
+      numfmt::RenderFraction(s, magnitude, out);
+      break;
+    default:
+      break;
+  }
+  Cap(out);
   return out;
 }
 
 }  // namespace
 
 std::string_view BuiltinFormatCode(int id) {
-  if (id >= 0 && id < static_cast<int>(std::size(kBuiltin))) return kBuiltin[id];
-  if (id == 49) return "@";
-  return {};
+  return numfmt::BuiltinCode(id);
 }
 
 std::string FormatGeneral(double value) {
   if (!std::isfinite(value)) return "#NUM!";
-  if (value == 0) return "0";
-  char buf[64];
-  const double a = std::fabs(value);
-  if (a < 1e15 && std::floor(a) == a) {
-    std::snprintf(buf, sizeof buf, "%.0f", value);
-    return buf;
-  }
-  if (a >= 1e11 || a < 1e-9) {
-    for (int prec = 5; prec >= 0; --prec) {
-      std::snprintf(buf, sizeof buf, "%.*E", prec, value);
-      std::string s = buf;
-      // Trim trailing zeros of the mantissa.
-      auto e = s.find('E');
-      std::string mant = s.substr(0, e);
-      std::string exp = s.substr(e);
-      if (mant.find('.') != std::string::npos) {
-        while (mant.back() == '0') mant.pop_back();
-        if (mant.back() == '.') mant.pop_back();
-      }
-      // Exponent with at least two digits, as the application writes it.
-      int ev = std::stoi(exp.substr(1));
-      std::snprintf(buf, sizeof buf, "E%c%02d", ev < 0 ? '-' : '+', std::abs(ev));
-      std::string out = mant + buf;
-      if (out.size() <= 11 || prec == 0) return out;
-    }
-  }
-  const int int_digits = a >= 1 ? static_cast<int>(std::floor(std::log10(a))) + 1 : 1;
-  int decimals = 10 - int_digits - (value < 0 ? 1 : 0);
-  if (decimals < 0) decimals = 0;
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-  std::string s = buf;
-  if (s.find('.') != std::string::npos) {
-    while (s.back() == '0') s.pop_back();
-    if (s.back() == '.') s.pop_back();
-  }
-  if (s == "-0") s = "0";
-  return s;
+  std::string out;
+  if (value < 0) out += '-';
+  numfmt::AppendGeneral(value, out);
+  return out;
 }
 
 struct FormatEngine::Impl {
   bool date1904 = false;
-  std::vector<std::string> codes;
+  std::vector<numfmt::Format> formats;
   std::unordered_map<std::string, Handle> index;
 };
 
@@ -100,15 +98,20 @@ FormatEngine::~FormatEngine() = default;
 FormatEngine::FormatEngine(FormatEngine&&) noexcept = default;
 FormatEngine& FormatEngine::operator=(FormatEngine&&) noexcept = default;
 
-void FormatEngine::SetDate1904(bool date1904) { impl_->date1904 = date1904; }
-bool FormatEngine::Date1904() const { return impl_->date1904; }
+void FormatEngine::SetDate1904(bool date1904) {
+  impl_->date1904 = date1904;
+}
+bool FormatEngine::Date1904() const {
+  return impl_->date1904;
+}
 
 FormatEngine::Handle FormatEngine::Intern(std::string_view code) {
-  auto it = impl_->index.find(std::string(code));
+  std::string key(code);
+  auto it = impl_->index.find(key);
   if (it != impl_->index.end()) return it->second;
-  const auto h = static_cast<Handle>(impl_->codes.size());
-  impl_->codes.emplace_back(code);
-  impl_->index.emplace(std::string(code), h);
+  const auto h = static_cast<Handle>(impl_->formats.size());
+  impl_->formats.push_back(numfmt::ParseFormat(code));
+  impl_->index.emplace(std::move(key), h);
   return h;
 }
 
@@ -118,18 +121,18 @@ FormatEngine::Handle FormatEngine::InternBuiltin(int id) {
 }
 
 std::string FormatEngine::FormatNumber(double value, Handle format) {
-  const std::string& code = format < impl_->codes.size() ? impl_->codes[format] : "General";
-  if (code == "0") return Fixed(std::round(value), 0, false);
-  if (code == "0.00") return Fixed(value, 2, false);
-  if (code == "#,##0") return Fixed(value, 0, true);
-  if (code == "#,##0.00") return Fixed(value, 2, true);
-  if (code == "0%") return Fixed(value * 100, 0, false) + "%";
-  if (code == "0.00%") return Fixed(value * 100, 2, false) + "%";
-  return FormatGeneral(value);
+  if (format >= impl_->formats.size()) return FormatGeneral(value);
+  return Render(impl_->formats[format], value, impl_->date1904);
 }
 
-std::string FormatEngine::FormatText(std::string_view text, Handle /*format*/) {
-  return std::string(text);
+std::string FormatEngine::FormatText(std::string_view text, Handle format) {
+  if (format >= impl_->formats.size() || text.empty()) return std::string(text);
+  const numfmt::Format& f = impl_->formats[format];
+  if (f.text < 0) return std::string(text);
+  std::string out;
+  numfmt::RenderText(f.sections[static_cast<std::size_t>(f.text)], text, out);
+  Cap(out);
+  return out;
 }
 
 }  // namespace dialsift::sheet

@@ -1,0 +1,105 @@
+#include "sheet/numfmt/decimal.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace dialsift::sheet::numfmt {
+
+namespace {
+
+void TrimTrailingZeros(Decimal& d) {
+  while (d.count > 0 && d.digits[d.count - 1] == '0') --d.count;
+  if (d.count == 0) d.point = 0;
+}
+
+// Keeps the first `keep` digits and rounds on the next one.
+void RoundAt(Decimal& d, int keep) {
+  if (keep >= d.count) return;
+  if (keep < 0) {
+    d.count = 0;
+    d.point = 0;
+    return;
+  }
+  const bool up = d.digits[keep] >= '5';
+  d.count = keep;
+  if (up) {
+    int i = keep - 1;
+    while (i >= 0 && d.digits[i] == '9') --i;
+    if (i < 0) {
+      // All nines (or nothing kept): the value becomes a one in the place
+      // left of the kept digits.
+      d.digits[0] = '1';
+      d.count = 1;
+      d.point += 1;
+      return;
+    }
+    d.digits[i] += 1;
+    d.count = i + 1;
+  }
+  TrimTrailingZeros(d);
+}
+
+}  // namespace
+
+Decimal ToDecimal(double value) {
+  Decimal d;
+  value = std::fabs(value);
+  if (value == 0 || !std::isfinite(value)) return d;
+  // Integers below 2^53 are exact in the double: convert them directly, the
+  // common case for counts, ids and phone numbers.
+  if (value < 1e15 && value == std::floor(value)) {
+    char buf[20];
+    auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
+    d.count = static_cast<int>(r.ptr - buf);
+    d.point = d.count;
+    for (int i = 0; i < d.count; ++i) d.digits[i] = buf[i];
+    TrimTrailingZeros(d);
+    d.point = static_cast<int>(r.ptr - buf);
+    return d;
+  }
+  char buf[40];
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+  // d.dddddddddddddde[+-]xx
+  const char* p = buf;
+  int n = 0;
+  for (; p < r.ptr && *p != 'e'; ++p) {
+    if (*p >= '0' && *p <= '9') d.digits[n++] = *p;
+  }
+  int exp = 0;
+  if (p < r.ptr) {
+    ++p;
+    const bool neg = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    for (; p < r.ptr; ++p) exp = exp * 10 + (*p - '0');
+    if (neg) exp = -exp;
+  }
+  d.count = n;
+  d.point = exp + 1;
+  TrimTrailingZeros(d);
+  return d;
+}
+
+void RoundToDecimals(Decimal& d, int decimals) {
+  if (d.IsZero()) return;
+  RoundAt(d, d.point + decimals);
+}
+
+void RoundToSignificant(Decimal& d, int significant) {
+  if (d.IsZero()) return;
+  RoundAt(d, significant < 1 ? 1 : significant);
+}
+
+void AppendIntegerDigits(const Decimal& d, std::string& out) {
+  if (d.point <= 0 || d.IsZero()) return;
+  for (int i = 0; i < d.point; ++i) out += i < d.count ? d.digits[i] : '0';
+}
+
+void AppendFractionDigits(const Decimal& d, int decimals, std::string& out) {
+  for (int k = 0; k < decimals; ++k) {
+    const int i = d.point + k;
+    out += (i >= 0 && i < d.count) ? d.digits[i] : '0';
+  }
+}
+
+}  // namespace dialsift::sheet::numfmt
