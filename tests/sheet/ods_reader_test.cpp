@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/test_paths.h"
+#include "sheet/ods/ods_content.h"
 #include "sheet/text_cells.h"
 
 namespace dialsift::test {
@@ -246,6 +247,39 @@ TEST_F(OdsReaderTest, DamagedAndProtectedPackages) {
   auto [cells, status] = Read(WriteOds(Content({{"S", Row(Cell(P("found")))}}), false));
   ASSERT_TRUE(status.ok()) << status.error().reason;
   EXPECT_EQ(cells.At(1, 1), "found");
+}
+
+// Sheets kept at opening and sheets parsed again read alike, errors included.
+TEST_F(OdsReaderTest, KeptAndReparsedSheetsReadAlike) {
+  const std::string flood = Row(Cell(P("x"), " table:number-columns-repeated=\"16384\""),
+                                " table:number-rows-repeated=\"1048576\"");
+  const std::string content =
+      Content({{"One", Row(Cell(P("a")) + Cell(P("b"))) + Row(Cell(P("c")))},
+               {"Bad", flood},
+               {"Three", Row(Cell(P("212-555-0100"), " table:number-columns-repeated=\"2\""))}});
+  std::vector<std::pair<SheetCells, bool>> reads[3];
+  for (const std::size_t budget : {std::size_t{64} << 20, std::size_t{60}, std::size_t{0}}) {
+    auto book = sheet::ods::OpenDocument(
+        [&](sheet::XmlHandler& h) { return sheet::ParseXml(content, "content.xml", h); }, budget);
+    ASSERT_TRUE(book) << book.error().reason;
+    ASSERT_EQ((*book)->Sheets().size(), 3u);
+    EXPECT_EQ((*book)->Sheets()[2].name, "Three");
+    auto& out = reads[budget == 0 ? 2 : budget == 60 ? 1 : 0];
+    for (std::size_t i = 0; i < 3; ++i) {
+      SheetCells cells;
+      const bool ok = (*book)->ReadSheet(i, cells).ok();
+      out.emplace_back(std::move(cells), ok);
+    }
+  }
+  for (int k = 1; k < 3; ++k) {
+    for (std::size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(reads[k][i].first.cells, reads[0][i].first.cells) << k << " " << i;
+      EXPECT_EQ(reads[k][i].second, reads[0][i].second) << k << " " << i;
+    }
+  }
+  EXPECT_EQ(reads[0][0].first.count, 3u);
+  EXPECT_FALSE(reads[0][1].second);
+  EXPECT_EQ(reads[0][2].first.At(1, 2), "212-555-0100");
 }
 
 TEST_F(OdsReaderTest, CancelledSinkStopsBetweenRows) {

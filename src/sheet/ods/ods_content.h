@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,5 +95,14 @@ class SheetHandler final : public XmlHandler {
   std::string value_type_;
   std::string value_;  // the typed value, for cells stored without text
 };
+
+// Parses the document that holds the sheets (content.xml, or a whole .fods)
+// with a handler; called once at opening and again for sheets not kept.
+using ParseContent = std::function<Status(XmlHandler&)>;
+
+// Opens a document: reads the sheet names and keeps the cells of the sheets
+// in memory while they fit in `keep_budget` bytes; the other sheets are
+// parsed again when they are read.
+Result<std::unique_ptr<Workbook>> OpenDocument(ParseContent parse, std::size_t keep_budget);
 
 }  // namespace dialsift::sheet::ods

@@ -19,10 +19,9 @@ namespace {
 // Largest flat .fods file read; it is held whole while it is parsed.
 constexpr std::uintmax_t kMaxFlatSize = std::uintmax_t{1} << 30;
 // Memory for the cells kept at opening, over all sheets.
-constexpr std::size_t kCacheBudget = std::size_t{64} << 20;
+constexpr std::size_t kKeepBudget = std::size_t{64} << 20;
 
-// Parses the document that holds the sheets with a handler.
-using ParseContent = std::function<Status(XmlHandler&)>;
+using ods::ParseContent;
 
 struct KeptCell {
   std::uint32_t row;
@@ -41,8 +40,8 @@ struct KeptSheet {
 // At opening: takes every sheet's name, and its cells while the budget lasts.
 class KeepingRouter final : public ods::SheetRouter, public CellSink {
  public:
-  KeepingRouter(std::vector<SheetInfo>& names, std::vector<KeptSheet>& kept)
-      : names_(names), kept_(kept) {}
+  KeepingRouter(std::vector<SheetInfo>& names, std::vector<KeptSheet>& kept, std::size_t budget)
+      : names_(names), kept_(kept), budget_(budget) {}
 
   CellSink* BeginSheet(std::size_t, std::string_view name) override {
     names_.push_back({std::string(name)});
@@ -60,7 +59,7 @@ class KeepingRouter final : public ods::SheetRouter, public CellSink {
     if (over_budget_) return;
     auto& sheet = kept_.back();
     used_ += text.size() + sizeof(KeptCell);
-    if (used_ > kCacheBudget) {
+    if (used_ > budget_) {
       // From here on, sheets are parsed again when they are read.
       over_budget_ = true;
       sheet = KeptSheet{};
@@ -74,6 +73,7 @@ class KeepingRouter final : public ods::SheetRouter, public CellSink {
  private:
   std::vector<SheetInfo>& names_;
   std::vector<KeptSheet>& kept_;
+  std::size_t budget_;
   std::size_t used_ = 0;
   bool over_budget_ = false;
 };
@@ -104,8 +104,8 @@ class OdsWorkbook final : public Workbook {
  public:
   explicit OdsWorkbook(ParseContent parse) : parse_(std::move(parse)) {}
 
-  Status Load() {
-    KeepingRouter router(sheets_, kept_);
+  Status Load(std::size_t keep_budget) {
+    KeepingRouter router(sheets_, kept_, keep_budget);
     ods::SheetHandler handler(router);
     return parse_(handler);
   }
@@ -147,19 +147,21 @@ bool IsEncrypted(const ZipArchive& zip) {
   return manifest && manifest->find("encryption-data") != std::string::npos;
 }
 
-WorkbookResult Finish(std::unique_ptr<OdsWorkbook> book) {
-  if (auto status = book->Load(); !status) return status.error();
+}  // namespace
+
+WorkbookResult ods::OpenDocument(ParseContent parse, std::size_t keep_budget) {
+  auto book = std::make_unique<OdsWorkbook>(std::move(parse));
+  if (auto status = book->Load(keep_budget); !status) return status.error();
   return std::unique_ptr<Workbook>(std::move(book));
 }
-
-}  // namespace
 
 WorkbookResult OpenOds(const std::filesystem::path&, ZipArchive zip) {
   if (IsEncrypted(zip)) return Error{"password-protected workbook"};
   if (!zip.Has("content.xml")) return Error{"missing part content.xml"};
   auto shared = std::make_shared<ZipArchive>(std::move(zip));
-  return Finish(std::make_unique<OdsWorkbook>(
-      [shared](XmlHandler& handler) { return ParseXmlPart(*shared, "content.xml", handler); }));
+  return ods::OpenDocument(
+      [shared](XmlHandler& handler) { return ParseXmlPart(*shared, "content.xml", handler); },
+      kKeepBudget);
 }
 
 WorkbookResult OpenFlatOds(const std::filesystem::path& path) {
@@ -174,8 +176,9 @@ WorkbookResult OpenFlatOds(const std::filesystem::path& path) {
   if (!in.read(bytes->data(), static_cast<std::streamsize>(bytes->size()))) {
     return Error{"cannot read the file"};
   }
-  return Finish(std::make_unique<OdsWorkbook>(
-      [bytes](XmlHandler& handler) { return ParseXml(*bytes, "the document", handler); }));
+  return ods::OpenDocument(
+      [bytes](XmlHandler& handler) { return ParseXml(*bytes, "the document", handler); },
+      kKeepBudget);
 }
 
 }  // namespace dialsift::sheet
