@@ -98,9 +98,11 @@ void EncodingSniffer::FeedUtf16(std::string_view bytes) {
 }
 
 void EncodingSniffer::FeedBytes(std::string_view bytes) {
+  total_ += bytes.size();
   for (const char ch : bytes) {
     const auto b = static_cast<unsigned char>(ch);
-    ++total_;
+    // Printable ASCII outside a multi-byte character: nothing to note.
+    if (b >= 0x20 && b < 0x80 && utf8_pending_ == 0) continue;
     if (b == 0) nul_ = true;
     if (IsBinaryControl(b)) ++controls_;
     if (!utf8_valid_) continue;
@@ -223,10 +225,36 @@ bool DelimitedParser::Feed(std::string_view bytes) {
 }
 
 void DelimitedParser::FeedUtf8(std::string_view utf8) {
-  for (const char c : utf8) {
-    if (stopped_) return;
-    Byte(c);
+  std::size_t i = 0;
+  const std::size_t n = utf8.size();
+  while (i < n && !stopped_) {
+    // Inside a field, a run of bytes without meaning to the parser goes in at
+    // once: in an unquoted field all but the separator and line breaks, in a
+    // quoted one all but the quote.
+    if (!skip_lf_ && row_ <= kMaxRows && (state_ == State::kUnquoted || state_ == State::kQuoted)) {
+      std::size_t j = i;
+      if (state_ == State::kUnquoted) {
+        while (j < n && utf8[j] != separator_ && utf8[j] != '\r' && utf8[j] != '\n') ++j;
+      } else {
+        while (j < n && utf8[j] != '"') ++j;
+      }
+      if (j > i) {
+        AppendRun(utf8.substr(i, j - i));
+        i = j;
+        continue;
+      }
+    }
+    Byte(utf8[i++]);
   }
+}
+
+void DelimitedParser::AppendRun(std::string_view run) {
+  if (field_chars_ + run.size() > kMaxFieldChars) {
+    for (const char c : run) Append(c);
+    return;
+  }
+  for (const char c : run) field_chars_ += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  field_.append(run);
 }
 
 void DelimitedParser::Append(char c) {

@@ -68,6 +68,7 @@ class DelimitedParser {
   void FeedUtf8(std::string_view utf8);
   void Byte(char c);
   void Append(char c);
+  void AppendRun(std::string_view run);
   void EndField();
   void EndRow();
 
