@@ -133,6 +133,35 @@ TEST_F(XlsbReaderTest, CellFormatsComeFromTheStylesPart) {
   EXPECT_EQ(c.At(1, 4), "1234.5");  // an unknown XF shows General
 }
 
+TEST_F(XlsbReaderTest, TextCellsShowThroughTheTextSectionOfTheirFormat) {
+  Builder book;
+  book.SetStrings({"555-0100"});
+  book.SetStyles({{164, "0;-0;0;\"Tel: \"@"}}, {0, 164});
+  book.AddSheet("S", SheetPart(RowHdr(0) + Isst(0, 0, 1) + InlineStr(1, "x", 1) + Isst(2, 0, 0)));
+  auto opened = sheet::OpenWorkbook(Write(book));
+  ASSERT_TRUE(opened);
+  SheetCells c;
+  ASSERT_TRUE((*opened)->ReadSheet(0, c).ok());
+  EXPECT_EQ(c.At(1, 1), "Tel: 555-0100");
+  EXPECT_EQ(c.At(1, 2), "Tel: x");
+  EXPECT_EQ(c.At(1, 3), "555-0100");
+}
+
+TEST_F(XlsbReaderTest, CancelledSinkStopsBetweenRows) {
+  std::string cells;
+  for (std::uint32_t r = 0; r < 5; ++r) cells += RowHdr(r) + Real(0, r);
+  Builder book;
+  book.AddSheet("S", SheetPart(cells));
+  auto opened = sheet::OpenWorkbook(Write(book));
+  ASSERT_TRUE(opened);
+  struct StopAfterTwo : SheetCells {
+    bool Cancelled() override { return ++asked >= 2; }
+    int asked = 0;
+  } sink;
+  EXPECT_TRUE((*opened)->ReadSheet(0, sink).ok());
+  EXPECT_EQ(sink.count, 2u);
+}
+
 TEST_F(XlsbReaderTest, DateSystemFollowsTheWorkbookFlag) {
   sheet::FormatEngine e1900(false), e1904(true);
   const std::string in1900 = e1900.FormatNumber(1000, "m/d/yyyy");

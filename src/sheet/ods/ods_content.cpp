@@ -105,7 +105,6 @@ void SheetHandler::EndElement(const XmlName& name) {
 }
 
 void SheetHandler::BeginTable(const XmlAttributes& attrs) {
-  in_table_ = true;
   sink_ = router_.BeginSheet(tables_seen_, attrs.Get(kTableNs, "name").value_or(""));
   sheet_error_.reset();
   row_ = 1;
@@ -118,7 +117,6 @@ void SheetHandler::BeginTable(const XmlAttributes& attrs) {
 
 void SheetHandler::EndTable() {
   const std::size_t index = tables_seen_++;
-  in_table_ = false;
   const bool routed = sink_ != nullptr || sheet_error_.has_value();
   sink_ = nullptr;
   if (!routed) return;

@@ -71,7 +71,6 @@ class SheetHandler final : public XmlHandler {
   std::size_t tables_seen_ = 0;
   CellSink* sink_ = nullptr;  // the current sheet's, while it takes cells
   std::optional<Error> sheet_error_;
-  bool in_table_ = false;
 
   // Position, 1-based; wide so that hostile repeat counts cannot wrap.
   std::uint64_t row_ = 1;

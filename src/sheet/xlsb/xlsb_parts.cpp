@@ -186,10 +186,8 @@ class SheetParser {
       if (rec.skipped || !p.U32(row)) return Fail("a damaged row header");
       if (row >= kMaxRows)
         return Fail("row " + std::to_string(row + 1) + " is beyond the last row");
-      if (have_row_ && sink_.Cancelled()) {
-        cancelled_ = true;
-        return false;
-      }
+      // Asked between rows; stopping ends the read with success.
+      if (have_row_ && sink_.Cancelled()) return false;
       row_ = row + 1;
       have_row_ = true;
       column_ = 0;
@@ -328,7 +326,6 @@ class SheetParser {
   std::uint32_t column_ = 0;
   std::uint32_t style_ = 0;
   bool have_row_ = false;
-  bool cancelled_ = false;
   std::optional<Error> error_;
   std::string text_;
   std::vector<signed char> as_is_;
