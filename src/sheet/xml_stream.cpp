@@ -1,5 +1,7 @@
 #include "sheet/xml_stream.h"
 
+#include "sheet/xml_tokenizer.h"
+
 #include <expat.h>
 
 #include <cstring>
@@ -110,32 +112,76 @@ Error OutOfMemory(std::string_view part) {
 
 }  // namespace
 
-Status ParseXml(ZipEntryReader& entry, std::string_view part, XmlHandler& handler) {
+namespace {
+
+// Parses with expat whatever `read` yields, after the bytes in `head`.
+template <class Read>
+Status ParseWithExpat(std::string_view head, Read&& read, std::string_view part,
+                      XmlHandler& handler) {
   XmlParser parser(part, handler);
   if (!parser.Valid()) return OutOfMemory(part);
+  for (std::size_t done = 0; done < head.size();) {
+    const std::size_t n = std::min(kChunk, head.size() - done);
+    void* buffer = parser.Buffer();
+    if (!buffer) return OutOfMemory(part);
+    std::memcpy(buffer, head.data() + done, n);
+    done += n;
+    if (!parser.Feed(static_cast<int>(n), false)) return parser.Outcome();
+  }
   while (true) {
     void* buffer = parser.Buffer();
     if (!buffer) return OutOfMemory(part);
-    auto n = entry.Read(std::span<char>(static_cast<char*>(buffer), kChunk));
+    auto n = read(std::span<char>(static_cast<char*>(buffer), kChunk));
     if (!n) return n.error();
     if (!parser.Feed(static_cast<int>(*n), *n == 0)) break;
   }
   return parser.Outcome();
 }
 
-Status ParseXml(std::string_view bytes, std::string_view part, XmlHandler& handler) {
-  XmlParser parser(part, handler);
-  if (!parser.Valid()) return OutOfMemory(part);
-  std::size_t done = 0;
+// Parses with the fast tokenizer, or with expat when the document is not UTF-8.
+template <class Read>
+Status Parse(Read&& read, std::string_view part, XmlHandler& handler) {
+  XmlTokenizer tokenizer(part, handler);
+  bool first = true;
   while (true) {
-    const std::size_t n = std::min(kChunk, bytes.size() - done);
-    void* buffer = parser.Buffer();
-    if (!buffer) return OutOfMemory(part);
-    std::memcpy(buffer, bytes.data() + done, n);
-    done += n;
-    if (!parser.Feed(static_cast<int>(n), n == 0)) break;
+    auto n = read(tokenizer.Space(kChunk));
+    if (!n) return n.error();
+    tokenizer.Commit(*n);
+    if (first) {
+      first = false;
+      if (tokenizer.WantsOtherParser()) {
+        return ParseWithExpat(tokenizer.Pending(), read, part, handler);
+      }
+    }
+    if (!tokenizer.Parse(*n == 0)) break;
   }
-  return parser.Outcome();
+  return tokenizer.Outcome();
+}
+
+// Hands out the bytes of a buffer chunk by chunk.
+struct BufferSource {
+  std::string_view bytes;
+  std::size_t done = 0;
+  Result<std::size_t> operator()(std::span<char> out) {
+    const std::size_t n = std::min(out.size(), bytes.size() - done);
+    std::memcpy(out.data(), bytes.data() + done, n);
+    done += n;
+    return n;
+  }
+};
+
+}  // namespace
+
+Status ParseXml(ZipEntryReader& entry, std::string_view part, XmlHandler& handler) {
+  return Parse([&](std::span<char> out) { return entry.Read(out); }, part, handler);
+}
+
+Status ParseXml(std::string_view bytes, std::string_view part, XmlHandler& handler) {
+  return Parse(BufferSource{bytes}, part, handler);
+}
+
+Status ParseXmlWithExpat(std::string_view bytes, std::string_view part, XmlHandler& handler) {
+  return ParseWithExpat({}, BufferSource{bytes}, part, handler);
 }
 
 Status ParseXmlPart(const ZipArchive& zip, std::string_view part, XmlHandler& handler) {

@@ -13,6 +13,8 @@
 
 #include "common/test_paths.h"
 #include "sheet/workbook.h"
+#include "sheet/xml_stream.h"
+#include "sheet/zip_archive.h"
 
 namespace dialsift::sheet {
 namespace {
@@ -104,6 +106,73 @@ TEST(XlsxCorpus, EveryFileGivesTextOrAClearError) {
     std::cout << "  sheet error x" << n << ": " << reason << "\n";
   for (const auto& u : unexpected) std::cout << "  not a broken file: " << u << "\n";
   EXPECT_LT(seconds, 60.0);
+}
+
+// A digest of the events, with adjacent text joined (parsers split text
+// differently).
+struct Digest : XmlHandler {
+  void StartElement(const XmlName& name, const XmlAttributes& attrs) override {
+    Flush();
+    Add("<");
+    Add(name.ns);
+    Add("|");
+    Add(name.local);
+    attrs.ForEach([&](const XmlName& a, std::string_view v) {
+      Add(" ");
+      Add(a.ns);
+      Add("|");
+      Add(a.local);
+      Add("=");
+      Add(v);
+    });
+  }
+  void EndElement(const XmlName& name) override {
+    Flush();
+    Add("</");
+    Add(name.local);
+  }
+  void Characters(std::string_view text) override { text_ += text; }
+  void Flush() {
+    Add("[");
+    Add(text_);
+    text_.clear();
+  }
+  void Add(std::string_view s) {
+    for (const char c : s) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    hash = (hash ^ 0xFF) * 1099511628211u;
+  }
+  std::uint64_t hash = 1469598103934665603u;
+  std::string text_;
+};
+
+// The fast XML path against expat on every XML part of the corpus's
+// SpreadsheetML files: the same events and the same verdict.
+TEST(XlsxCorpus, FastXmlPathAgreesWithExpat) {
+  if (!test::HaveCorpus()) GTEST_SKIP() << "no corpus at " << test::CorpusDir();
+  std::size_t parts = 0, failures = 0;
+  for (const auto& f : ManifestFiles()) {
+    auto zip = ZipArchive::Open(test::CorpusDir() / f.path);
+    if (!zip) continue;
+    for (const auto& name : zip->Names()) {
+      if (!name.ends_with(".xml") && !name.ends_with(".rels")) continue;
+      auto bytes = zip->ReadAll(name, 32 << 20);
+      if (!bytes) continue;
+      Digest fast, reference;
+      const auto a = ParseXml(*bytes, name, fast);
+      const auto b = ParseXmlWithExpat(*bytes, name, reference);
+      fast.Flush();
+      reference.Flush();
+      ++parts;
+      if (a.ok() != b.ok()) ++failures;
+      EXPECT_EQ(a.ok(), b.ok()) << f.path << " " << name << ": "
+                                << (a.ok() ? b.error().reason : a.error().reason);
+      if (a.ok() && b.ok()) {
+        EXPECT_EQ(fast.hash, reference.hash) << f.path << " " << name;
+      }
+    }
+  }
+  std::cout << "corpus XML parts compared: " << parts << "\n";
+  EXPECT_GT(parts, 1000u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -8,10 +9,12 @@
 namespace dialsift::sheet {
 namespace {
 
-// Records the events as text: "<ns|local attr=value>", "</local>", "[text]".
+// Records the events as text: "<ns|local attr=value>", "</local>", "[text]";
+// adjacent pieces of text are joined, as parsers may split text anywhere.
 class Recorder : public XmlHandler {
  public:
   void StartElement(const XmlName& name, const XmlAttributes& attrs) override {
+    Flush();
     log += "<" + std::string(name.ns) + "|" + std::string(name.local);
     attrs.ForEach([&](const XmlName& a, std::string_view v) {
       log += " " + std::string(a.ns) + (a.ns.empty() ? "" : "|") + std::string(a.local) + "=" +
@@ -21,8 +24,16 @@ class Recorder : public XmlHandler {
     if (name.local == stop_at) Stop();
     if (name.local == fail_at) Fail("no " + fail_at + " here");
   }
-  void EndElement(const XmlName& name) override { log += "</" + std::string(name.local) + ">"; }
-  void Characters(std::string_view text) override { log += "[" + std::string(text) + "]"; }
+  void EndElement(const XmlName& name) override {
+    Flush();
+    log += "</" + std::string(name.local) + ">";
+  }
+  void Characters(std::string_view text) override { text_ += text; }
+  void Flush() {
+    if (!text_.empty()) log += "[" + text_ + "]";
+    text_.clear();
+  }
+  std::string text_;
   std::string log;
   std::string stop_at;
   std::string fail_at;
@@ -34,7 +45,7 @@ TEST(XmlStream, ResolvesNamespacesWhateverThePrefix) {
       "<?xml version=\"1.0\"?><x:a xmlns:x=\"urn:one\" xmlns:r=\"urn:rel\" k=\"1\" r:id=\"rId7\">"
       "<b xmlns=\"urn:two\">t&amp;u</b></x:a>";
   ASSERT_TRUE(ParseXml(xml, "p.xml", r));
-  EXPECT_EQ(r.log, "<urn:one|a k=1 urn:rel|id=rId7><urn:two|b>[t][&][u]</b></a>");
+  EXPECT_EQ(r.log, "<urn:one|a k=1 urn:rel|id=rId7><urn:two|b>[t&u]</b></a>");
 }
 
 TEST(XmlStream, AttributeLookupSeparatesNamespaces) {
@@ -133,6 +144,128 @@ TEST(XmlStream, Utf16DocumentsArriveAsUtf8) {
   Recorder r;
   ASSERT_TRUE(ParseXml(utf16, "p.xml", r));
   EXPECT_EQ(r.log, "<|a>[caf\xC3\xA9]</a>");
+}
+
+}  // namespace
+}  // namespace dialsift::sheet
+
+namespace dialsift::sheet {
+namespace {
+
+// The fast path and expat, on the same bytes: same events, same verdict.
+void ExpectSameAsExpat(const std::string& xml) {
+  Recorder fast, reference;
+  const auto fast_status = ParseXml(xml, "p.xml", fast);
+  const auto reference_status = ParseXmlWithExpat(xml, "p.xml", reference);
+  fast.Flush();
+  reference.Flush();
+  EXPECT_EQ(fast_status.ok(), reference_status.ok())
+      << (fast_status.ok() ? reference_status.error().reason : fast_status.error().reason);
+  if (fast_status.ok() && reference_status.ok()) {
+    EXPECT_EQ(fast.log, reference.log);
+  }
+}
+
+TEST(XmlStream, FastPathAgreesWithExpatAcrossChunkBoundaries) {
+  // Every kind of token, placed so that it straddles the 64 KiB boundary at
+  // each possible offset.
+  const std::vector<std::string> tokens = {
+      "<c r=\"A1\" t=\"s\"><v>12</v></c>",
+      "<x:c xmlns:x=\"urn:x\" x:a='1'>t</x:c>",
+      "a&amp;b&lt;&#x41;&#66;&quot;",
+      "line\r\nbreak\rhere",
+      "caf\xC3\xA9 \xE6\x9D\xB1 \xF0\x9F\x98\x80",
+      "<!-- a comment -->",
+      "<![CDATA[ <raw> & ]] ]]>",
+      "<?pi some data?>",
+      "<e a=\"x&#10;y\tz\r\nw\"/>",
+  };
+  for (const auto& token : tokens) {
+    for (std::size_t shift = 0; shift < token.size() + 2; ++shift) {
+      std::string xml = "<root xmlns=\"urn:main\">";
+      xml.append(65536 - xml.size() - token.size() + shift, 'p');
+      xml += token;
+      xml += "</root>";
+      SCOPED_TRACE(token + " shifted by " + std::to_string(shift));
+      ExpectSameAsExpat(xml);
+    }
+  }
+}
+
+TEST(XmlStream, FastPathRejectsWhatExpatRejects) {
+  const std::vector<std::string> bad = {
+      "<a>",
+      "<a></b>",
+      "<a><b></a></b>",
+      "<a>&bogus;</a>",
+      "<a>&#0;</a>",
+      "<a>&#xD800;</a>",
+      "<a>& </a>",
+      "<a x=1/>",
+      "<a x=\"1\"y=\"2\"/>",
+      "<a x=\"<\"/>",
+      "<p:a/>",
+      "<a p:x=\"1\"/>",
+      "<a/><b/>",
+      "text<a/>",
+      "<a/>text",
+      "<a>\x01</a>",
+      "<a>\xC3</a>",
+      "<a>\xED\xA0\x80</a>",
+      "<a>]]></a>",
+      "<a><!-- x -- y --></a>",
+      "<a><!DOCTYPE x></a>",
+      "<a><?xml version=\"1.0\"?></a>",
+      "<a><![CDATA[ open </a>",
+      "",
+      "   ",
+  };
+  for (const auto& xml : bad) {
+    SCOPED_TRACE(xml);
+    Recorder r;
+    EXPECT_FALSE(ParseXml(xml, "p.xml", r));
+    Recorder e;
+    EXPECT_FALSE(ParseXmlWithExpat(xml, "p.xml", e));
+  }
+  const std::vector<std::string> good = {
+      "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a/>\n",
+      "<?xml version='1.0' standalone='yes'?><!-- c --><a/><!-- d --><?pi?>",
+      "<a xmlns=\"urn:1\"><b xmlns=\"\"><c/></b><d/></a>",
+      "<a xml:space=\"preserve\"> x </a>",
+      "<a  x = '1'\n\ty=\"2\" ></a >",
+  };
+  for (const auto& xml : good) {
+    SCOPED_TRACE(xml);
+    ExpectSameAsExpat(xml);
+  }
+}
+
+TEST(XmlStream, OtherEncodingsGoToExpat) {
+  Recorder r;
+  ASSERT_TRUE(
+      ParseXml("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>caf\xE9</a>", "p.xml", r));
+  r.Flush();
+  EXPECT_EQ(r.log, "<|a>[caf\xC3\xA9]</a>");
+}
+
+TEST(XmlStream, HugeTextAndLongTagsStayLinear) {
+  // 32 MB of text in one node and an attribute of 8 MB: handed on in pieces,
+  // the tag rescanned only a few times.
+  std::string xml =
+      "<a>" + std::string(32 << 20, 'x') + "<b v=\"" + std::string(8 << 20, 'y') + "\"/></a>";
+  struct Sizes : XmlHandler {
+    void StartElement(const XmlName&, const XmlAttributes& a) override {
+      if (auto v = a.Get("v")) attr = v->size();
+    }
+    void EndElement(const XmlName&) override {}
+    void Characters(std::string_view t) override { text += t.size(); }
+    std::size_t text = 0, attr = 0;
+  } sizes;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(ParseXml(xml, "p.xml", sizes));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(sizes.text, std::size_t{32} << 20);
+  EXPECT_EQ(sizes.attr, std::size_t{8} << 20);
 }
 
 }  // namespace

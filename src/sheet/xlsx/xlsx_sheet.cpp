@@ -8,10 +8,6 @@ namespace dialsift::sheet::xlsx {
 
 namespace {
 
-bool Ours(const XmlName& name) {
-  return name.ns.empty() || IsMainNs(name.ns);
-}
-
 std::string_view TrimXmlSpace(std::string_view s) {
   while (!s.empty() &&
          (s.front() == ' ' || s.front() == '\t' || s.front() == '\n' || s.front() == '\r')) {
@@ -48,6 +44,15 @@ SheetHandler::SheetHandler(const SheetContext& context, std::string_view part, C
 
 std::string SheetHandler::Where() const {
   return ColumnName(column_) + std::to_string(row_) + " in " + std::string(part_);
+}
+
+bool SheetHandler::Ours(const XmlName& name) {
+  // The parser hands over the same namespace string element after element.
+  if (name.ns.data() != last_ns_.data() || name.ns.size() != last_ns_.size()) {
+    last_ns_ = name.ns;
+    last_ns_ours_ = name.ns.empty() || IsMainNs(name.ns);
+  }
+  return last_ns_ours_;
 }
 
 void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs) {

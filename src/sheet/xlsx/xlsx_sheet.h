@@ -46,6 +46,8 @@ class SheetHandler final : public XmlHandler {
   void StartCell(const XmlAttributes& attrs);
   void EndCell();
   FormatEngine::Handle StyleFormat() const;
+  // True for elements of the SpreadsheetML namespace (or of none).
+  bool Ours(const XmlName& name);
   // Shows text through the cell's format; DeliverText decodes its escapes
   // first, DeliverStoredText takes it decoded.
   void DeliverText(std::string_view text);
@@ -70,6 +72,8 @@ class SheetHandler final : public XmlHandler {
   bool in_value_ = false;  // collecting characters of <v> or an inline <t>
   bool in_inline_ = false;
   bool has_value_ = false;
+  std::string_view last_ns_;
+  bool last_ns_ours_ = false;
   std::string value_;    // raw characters of the cell's value
   std::string scratch_;  // the unescaped text
 };

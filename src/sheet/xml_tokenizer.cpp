@@ -1,0 +1,575 @@
+#include "sheet/xml_tokenizer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace dialsift::sheet {
+
+namespace {
+
+constexpr std::string_view kXmlNs = "http://www.w3.org/XML/1998/namespace";
+// Longest tag, comment, processing instruction or CDATA section accepted.
+// Text is handed on in pieces and has no such limit.
+constexpr std::size_t kMaxToken = std::size_t{64} << 20;
+
+// Byte classes. kText: needs the slow path inside text; kAttr: inside an
+// attribute value; kName: ends a name.
+enum : std::uint8_t { kText = 1, kAttr = 2, kName = 4, kSpace = 8 };
+
+constexpr std::array<std::uint8_t, 256> MakeClasses() {
+  std::array<std::uint8_t, 256> t{};
+  for (int c = 0; c < 256; ++c) {
+    std::uint8_t v = 0;
+    if (c >= 0x80 || (c < 0x20 && c != '\t' && c != '\n')) v |= kText;
+    if (c >= 0x80 || c < 0x20 || c == '<') v |= kAttr;
+    if (c == '&' || c == '\r' || c == ']') v |= kText;
+    if (c == '&') v |= kAttr;
+    if (c <= 0x20 || c == '/' || c == '>' || c == '<' || c == '=' || c == '"' || c == '\'' ||
+        c == '&' || c == '?' || c == '!') {
+      v |= kName;
+    }
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') v |= kSpace;
+    t[static_cast<std::size_t>(c)] = v;
+  }
+  return t;
+}
+constexpr auto kClass = MakeClasses();
+
+inline std::uint8_t ClassOf(char c) {
+  return kClass[static_cast<unsigned char>(c)];
+}
+inline bool IsSpace(char c) {
+  return ClassOf(c) & kSpace;
+}
+
+const char* Find(const char* b, const char* e, std::string_view what) {
+  const std::string_view hay(b, static_cast<std::size_t>(e - b));
+  const auto at = hay.find(what);
+  return at == std::string_view::npos ? nullptr : b + at;
+}
+
+// True when [b, e) is a prefix of `pattern` (more bytes may complete it).
+bool PrefixOf(const char* b, const char* e, std::string_view pattern) {
+  const auto n = static_cast<std::size_t>(e - b);
+  return n < pattern.size() && pattern.compare(0, n, std::string_view(b, n)) == 0;
+}
+
+bool StartsWith(const char* b, const char* e, std::string_view pattern) {
+  return static_cast<std::size_t>(e - b) >= pattern.size() &&
+         std::memcmp(b, pattern.data(), pattern.size()) == 0;
+}
+
+void AppendUtf8(char32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+bool IsXmlChar(char32_t cp) {
+  return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
+         (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
+}
+
+// Length of the valid UTF-8 sequence of an XML character at b, 0 if invalid.
+std::size_t Utf8Length(const unsigned char* b, const unsigned char* e) {
+  const unsigned c = b[0];
+  std::size_t n;
+  char32_t cp;
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+    cp = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    cp = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    cp = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (static_cast<std::size_t>(e - b) < n) return 0;
+  for (std::size_t k = 1; k < n; ++k) {
+    if ((b[k] & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b[k] & 0x3F);
+  }
+  static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < kMin[n] || !IsXmlChar(cp)) return 0;
+  return n;
+}
+
+// Line breaks in [b, e); sheet XML has few, so memchr skips far.
+std::uint64_t CountLines(const char* b, const char* e) {
+  std::uint64_t n = 0;
+  while (b < e) {
+    const auto* nl =
+        static_cast<const char*>(std::memchr(b, '\n', static_cast<std::size_t>(e - b)));
+    if (!nl) break;
+    ++n;
+    b = nl + 1;
+  }
+  return n;
+}
+
+}  // namespace
+
+XmlTokenizer::XmlTokenizer(std::string_view part, XmlHandler& handler)
+    : part_(part), handler_(handler) {
+  bindings_.push_back({"xml", std::string(kXmlNs), 0});
+}
+
+std::span<char> XmlTokenizer::Space(std::size_t min) {
+  if (pos_ > 0) {
+    lines_before_ += CountLines(buf_.data(), buf_.data() + pos_);
+    bytes_before_ += pos_;
+    std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+  }
+  // A pending token that needs more bytes gets at least as many again, so a
+  // long token is rescanned a logarithmic number of times.
+  const std::size_t want = std::max(min, end_);
+  if (buf_.size() < end_ + want) buf_.resize(end_ + want);
+  return {buf_.data() + end_, want};
+}
+
+bool XmlTokenizer::WantsOtherParser() {
+  const std::string_view head = Pending();
+  if (head.starts_with("\xFE\xFF") || head.starts_with("\xFF\xFE")) return true;
+  if (head.size() >= 2 && (head[0] == '\0' || head[1] == '\0')) return true;
+  std::string_view decl = head.starts_with("\xEF\xBB\xBF") ? head.substr(3) : head;
+  if (!decl.starts_with("<?xml")) return false;
+  decl = decl.substr(0, decl.find("?>"));
+  const auto enc = decl.find("encoding");
+  if (enc == std::string_view::npos) return false;
+  auto rest = decl.substr(enc + 8);
+  const auto q = rest.find_first_of("\"'");
+  if (q == std::string_view::npos) return false;
+  rest = rest.substr(q + 1);
+  const auto close = rest.find_first_of("\"'");
+  std::string name(rest.substr(0, close));
+  for (auto& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name != "utf-8" && name != "utf8";
+}
+
+bool XmlTokenizer::Fail(std::string what, const char* at) {
+  if (!failed_) {
+    const auto line =
+        lines_before_ +
+        static_cast<std::uint64_t>(std::count(static_cast<const char*>(buf_.data()), at, '\n')) + 1;
+    error_ = std::move(what) + " at line " + std::to_string(line);
+    failed_ = true;
+  }
+  return false;
+}
+
+Status XmlTokenizer::Outcome() const {
+  if (handler_.HandlerError()) return *handler_.HandlerError();
+  if (doctype_) {
+    return Error{"refused XML in " + std::string(part_) +
+                 ": a document type declaration (DOCTYPE) is not allowed"};
+  }
+  if (failed_) return Error{"damaged XML in " + std::string(part_) + ": " + error_};
+  return Status::Ok();
+}
+
+bool XmlTokenizer::Parse(bool last) {
+  if (failed_ || doctype_ || handler_.Done()) return false;
+  if (!started_) {
+    if (end_ - pos_ < 3 && !last) return true;
+    if (Pending().starts_with("\xEF\xBB\xBF")) {
+      pos_ += 3;
+      bom_ = 3;
+    }
+    started_ = true;
+  }
+  while (pos_ < end_) {
+    const Step step = Token(last);
+    if (step == Step::kFail) return false;
+    if (step == Step::kMore) {
+      if (end_ - pos_ > kMaxToken) {
+        return Fail("a markup token longer than 64 MB", buf_.data() + pos_);
+      }
+      return true;
+    }
+  }
+  if (!last) return true;
+  if (!seen_root_ || !open_.empty()) Fail("no element found", buf_.data() + end_);
+  return false;
+}
+
+XmlTokenizer::Step XmlTokenizer::Token(bool last) {
+  char* const data = buf_.data();
+  const char* p = data + pos_;
+  const char* end = data + end_;
+  if (*p != '<') {
+    const auto* lt =
+        static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
+    const char* stop = lt ? lt : end;
+    if (!lt && !last) {
+      // Hand on what is complete: not a reference cut short, not a CR whose
+      // LF may follow, not a partial UTF-8 sequence.
+      if (stop > p && stop[-1] == '\r') --stop;
+      const std::string_view piece(p, static_cast<std::size_t>(stop - p));
+      const auto amp = piece.rfind('&');
+      if (amp != std::string_view::npos && piece.find(';', amp) == std::string_view::npos) {
+        stop = p + amp;
+      }
+      const char* q = stop;
+      int cont = 0;
+      while (q > p && cont < 3 && (static_cast<unsigned char>(q[-1]) & 0xC0) == 0x80) {
+        --q;
+        ++cont;
+      }
+      if (q > p && (static_cast<unsigned char>(q[-1]) & 0x80)) {
+        const auto lead = static_cast<unsigned char>(q[-1]);
+        const int need = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+        if (need > cont) stop = q - 1;
+      }
+      if (stop == p) return Step::kMore;
+    }
+    if (!Text(p, stop, false)) return Step::kFail;
+    pos_ = static_cast<std::size_t>(stop - data);
+    return Step::kDone;
+  }
+  if (end - p < 2) {
+    if (last) return Fail("unclosed token", p), Step::kFail;
+    return Step::kMore;
+  }
+  Step step;
+  if (p[1] == '/') {
+    step = EndTag(p, end);
+  } else if (p[1] == '?' || p[1] == '!') {
+    step = Special(p, end);
+  } else {
+    step = StartTag(p, end);
+  }
+  if (step == Step::kMore && last) {
+    Fail("unclosed token", p);
+    return Step::kFail;
+  }
+  return step;
+}
+
+bool XmlTokenizer::Text(const char* b, const char* e, bool cdata) {
+  if (b == e) return true;
+  if (open_.empty()) {
+    for (const char* q = b; q < e; ++q) {
+      if (!IsSpace(*q) || cdata) {
+        return Fail(seen_root_ ? "junk after document element" : "text before the root element", q);
+      }
+    }
+    return true;
+  }
+  const char* q = b;
+  while (q < e && !(ClassOf(*q) & kText)) ++q;
+  if (q == e) {
+    handler_.Characters(std::string_view(b, static_cast<std::size_t>(e - b)));
+    return !handler_.Done();
+  }
+  decoded_.assign(b, q);
+  if (!DecodeInto(q, e, false, cdata, decoded_)) return false;
+  handler_.Characters(decoded_);
+  return !handler_.Done();
+}
+
+bool XmlTokenizer::DecodeInto(const char* b, const char* e, bool attribute, bool cdata,
+                              std::string& out) {
+  const char* q = b;
+  while (q < e) {
+    const char c = *q;
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '&' && !cdata) {
+      const auto* semi =
+          static_cast<const char*>(std::memchr(q, ';', static_cast<std::size_t>(e - q)));
+      if (!semi) return Fail("not well-formed (invalid token)", q);
+      const std::string_view ref(q + 1, static_cast<std::size_t>(semi - q - 1));
+      if (ref == "lt") {
+        out += '<';
+      } else if (ref == "gt") {
+        out += '>';
+      } else if (ref == "amp") {
+        out += '&';
+      } else if (ref == "quot") {
+        out += '"';
+      } else if (ref == "apos") {
+        out += '\'';
+      } else if (ref.size() >= 2 && ref[0] == '#') {
+        const bool hex = ref[1] == 'x';
+        std::string_view digits = ref.substr(hex ? 2 : 1);
+        if (digits.empty()) return Fail("not well-formed (invalid token)", q);
+        char32_t cp = 0;
+        for (const char d : digits) {
+          int v;
+          if (d >= '0' && d <= '9') {
+            v = d - '0';
+          } else if (hex && d >= 'a' && d <= 'f') {
+            v = d - 'a' + 10;
+          } else if (hex && d >= 'A' && d <= 'F') {
+            v = d - 'A' + 10;
+          } else {
+            return Fail("not well-formed (invalid token)", q);
+          }
+          cp = cp * (hex ? 16 : 10) + static_cast<char32_t>(v);
+          if (cp > 0x10FFFF) return Fail("reference to invalid character number", q);
+        }
+        if (!IsXmlChar(cp)) return Fail("reference to invalid character number", q);
+        AppendUtf8(cp, out);
+      } else {
+        return Fail("undefined entity", q);
+      }
+      q = semi + 1;
+    } else if (c == '\r') {
+      out += attribute ? ' ' : '\n';
+      q += (q + 1 < e && q[1] == '\n') ? 2 : 1;
+    } else if (attribute && (c == '\n' || c == '\t')) {
+      out += ' ';
+      ++q;
+    } else if (c == '<' && attribute) {
+      return Fail("not well-formed (invalid token)", q);
+    } else if (u >= 0x80) {
+      const std::size_t n = Utf8Length(reinterpret_cast<const unsigned char*>(q),
+                                       reinterpret_cast<const unsigned char*>(e));
+      if (n == 0) return Fail("not well-formed (invalid token)", q);
+      out.append(q, n);
+      q += n;
+    } else if (u < 0x20 && c != '\t' && c != '\n') {
+      return Fail("not well-formed (invalid token)", q);
+    } else if (c == ']' && !cdata && !attribute && e - q >= 3 && q[1] == ']' && q[2] == '>') {
+      return Fail("not well-formed (invalid token)", q);
+    } else {
+      out += c;
+      ++q;
+    }
+  }
+  return true;
+}
+
+bool XmlTokenizer::Resolve(std::string_view qname, bool is_attribute, XmlName& out) {
+  const auto colon = qname.find(':');
+  if (colon == std::string_view::npos) {
+    out.local = qname;
+    out.ns = {};
+    if (!is_attribute) {
+      for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it) {
+        if (it->prefix.empty()) {
+          out.ns = it->uri;
+          break;
+        }
+      }
+    }
+    return true;
+  }
+  const std::string_view prefix = qname.substr(0, colon);
+  out.local = qname.substr(colon + 1);
+  if (prefix.empty() || out.local.empty() || out.local.find(':') != std::string_view::npos) {
+    return false;
+  }
+  for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it) {
+    if (it->prefix == prefix) {
+      out.ns = it->uri;
+      return true;
+    }
+  }
+  return false;
+}
+
+XmlTokenizer::Step XmlTokenizer::StartTag(const char* p, const char* end) {
+  const char* q = p + 1;
+  while (q < end && !(ClassOf(*q) & kName)) ++q;
+  if (q == end) return Step::kMore;
+  const std::string_view qname(p + 1, static_cast<std::size_t>(q - p - 1));
+  if (qname.empty()) return Fail("not well-formed (invalid token)", p), Step::kFail;
+  raw_attrs_.clear();
+  bool self_closing = false;
+  while (true) {
+    const char* before = q;
+    while (q < end && IsSpace(*q)) ++q;
+    if (q == end) return Step::kMore;
+    if (*q == '>') {
+      ++q;
+      break;
+    }
+    if (*q == '/') {
+      if (q + 1 == end) return Step::kMore;
+      if (q[1] != '>') return Fail("not well-formed (invalid token)", q), Step::kFail;
+      q += 2;
+      self_closing = true;
+      break;
+    }
+    if (q == before) return Fail("not well-formed (invalid token)", q), Step::kFail;
+    const char* name_begin = q;
+    while (q < end && !(ClassOf(*q) & kName)) ++q;
+    if (q == end) return Step::kMore;
+    const std::string_view name(name_begin, static_cast<std::size_t>(q - name_begin));
+    while (q < end && IsSpace(*q)) ++q;
+    if (q == end) return Step::kMore;
+    if (name.empty() || *q != '=') return Fail("not well-formed (invalid token)", q), Step::kFail;
+    ++q;
+    while (q < end && IsSpace(*q)) ++q;
+    if (q == end) return Step::kMore;
+    if (*q != '"' && *q != '\'') return Fail("not well-formed (invalid token)", q), Step::kFail;
+    const char quote = *q++;
+    const auto* close =
+        static_cast<const char*>(std::memchr(q, quote, static_cast<std::size_t>(end - q)));
+    if (!close) return Step::kMore;
+    raw_attrs_.push_back({name, q, close});
+    q = close + 1;
+  }
+
+  // The whole tag is here: declare its namespaces, then resolve its names.
+  const std::size_t depth = open_.size() + 1;
+  if (open_.empty() && seen_root_) return Fail("junk after document element", p), Step::kFail;
+  attr_values_.clear();
+  values_.resize(raw_attrs_.size());
+  for (std::size_t i = 0; i < raw_attrs_.size(); ++i) {
+    const auto& a = raw_attrs_[i];
+    const char* v = a.value_begin;
+    while (v < a.value_end && !(ClassOf(*v) & kAttr)) ++v;
+    if (v == a.value_end) {
+      values_[i] = {std::string::npos, 0};
+      continue;
+    }
+    const std::size_t offset = attr_values_.size();
+    attr_values_.append(a.value_begin, v);
+    if (!DecodeInto(v, a.value_end, true, false, attr_values_)) return Step::kFail;
+    values_[i] = {offset, attr_values_.size() - offset};
+  }
+  // Views of decoded values are taken once all are in place: the string may
+  // move while it grows.
+  auto value_of = [&](std::size_t i) {
+    const auto [offset, size] = values_[i];
+    const auto& a = raw_attrs_[i];
+    if (offset == std::string::npos) {
+      return std::string_view(a.value_begin, static_cast<std::size_t>(a.value_end - a.value_begin));
+    }
+    return std::string_view(attr_values_).substr(offset, size);
+  };
+  const std::size_t bindings_before = bindings_.size();
+  for (std::size_t i = 0; i < raw_attrs_.size(); ++i) {
+    const std::string_view name = raw_attrs_[i].name;
+    if (name == "xmlns") {
+      bindings_.push_back({"", std::string(value_of(i)), depth});
+    } else if (name.starts_with("xmlns:")) {
+      if (value_of(i).empty()) return Fail("must not undeclare prefix", p), Step::kFail;
+      bindings_.push_back({std::string(name.substr(6)), std::string(value_of(i)), depth});
+    }
+  }
+  XmlName element;
+  if (!Resolve(qname, false, element)) return Fail("unbound prefix", p), Step::kFail;
+  attrs_.clear();
+  for (std::size_t i = 0; i < raw_attrs_.size(); ++i) {
+    const std::string_view name = raw_attrs_[i].name;
+    if (name == "xmlns" || name.starts_with("xmlns:")) continue;
+    XmlName attr;
+    if (!Resolve(name, true, attr)) return Fail("unbound prefix", p), Step::kFail;
+    attrs_.push_back({attr, value_of(i)});
+  }
+  std::int32_t binding = -1;
+  if (!element.ns.empty()) {
+    for (std::size_t i = bindings_.size(); i-- > 0;) {
+      if (bindings_[i].uri.data() == element.ns.data()) {
+        binding = static_cast<std::int32_t>(i);
+        break;
+      }
+    }
+  }
+  open_.push_back({static_cast<std::uint32_t>(open_names_.size()),
+                   static_cast<std::uint32_t>(qname.size()), binding});
+  open_names_ += qname;
+  seen_root_ = true;
+  pos_ = static_cast<std::size_t>(q - buf_.data());
+
+  handler_.StartElement(element, XmlAttributes(attrs_));
+  if (handler_.Done()) return Step::kFail;
+  if (self_closing) {
+    handler_.EndElement(element);
+    open_names_.resize(open_.back().qname_begin);
+    open_.pop_back();
+    bindings_.resize(bindings_before);
+    if (handler_.Done()) return Step::kFail;
+  }
+  return Step::kDone;
+}
+
+XmlTokenizer::Step XmlTokenizer::EndTag(const char* p, const char* end) {
+  const char* q = p + 2;
+  while (q < end && !(ClassOf(*q) & kName)) ++q;
+  if (q == end) return Step::kMore;
+  const std::string_view qname(p + 2, static_cast<std::size_t>(q - p - 2));
+  while (q < end && IsSpace(*q)) ++q;
+  if (q == end) return Step::kMore;
+  if (*q != '>' || qname.empty()) return Fail("not well-formed (invalid token)", q), Step::kFail;
+  if (open_.empty()) return Fail("junk after document element", p), Step::kFail;
+  const Open top = open_.back();
+  if (std::string_view(open_names_).substr(top.qname_begin, top.qname_size) != qname) {
+    return Fail("mismatched tag", p), Step::kFail;
+  }
+  XmlName element;
+  const auto colon = qname.find(':');
+  element.local = colon == std::string_view::npos ? qname : qname.substr(colon + 1);
+  if (top.binding >= 0) element.ns = bindings_[static_cast<std::size_t>(top.binding)].uri;
+  pos_ = static_cast<std::size_t>(q + 1 - buf_.data());
+  handler_.EndElement(element);
+  open_names_.resize(top.qname_begin);
+  open_.pop_back();
+  const std::size_t depth = open_.size();
+  while (!bindings_.empty() && bindings_.back().depth > depth) bindings_.pop_back();
+  return handler_.Done() ? Step::kFail : Step::kDone;
+}
+
+XmlTokenizer::Step XmlTokenizer::Special(const char* p, const char* end) {
+  if (p[1] == '?') {
+    const char* close = Find(p + 2, end, "?>");
+    if (!close) return Step::kMore;
+    const char* t = p + 2;
+    while (t < close && !IsSpace(*t)) ++t;
+    std::string target(p + 2, t);
+    for (auto& c : target) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool at_start = bytes_before_ + static_cast<std::size_t>(p - buf_.data()) == bom_;
+    if (target.empty() || (target == "xml" && !at_start)) {
+      return Fail("XML or text declaration not at start of entity", p), Step::kFail;
+    }
+    pos_ = static_cast<std::size_t>(close + 2 - buf_.data());
+    return Step::kDone;
+  }
+  // "<!" so far.
+  if (PrefixOf(p, end, "<!--") || PrefixOf(p, end, "<![CDATA[") || PrefixOf(p, end, "<!DOCTYPE")) {
+    return Step::kMore;
+  }
+  if (StartsWith(p, end, "<!--")) {
+    const char* close = Find(p + 4, end, "--");
+    if (!close) return Step::kMore;
+    if (close + 2 == end) return Step::kMore;
+    if (close[2] != '>') return Fail("not well-formed (invalid token)", close), Step::kFail;
+    pos_ = static_cast<std::size_t>(close + 3 - buf_.data());
+    return Step::kDone;
+  }
+  if (StartsWith(p, end, "<![CDATA[")) {
+    const char* close = Find(p + 9, end, "]]>");
+    if (!close) return Step::kMore;
+    if (open_.empty()) return Fail("not well-formed (invalid token)", p), Step::kFail;
+    if (!Text(p + 9, close, true)) return Step::kFail;
+    pos_ = static_cast<std::size_t>(close + 3 - buf_.data());
+    return Step::kDone;
+  }
+  if (StartsWith(p, end, "<!DOCTYPE")) {
+    doctype_ = true;
+    return Step::kFail;
+  }
+  return Fail("syntax error", p), Step::kFail;
+}
+
+}  // namespace dialsift::sheet
