@@ -20,6 +20,20 @@ std::string ZipErrorText(int code) {
   return text;
 }
 
+// Index of entry `name`, matched without regard to case. Some Windows tools
+// write "\\" between folders; such names are found under "/" as well.
+zip_int64_t Locate(zip* z, std::string_view name) {
+  std::string n(name);
+  zip_int64_t index = zip_name_locate(z, n.c_str(), ZIP_FL_NOCASE);
+  if (index < 0 && n.find('/') != std::string::npos) {
+    for (auto& c : n) {
+      if (c == '/') c = '\\';
+    }
+    index = zip_name_locate(z, n.c_str(), ZIP_FL_NOCASE);
+  }
+  return index;
+}
+
 }  // namespace
 
 ZipEntryReader::ZipEntryReader(zip_file* file, std::uint64_t size, std::string name)
@@ -62,6 +76,12 @@ Result<std::size_t> ZipEntryReader::Read(std::span<char> buffer) {
 Result<ZipArchive> ZipArchive::Open(const std::filesystem::path& path, ZipLimits limits) {
   int code = 0;
   zip* z = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+  if (!z && code == ZIP_ER_INCONS) {
+    // Local headers that disagree with the central directory (some writers
+    // leave stale sizes there): the central directory is what counts, and
+    // every entry is still checked against its size and CRC when read.
+    z = zip_open(path.c_str(), ZIP_RDONLY, &code);
+  }
   if (!z) {
     if (code == ZIP_ER_NOENT) return Error{"file not found"};
     if (code == ZIP_ER_OPEN || code == ZIP_ER_READ) return Error{"cannot read the file"};
@@ -78,8 +98,7 @@ ZipArchive& ZipArchive::operator=(ZipArchive&&) noexcept = default;
 ZipArchive::~ZipArchive() = default;
 
 bool ZipArchive::Has(std::string_view name) const {
-  const std::string n(name);
-  return zip_name_locate(zip_.get(), n.c_str(), ZIP_FL_NOCASE) >= 0;
+  return Locate(zip_.get(), name) >= 0;
 }
 
 std::vector<std::string> ZipArchive::Names() const {
@@ -95,7 +114,7 @@ std::vector<std::string> ZipArchive::Names() const {
 
 Result<ZipEntryReader> ZipArchive::OpenEntry(std::string_view name) const {
   const std::string n(name);
-  const zip_int64_t index = zip_name_locate(zip_.get(), n.c_str(), ZIP_FL_NOCASE);
+  const zip_int64_t index = Locate(zip_.get(), n);
   if (index < 0) return Error{"missing part " + n};
   zip_stat_t st;
   zip_stat_init(&st);

@@ -120,10 +120,14 @@ TEST(XlsxReader, StoredTextKinds) {
   EXPECT_EQ(sink.order.size(), want.size());
 }
 
-TEST(XlsxReader, StrictNamespacesAndOddPartNames) {
+TEST(XlsxReader, StrictNamespacesOddPartNamesAndMissingStyles) {
   auto strict = Open("crafted_strict.xlsx");
   ASSERT_TRUE(strict);
   EXPECT_EQ(ReadGrid(*strict, 0), (Grid{{{1, 1}, "855-2880"}, {{1, 2}, "447911123456"}}));
+
+  auto back = Open("crafted_backslash_names.xlsx");
+  ASSERT_TRUE(back);
+  EXPECT_EQ(ReadGrid(*back, 0), (Grid{{{1, 1}, "7"}}));
 
   auto odd = Open("crafted_odd_part_names.xlsx");
   ASSERT_TRUE(odd);

@@ -16,8 +16,8 @@ namespace {
 using xlsx::RelTypeIs;
 
 struct SheetSource {
-  std::string part;   // empty when the sheet cannot be read
-  std::string error;  // why, then
+  std::string part;   // empty for a sheet without a part
+  std::string error;  // set when the sheet cannot be read
 };
 
 class XlsxWorkbook final : public Workbook {
@@ -30,7 +30,8 @@ class XlsxWorkbook final : public Workbook {
   Status ReadSheet(std::size_t index, CellSink& sink) override {
     if (index >= sources_.size()) return Error{"no such worksheet"};
     const SheetSource& source = sources_[index];
-    if (source.part.empty()) return Error{source.error};
+    if (!source.error.empty()) return Error{source.error};
+    if (source.part.empty()) return Status::Ok();  // a sheet without a part holds no cells
     const xlsx::SheetContext context{&strings_, styles_, &engine_, date1904_};
     xlsx::SheetHandler handler(context, source.part, sink);
     return ParseXmlPart(zip_, source.part, handler);
@@ -48,7 +49,10 @@ class XlsxWorkbook final : public Workbook {
     for (const auto& sheet : book.sheets) {
       const xlsx::Relationship* rel = find(sheet.rel_id);
       SheetSource source;
-      if (!rel) {
+      if (sheet.rel_id.empty()) {
+        // Listed without any relationship (old files keep very hidden
+        // remnants so): a sheet without cells.
+      } else if (!rel) {
         source.error = "the workbook lists a sheet without its part (relationship \"" +
                        sheet.rel_id + "\" is missing)";
       } else if (!RelTypeIs(rel->type, "worksheet")) {
@@ -65,7 +69,9 @@ class XlsxWorkbook final : public Workbook {
     }
     for (const auto& r : *rels) {
       if (r.external) continue;
-      if (RelTypeIs(r.type, "styles") && styles_.empty()) {
+      // A missing styles part leaves every cell in General, as a
+      // spreadsheet application repairing the file would.
+      if (RelTypeIs(r.type, "styles") && styles_.empty() && zip_.Has(r.target)) {
         auto styles = xlsx::ReadStyles(zip_, r.target, engine_);
         if (!styles) return styles.error();
         styles_ = std::move(styles.value());

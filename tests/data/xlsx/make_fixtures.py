@@ -296,6 +296,13 @@ def crafted_fixtures():
                                      "</c></row>"))],
                       workbook_name="book/main.xml"))
 
+    # Folder separators written as backslashes, as some Windows tools do, and
+    # a styles relationship whose part is missing.
+    entries = package([("Back", sheet('<row r="1"><c r="A1" s="1"><v>7</v></c></row>'))],
+                      styles="<styleSheet/>")
+    entries = [(n.replace("/", "\\"), d) for n, d in entries if n != "xl/styles.xml"]
+    write_zip(out("crafted_backslash_names.xlsx"), entries)
+
     # Hostile and damaged files.
     doctype_sheet = ('<?xml version="1.0"?><!DOCTYPE w [<!ENTITY a "aaaaaaaaaa">'
                      '<!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;">]>'
