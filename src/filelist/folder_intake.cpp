@@ -14,10 +14,12 @@ constexpr std::uint32_t kHiddenWritableFile = platform::kAttrHidden | platform::
 }  // namespace
 
 std::vector<std::string> FolderIntake(const std::string& folder, std::string_view pattern,
-                                      const std::function<void()>& yield) {
+                                      const std::function<void()>& yield,
+                                      const std::function<bool()>& stopped) {
   std::vector<std::string> folders{folder + "/"};
-  CollectSubfolders(folders, yield);
+  CollectSubfolders(folders, yield, stopped);
   std::vector<std::string> rows;
+  if (stopped && stopped()) return rows;
   for (const auto& entry : folders) {
     const std::string parent = entry.substr(0, entry.size() - 1);
     for (const auto& name : ListFolderFiles(parent, pattern)) {

@@ -14,9 +14,11 @@ namespace dialsift::filelist {
 // (CollectSubfolders), each folder's files in name order (ListFolderFiles).
 // Files whose name begins with "~" are left out, and so are hidden files the
 // user may write (attributes exactly hidden + archive). `yield` is called at
-// the walk's fixed points.
+// the walk's fixed points; once `stopped` answers true the walk ends and no
+// rows are returned.
 std::vector<std::string> FolderIntake(const std::string& folder, std::string_view pattern,
-                                      const std::function<void()>& yield = {});
+                                      const std::function<void()>& yield = {},
+                                      const std::function<bool()>& stopped = {});
 
 // What a dropped path becomes.
 struct DroppedPath {

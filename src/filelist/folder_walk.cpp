@@ -34,18 +34,21 @@ bool WildcardMatch(std::string_view name, std::string_view pattern) {
   return p == pattern.size();
 }
 
-void Call(const YieldFn& yield) {
+// Yields; true when the walk is to end.
+bool Call(const YieldFn& yield, const StopFn& stopped) {
   if (yield) yield();
+  return stopped && stopped();
 }
 
 // The direct sub-folders of `folder` (which ends with "/"), in name order.
-void AppendSubfolders(const std::string& folder, std::vector<std::string>& found,
-                      const YieldFn& yield) {
+// False when the walk is to end.
+bool AppendSubfolders(const std::string& folder, std::vector<std::string>& found,
+                      const YieldFn& yield, const StopFn& stopped) {
   const auto entries = platform::ListDirectory(folder);
-  Call(yield);
-  if (!entries) return;
+  if (Call(yield, stopped)) return false;
+  if (!entries) return true;
   for (const auto& entry : *entries) {
-    Call(yield);
+    if (Call(yield, stopped)) return false;
     // The listing asks for ordinary entries and folders only.
     if (entry.name.front() == '.' || entry.is_system) continue;
     if (entry.name.find('?') != std::string::npos) continue;
@@ -57,6 +60,7 @@ void AppendSubfolders(const std::string& folder, std::vector<std::string>& found
     path += '/';
     found.push_back(std::move(path));
   }
+  return true;
 }
 
 }  // namespace
@@ -68,23 +72,26 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
   return false;
 }
 
-void CollectSubfolders(std::vector<std::string>& folders, const YieldFn& yield) {
+void CollectSubfolders(std::vector<std::string>& folders, const YieldFn& yield,
+                       const StopFn& stopped) {
   // Level by level: each level's folders are listed one after the other, and
   // all levels are added to `folders` only once the walk is complete.
   std::vector<std::string> found;
+  bool going = true;
+  for (std::size_t i = 0; going && i < folders.size(); ++i)
+    going = AppendSubfolders(folders[i], found, yield, stopped);
   std::size_t level_begin = 0;
-  for (const auto& folder : folders) AppendSubfolders(folder, found, yield);
-  while (level_begin < found.size()) {
+  while (going && level_begin < found.size()) {
     const std::size_t level_end = found.size();
-    for (std::size_t i = level_begin; i < level_end; ++i) {
+    for (std::size_t i = level_begin; going && i < level_end; ++i) {
       const std::string folder = found[i];  // `found` grows while we read it
-      AppendSubfolders(folder, found, yield);
+      going = AppendSubfolders(folder, found, yield, stopped);
     }
     level_begin = level_end;
   }
   folders.reserve(folders.size() + found.size());
   for (auto& folder : found) {
-    Call(yield);
+    if (going && Call(yield, stopped)) going = false;
     folders.push_back(std::move(folder));
   }
 }

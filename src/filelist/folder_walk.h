@@ -11,6 +11,8 @@ namespace dialsift::filelist {
 
 // Lets the window process its pending messages.
 using YieldFn = std::function<void()>;
+// True once the caller wants the walk to end early (the window is closing).
+using StopFn = std::function<bool()>;
 
 // True when `name` matches the listing pattern `pattern`: "*" stands for any
 // run of characters, "?" for one; letters match without regard to case. A
@@ -24,7 +26,10 @@ bool MatchesPattern(std::string_view name, std::string_view pattern);
 // Hidden and system entries, names holding "?" and links to folders are left
 // out, and so is everything below them; a folder that cannot be read is
 // passed over. Each folder's listing is read whole before the next starts.
-void CollectSubfolders(std::vector<std::string>& folders, const YieldFn& yield = {});
+// When `stopped` answers true after a yield, the walk ends and appends what
+// it has found.
+void CollectSubfolders(std::vector<std::string>& folders, const YieldFn& yield = {},
+                       const StopFn& stopped = {});
 
 // The names of the files of `folder` that match `pattern`, in name order:
 // ordinary, hidden and system files; no folders (nor links to folders).

@@ -219,3 +219,19 @@ TEST(SampleRows, TakesEveryFileOfTheSampleFolderButNotItsSubfolders) {
 
 }  // namespace
 }  // namespace dialsift::filelist
+
+namespace dialsift::filelist {
+namespace {
+
+TEST(FolderIntake, EndsEarlyOnceStoppedAndAddsNothing) {
+  test::TempDir dir;
+  for (int i = 0; i < 20; ++i) Touch(dir.path() / ("f" + std::to_string(i)) / "a.xls");
+  int yields = 0;
+  const auto rows = FolderIntake(
+      dir.path().string(), "*.*", [&] { ++yields; }, [&] { return yields >= 3; });
+  EXPECT_TRUE(rows.empty());
+  EXPECT_EQ(yields, 3);
+}
+
+}  // namespace
+}  // namespace dialsift::filelist
