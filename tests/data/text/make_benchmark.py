@@ -130,7 +130,7 @@ def write_xlsb(path, n):
     sst_part = rec(159, struct.pack("<II", len(strings), len(strings)))
     sst_part += b"".join(rec(19, b"\0" + wide(s)) for s in strings) + rec(160)
     styles = rec(278) + rec(617)
-    for fmt in (0, 14, 4):
+    for fmt in (0, 14, 2):
         styles += rec(47, struct.pack("<HH", 0, fmt) + b"\0" * 12)
     styles += rec(618) + rec(279)
     book = rec(131) + rec(153, struct.pack("<II", 0, 0) + wide("")) + rec(143)
