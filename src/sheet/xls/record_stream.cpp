@@ -8,7 +8,8 @@ namespace dialsift::sheet::xls {
 
 namespace {
 
-constexpr std::size_t kWindowSize = 64 * 1024;
+constexpr std::size_t kMinWindow = 4 * 1024;
+constexpr std::size_t kMaxWindow = 64 * 1024;
 
 std::string Hex4(std::uint16_t v) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -26,6 +27,7 @@ Error Unreadable(std::uint64_t offset) {
 
 bool MemorySource::Read(std::uint64_t offset, std::span<std::uint8_t> out) {
   if (offset > bytes_.size() || out.size() > bytes_.size() - offset) return false;
+  if (out.empty()) return true;
   std::memcpy(out.data(), bytes_.data() + offset, out.size());
   return true;
 }
@@ -33,12 +35,19 @@ bool MemorySource::Read(std::uint64_t offset, std::span<std::uint8_t> out) {
 bool RecordReader::Fetch(std::uint64_t offset, std::span<std::uint8_t> out) {
   const std::uint64_t size = source_.Size();
   if (offset > size || out.size() > size - offset) return false;
+  if (out.empty()) return true;
   if (offset >= window_start_ && offset + out.size() <= window_start_ + window_.size()) {
     std::memcpy(out.data(), window_.data() + (offset - window_start_), out.size());
     return true;
   }
-  if (out.size() > kWindowSize) return source_.Read(offset, out);
-  window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, size - offset)));
+  if (out.size() > kMaxWindow) return source_.Read(offset, out);
+  // Reading on where the window ended doubles the window; a jump (a sheet's
+  // BOF, a check of one record) starts small again, so that many scattered
+  // reads stay cheap.
+  const bool sequential = offset == window_start_ + window_.size();
+  window_target_ = sequential ? std::min(window_target_ * 2, kMaxWindow) : kMinWindow;
+  const std::size_t want = std::max(window_target_, out.size());
+  window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(want, size - offset)));
   window_start_ = offset;
   if (!source_.Read(offset, window_)) {
     window_.clear();

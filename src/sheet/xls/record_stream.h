@@ -99,6 +99,7 @@ class RecordReader {
   std::uint64_t pos_ = 0;
   std::vector<std::uint8_t> window_;
   std::uint64_t window_start_ = 0;
+  std::size_t window_target_ = 0;
 };
 
 // Reads the fields of a Record front to back. Plain fields read across

@@ -37,7 +37,7 @@ class CellWriter {
     return Text(row, col, g_.formats.FormatNumber(value, g_.FormatOfXf(xf)));
   }
   bool String(std::uint32_t row, std::uint32_t col, std::uint16_t xf, std::string_view s) {
-    return Text(row, col, g_.formats.FormatText(s, g_.FormatOfXf(xf)));
+    return Text(row, col, g_.TextOfXf(xf, s, scratch_));
   }
   // Success, or why the last delivery failed.
   Status Finish() const { return error_ ? Status(*error_) : Status::Ok(); }
@@ -47,6 +47,7 @@ class CellWriter {
   CellSink& sink_;
   std::uint32_t last_row_ = 0xFFFFFFFF;
   std::optional<Error> error_;
+  std::string scratch_;
 };
 
 struct CellHead {
