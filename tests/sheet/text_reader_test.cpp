@@ -75,6 +75,23 @@ TEST_F(TextReaderTest, SeparatorFollowsTheKindOfFile) {
   }
 }
 
+TEST_F(TextReaderTest, CsvFirstLineMayNameTheSeparator) {
+  auto c = Read("sep.csv", "SEP=;\r\na;b,c\n");
+  EXPECT_EQ(c.At(1, 1), "a");
+  EXPECT_EQ(c.At(1, 2), "b,c");
+  EXPECT_EQ(c.count, 2u);
+  // Anything else on the first line is data.
+  c = Read("notsep.csv", "sep=;x\n");
+  EXPECT_EQ(c.At(1, 1), "sep=;x");
+  c = Read("short.csv", "sep");
+  EXPECT_EQ(c.At(1, 1), "sep");
+  EXPECT_EQ(Read("alone.csv", "sep=|").count, 0u);
+  // Only comma-separated files take the directive.
+  c = Read("sep.txt", "sep=;\na;b\n");
+  EXPECT_EQ(c.At(1, 1), "sep=;");
+  EXPECT_EQ(c.At(2, 1), "a;b");
+}
+
 TEST_F(TextReaderTest, EmptyLinesCountAsRowsAndTheLastLineNeedsNoBreak) {
   const auto c = Read("e.csv", "a\n\n\r\nb");
   EXPECT_EQ(c.At(1, 1), "a");
@@ -187,6 +204,7 @@ TEST(DelimitedParserTest, ByteByByteFeedingMatchesWholeFeeding) {
                   "a\0,\0\x3D\xD8\x00\xDE\r\0\n\0z\0",
                   16),
       std::string("caf\xE9,\"x\"\"y\"\r\r\n"),
+      std::string("sep=\t\r\na\tb,c\r\n\"d\"\n"),
   };
   for (const auto& s : samples) {
     sheet::text::EncodingSniffer whole_sniffer;

@@ -1,6 +1,8 @@
 #include "sheet/text/text_sheet.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 
 namespace dialsift::sheet::text {
 
@@ -225,6 +227,42 @@ bool DelimitedParser::Feed(std::string_view bytes) {
 }
 
 void DelimitedParser::FeedUtf8(std::string_view utf8) {
+  // A .csv file may name its separator on its first line ("sep=;"), which a
+  // spreadsheet application then uses and does not show.
+  while (!probe_done_ && !utf8.empty()) {
+    probe_ += utf8.front();
+    utf8.remove_prefix(1);
+    ProbeSeparatorLine(false);
+  }
+  ParseUtf8(utf8);
+}
+
+void DelimitedParser::ProbeSeparatorLine(bool at_end) {
+  constexpr std::string_view kDirective = "sep=";
+  const std::size_t n = probe_.size();
+  bool matches = separator_ == ',';
+  for (std::size_t i = 0; matches && i < std::min(n, kDirective.size()); ++i) {
+    matches = std::tolower(static_cast<unsigned char>(probe_[i])) == kDirective[i];
+  }
+  if (matches && n >= 5) matches = probe_[4] != '\r' && probe_[4] != '\n';
+  if (matches && n >= 6) matches = probe_[5] == '\r' || probe_[5] == '\n';
+  if (matches && n == 5 && at_end) {
+    // The file holds the directive alone.
+    probe_done_ = true;
+    return;
+  }
+  if (matches && n < 6 && !at_end) return;
+  probe_done_ = true;
+  if (matches && n == 6) {
+    separator_ = probe_[4];
+    skip_lf_ = probe_[5] == '\r';
+    return;
+  }
+  const std::string replay = std::move(probe_);
+  ParseUtf8(replay);
+}
+
+void DelimitedParser::ParseUtf8(std::string_view utf8) {
   std::size_t i = 0;
   const std::size_t n = utf8.size();
   while (i < n && !stopped_) {
@@ -340,6 +378,7 @@ Status DelimitedParser::Finish() {
       if (StartsWith(body, kUtf8Bom)) body.remove_prefix(kUtf8Bom.size());
       FeedUtf8(body);
     }
+    if (!probe_done_) ProbeSeparatorLine(true);
     if (surrogate_ != 0 && !stopped_) {
       surrogate_ = 0;
       utf8_.clear();

@@ -50,7 +50,9 @@ class EncodingSniffer {
 // sink as written: no number conversion. Fields in double quotes may hold the
 // separator, line breaks and doubled quotes; text after a closing quote is
 // kept, as a spreadsheet application keeps it. Lines end with CR LF, LF or
-// CR. Rows beyond the last worksheet row end the read with an error; fields
+// CR. A comma-separated file whose first line is "sep=X" uses X instead, and
+// that line is not a row. Rows beyond the last worksheet row end the read
+// with an error; fields
 // beyond the last column are dropped, and a field keeps at most 32,767
 // characters, as a cell does.
 class DelimitedParser {
@@ -66,6 +68,8 @@ class DelimitedParser {
 
  private:
   void FeedUtf8(std::string_view utf8);
+  void ParseUtf8(std::string_view utf8);
+  void ProbeSeparatorLine(bool at_end);
   void Byte(char c);
   void Append(char c);
   void AppendRun(std::string_view run);
@@ -90,6 +94,8 @@ class DelimitedParser {
   std::string pending_;          // undecoded bytes carried between chunks
   std::uint32_t surrogate_ = 0;  // a UTF-16 high surrogate waiting for its pair
   std::string utf8_;             // decoded chunk
+  std::string probe_;            // the first bytes, while they may be "sep=X"
+  bool probe_done_ = false;
 };
 
 }  // namespace dialsift::sheet::text
