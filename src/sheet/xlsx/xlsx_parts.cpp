@@ -170,7 +170,7 @@ Result<SharedStrings> ReadSharedStrings(const ZipArchive& zip, std::string_view 
           table.text() += run;
         }
         if (table.text().size() > SharedStrings::kMaxBytes) {
-          Fail("the shared strings of the workbook exceed 1 GB");
+          Fail("the shared strings of the workbook exceed 256 MB");
         }
       } else if (n.local == "rPh") {
         if (in_phonetic > 0) --in_phonetic;

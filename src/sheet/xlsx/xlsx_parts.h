@@ -57,7 +57,7 @@ Result<std::vector<FormatEngine::Handle>> ReadStyles(const ZipArchive& zip, std:
 class SharedStrings {
  public:
   // Largest total size of the strings, against hostile files.
-  static constexpr std::size_t kMaxBytes = std::size_t{1} << 30;
+  static constexpr std::size_t kMaxBytes = std::size_t{256} << 20;
 
   std::size_t size() const { return ends_.size(); }
   std::string_view operator[](std::size_t i) const {
