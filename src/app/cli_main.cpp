@@ -78,10 +78,9 @@ phone::LengthSelection ParseLengths(const std::string& list) {
     const auto dash = item.find('-');
     int lo = 0;
     int hi = 0;
-    const bool ok = dash == std::string::npos
-                        ? ParseNumber(item, lo) && ParseNumber(item, hi)
-                        : ParseNumber(item.substr(0, dash), lo) &&
-                              ParseNumber(item.substr(dash + 1), hi);
+    const bool ok = dash == std::string::npos ? ParseNumber(item, lo) && ParseNumber(item, hi)
+                                              : ParseNumber(item.substr(0, dash), lo) &&
+                                                    ParseNumber(item.substr(dash + 1), hi);
     if (!ok || lo < 5 || hi > 20 || lo > hi) {
       UsageError("bad length '" + item + "' (digit counts 5 to 20, like 7,10 or 7-11)");
     }
@@ -216,8 +215,7 @@ class Output {
     temp_ = target_ + ".dialsift-" + std::to_string(::getpid()) + ".tmp";
     file_.open(temp_, std::ios::binary | std::ios::trunc);
     if (!file_) {
-      std::cerr << "dialsift-cli: cannot write " << target_ << ": " << std::strerror(errno)
-                << "\n";
+      std::cerr << "dialsift-cli: cannot write " << target_ << ": " << std::strerror(errno) << "\n";
       std::exit(1);
     }
   }

@@ -17,7 +17,9 @@ constexpr bool IsFormatting(char c) {
   return c == '+' || c == '-' || c == '(' || c == ')' || c == ' ' || c == '.';
 }
 
-constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Splits `text` at every occurrence of `sep`, appending the pieces to `out`.
 void SplitAt(std::string_view text, std::string_view sep, std::vector<std::string_view>& out) {
@@ -49,8 +51,8 @@ struct BreakTable {
   bool is_break[256] = {};
   constexpr BreakTable() {
     for (int c = 0; c < 256; ++c) {
-      is_break[c] = IsPunctuation(static_cast<unsigned char>(c)) || c == ' ' || c == '\t' ||
-                    c == '\r';
+      is_break[c] =
+          IsPunctuation(static_cast<unsigned char>(c)) || c == ' ' || c == '\t' || c == '\r';
     }
   }
 };
@@ -76,7 +78,9 @@ int LengthSelection::State(int index) const {
   return index >= 0 && index < 16 ? states_[static_cast<std::size_t>(index)] : 0;
 }
 
-std::string LengthSelection::Caption(int index) const { return std::to_string(index + 5); }
+std::string LengthSelection::Caption(int index) const {
+  return std::to_string(index + 5);
+}
 
 std::string PunctuationToSpaces(std::string text) {
   for (char& c : text) {

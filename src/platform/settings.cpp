@@ -17,8 +17,8 @@ QString KeyOf(std::string_view key) {
 }  // namespace
 
 SettingsStore::SettingsStore()
-    : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                            "Quillmark", "Quillmark")) {}
+    : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, "Quillmark",
+                                            "Quillmark")) {}
 
 SettingsStore::~SettingsStore() = default;
 
@@ -34,13 +34,15 @@ std::string SettingsStore::Read(std::string_view key, std::string_view fallback)
 }
 
 bool SettingsStore::Write(std::string_view key, std::string_view value) {
-  settings_->setValue(KeyOf(key), QString::fromUtf8(value.data(),
-                                                     static_cast<qsizetype>(value.size())));
+  settings_->setValue(KeyOf(key),
+                      QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
   settings_->sync();
   return settings_->status() == QSettings::NoError;
 }
 
-std::string SettingsStore::FileName() const { return settings_->fileName().toStdString(); }
+std::string SettingsStore::FileName() const {
+  return settings_->fileName().toStdString();
+}
 
 std::optional<double> LeadingNumber(std::string_view text) {
   std::size_t i = 0;
@@ -76,6 +78,8 @@ long long RoundHalfEven(double value) {
   return static_cast<long long>(std::nearbyint(value));  // default mode: half to even
 }
 
-std::string PhoneLengthKey(int index) { return std::to_string(index) + "Phone Length"; }
+std::string PhoneLengthKey(int index) {
+  return std::to_string(index) + "Phone Length";
+}
 
 }  // namespace dialsift

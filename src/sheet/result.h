@@ -19,7 +19,7 @@ struct Error {
 template <class T>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : v_(std::move(value)) {}  // NOLINT(google-explicit-constructor)
+  Result(T value) : v_(std::move(value)) {}      // NOLINT(google-explicit-constructor)
   Result(Error error) : v_(std::move(error)) {}  // NOLINT(google-explicit-constructor)
 
   bool ok() const { return v_.index() == 0; }

@@ -6,12 +6,22 @@
 
 namespace dialsift::test {
 
-inline std::filesystem::path SourceDir() { return DIALSIFT_SOURCE_DIR; }
-inline std::filesystem::path TestData() { return DIALSIFT_TEST_DATA; }
-inline std::filesystem::path BinDir() { return DIALSIFT_BIN_DIR; }
+inline std::filesystem::path SourceDir() {
+  return DIALSIFT_SOURCE_DIR;
+}
+inline std::filesystem::path TestData() {
+  return DIALSIFT_TEST_DATA;
+}
+inline std::filesystem::path BinDir() {
+  return DIALSIFT_BIN_DIR;
+}
 // The shared corpus of real workbooks; may be absent (tests then skip).
-inline std::filesystem::path CorpusDir() { return DIALSIFT_CORPUS_DIR; }
-inline bool HaveCorpus() { return std::filesystem::exists(CorpusDir() / "manifest.tsv"); }
+inline std::filesystem::path CorpusDir() {
+  return DIALSIFT_CORPUS_DIR;
+}
+inline bool HaveCorpus() {
+  return std::filesystem::exists(CorpusDir() / "manifest.tsv");
+}
 
 // A fresh temporary folder, removed with the object.
 class TempDir {

@@ -26,8 +26,7 @@ TEST(Phone, WorkedExamples) {
   EXPECT_THAT(Find("855-2880 (TTY) 355-650-5551 (Voice)", {7, 10}),
               ElementsAre("855-2880", "355-650-5551"));
   EXPECT_THAT(Find("Call (555) 123-4567 now", {7, 10}), ElementsAre("123-4567"));
-  EXPECT_THAT(Find("Tel:+1.555.123.4567;Fax:(355)650-5551", {7, 10}),
-              ElementsAre("(355)650-5551"));
+  EXPECT_THAT(Find("Tel:+1.555.123.4567;Fax:(355)650-5551", {7, 10}), ElementsAre("(355)650-5551"));
   EXPECT_THAT(Find("Tel:+1.555.123.4567;Fax:(355)650-5551", {7, 10, 11}),
               ElementsAre("+1.555.123.4567", "(355)650-5551"));
 }

@@ -97,8 +97,8 @@ TEST(Run, RowsInOrderDuplicatesKeptBadWorkbookReportedOnce) {
   host.workbooks["one"] = {{"S", {{1, 1, "855-2880 (TTY)"}, {1, 2, "355-650-5551"}}}};
   host.workbooks["three"] = {{"S", {{1, 1, "8552880"}}}, {"T", {{2, 2, "no number"}}}};
   RunExtraction(host);
-  EXPECT_THAT(host.results, ElementsAre("855-2880", "355-650-5551", "8552880", "855-2880",
-                                        "355-650-5551"));
+  EXPECT_THAT(host.results,
+              ElementsAre("855-2880", "355-650-5551", "8552880", "855-2880", "355-650-5551"));
   ASSERT_EQ(host.reports.size(), 1u);
   EXPECT_EQ(host.reports[0].line, 122);
   EXPECT_EQ(host.reports[0].location, location::kRun);

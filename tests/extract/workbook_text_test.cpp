@@ -66,14 +66,13 @@ TEST(WorkbookText, FarCornerCellCostsNothing) {
 }
 
 TEST(WorkbookText, ScanFindsWhatTheTextHolds) {
-  const std::vector<FakeSheet> sheets = {
-      {"S",
-       {{1, 1, "Tel:+1.555.123.4567;Fax:(355)650-5551"},
-        {1, 2, "855-2880\n355-650-5551"},
-        {2, 1, "855-2880\r\n355-650-5551"},
-        {2, 2, "1"},
-        {2, 3, "234567"}}},
-      {"T", {{5, 5, "(355) 650-5551 355.650.5551"}}}};
+  const std::vector<FakeSheet> sheets = {{"S",
+                                          {{1, 1, "Tel:+1.555.123.4567;Fax:(355)650-5551"},
+                                           {1, 2, "855-2880\n355-650-5551"},
+                                           {2, 1, "855-2880\r\n355-650-5551"},
+                                           {2, 2, "1"},
+                                           {2, 3, "234567"}}},
+                                         {"T", {{5, 5, "(355) 650-5551 355.650.5551"}}}};
   auto sel = phone::LengthSelection::Of({7, 10, 11});
   const auto whole = phone::ExtractPhoneNumbers(
       Text(sheets), [&](std::int16_t n) { return IsPhoneLengthTicked(sel, n); });
