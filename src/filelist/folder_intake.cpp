@@ -25,7 +25,9 @@ std::vector<std::string> FolderIntake(const std::string& folder, std::string_vie
     for (const auto& name : ListFolderFiles(parent, pattern)) {
       if (name.front() == '~') continue;
       std::string path = parent + "/" + name;
-      if (platform::FileAttributes(path) == kHiddenWritableFile) continue;
+      // Only a name beginning with "." is hidden, so only such a file can
+      // have exactly the attributes hidden + archive.
+      if (name.front() == '.' && platform::FileAttributes(path) == kHiddenWritableFile) continue;
       rows.push_back(RepairJoinedPath(std::move(path)));
     }
   }

@@ -52,6 +52,9 @@ bool AppendSubfolders(const std::string& folder, std::vector<std::string>& found
     // The listing asks for ordinary entries and folders only.
     if (entry.name.front() == '.' || entry.is_system) continue;
     if (entry.name.find('?') != std::string::npos) continue;
+    // Only a folder (or a link to one) can carry the directory bit; the
+    // listing already knows, which spares a query per file.
+    if (!entry.is_folder) continue;
     std::string path = folder + entry.name;
     const auto attributes = platform::FileAttributes(path);
     if (!attributes || (*attributes & platform::kAttrDirectory) == 0) continue;
