@@ -1,7 +1,9 @@
-// libFuzzer target for the .xls reader: the OLE2 container (libgsf) and the
-// BIFF records of the workbook globals and of every worksheet. Run with
+// libFuzzer target for the .xls reader: the OLE2 container (libgsf), the
+// BIFF records of the workbook globals and of every worksheet, and bare
+// BIFF2-4 streams. Run with
 // LSAN_OPTIONS=suppressions=fuzz/xls_fuzz.lsan.supp (a libgsf leak on
 // malformed directories).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -24,7 +26,13 @@ class CountingSink final : public dialsift::sheet::CellSink {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  auto book = dialsift::sheet::xls::OpenCompoundFileInMemory(std::span(data, size));
+  // Inputs that begin like a compound file go through libgsf; the rest are
+  // taken as bare record streams (BIFF2-4 files).
+  constexpr std::uint8_t kOle2Magic[] = {0xD0, 0xCF, 0x11, 0xE0};
+  const std::span bytes(data, size);
+  const bool ole2 = size >= 4 && std::equal(kOle2Magic, kOle2Magic + 4, data);
+  auto book = ole2 ? dialsift::sheet::xls::OpenCompoundFileInMemory(bytes)
+                   : dialsift::sheet::xls::OpenBareBiffInMemory(bytes);
   if (!book) return 0;
   CountingSink sink;
   const auto sheets = (*book)->Sheets().size();

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "common/test_paths.h"
 #include "sheet/number_format.h"
 #include "sheet/xls/record_stream.h"
 #include "sheet/xls/sheet_cells.h"
 #include "sheet/xls/sst.h"
 #include "sheet/xls/workbook_globals.h"
 #include "sheet/xls/xls_workbook.h"
+#include "text_cells.h"
 #include "xls_builder.h"
 
 namespace dialsift::sheet {
@@ -394,9 +396,12 @@ TEST(XlsDamage, EachDamageIsAnErrorWithItsReason) {
   EXPECT_EQ(open(past.bytes()),
             "damaged workbook stream (record 0x0042 at offset 20 runs past the end of the stream)");
 
-  Biff old;
-  old.Rec(0x0409, Bytes(6, 0));
-  EXPECT_EQ(open(old.bytes()), "unsupported old format (Excel 2.x-4.x workbook)");
+  Biff bound;
+  bound.Rec(0x0409, Bytes{0, 0, 0x00, 0x01, 0, 0});
+  EXPECT_EQ(open(bound.bytes()), "unsupported old format (Excel 4.0 workbook of several sheets)");
+  Biff chart;
+  chart.Bof(0x0600, 0x0020).Eof();
+  EXPECT_EQ(open(chart.bytes()), "not a workbook (a chart or macro sheet on its own)");
   EXPECT_EQ(open(Bytes{1, 2, 3, 4, 5, 6}),
             "not a workbook (the workbook stream does not begin with a BOF record)");
   EXPECT_EQ(open({}), "not a workbook (the workbook stream is empty)");
@@ -434,6 +439,81 @@ TEST(XlsDamage, DamagedSheetsKeepTheCellsReadBeforeTheDamage) {
   EXPECT_NE(st.error().reason.find("NUMBER record at offset"), std::string::npos);
   EXPECT_EQ(c.Cells(0, &st), std::vector<std::string>{"R1C1=1"});
   EXPECT_EQ(st.error().reason, "damaged worksheet (a cell beyond the last column, in row 2)");
+}
+
+// BIFF2-4 files are bare record streams holding one worksheet, whose
+// formats and styles sit inside the sheet; styles refer to formats by
+// position.
+TEST(XlsOldFormats, Biff2To4WorksheetsAreRead) {
+  test::TempDir dir;
+  auto text_of = [&](const std::string& name, const Bytes& stream) {
+    const auto path = dir.path() / name;
+    test::WriteFile(path,
+                    std::string_view(reinterpret_cast<const char*>(stream.data()), stream.size()));
+    auto book = OpenWorkbook(path);
+    if (!book) return "ERROR: " + book.error().reason;
+    std::string out = (*book)->Sheets()[0].name + ":";
+    ListSink sink;
+    if (auto st = (*book)->ReadSheet(0, sink); !st) return "ERROR: " + st.error().reason;
+    for (const auto& c : sink.cells) out += " " + c;
+    return out;
+  };
+  auto format2 = [](std::string_view code) {
+    Bytes b;
+    Put8(b, static_cast<std::uint32_t>(code.size()));
+    PutBytes(b, code);
+    return b;
+  };
+  FormatEngine engine;
+  const std::string pct = engine.FormatNumber(0.25, "0.00%");
+
+  // BIFF2: 3-byte cell attributes, the second naming the format by position.
+  Biff b2;
+  b2.Rec(0x0009, Bytes{0x07, 0x00, 0x10, 0x00});
+  b2.Rec(0x0042, Bytes{0xE4, 0x04});  // code page 1252
+  b2.Rec(0x001E, format2("General")).Rec(0x001E, format2("0.00%"));
+  Bytes integer{0, 0, 0, 0, 0x40, 0x00, 0x00};
+  Put16(integer, 7);
+  b2.Rec(0x0002, integer);
+  Bytes number{0, 0, 1, 0, 0x40, 0x01, 0x00};
+  test::xls::PutF64(number, 0.25);
+  b2.Rec(0x0003, number);
+  Bytes label{1, 0, 0, 0, 0x40, 0x00, 0x00, 4};
+  PutBytes(label, "Caf\xe9");
+  b2.Rec(0x0004, label);
+  b2.Rec(0x0001, Bytes{1, 0, 2, 0, 0, 0, 0});
+  b2.Rec(0x0005, Bytes{2, 0, 0, 0, 0, 0, 0, 0x2A, 1});
+  Bytes formula{2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0};
+  b2.Rec(0x0006, formula);
+  Bytes string2{5};
+  PutBytes(string2, "hello");
+  b2.Rec(0x0007, string2).Eof();
+  EXPECT_EQ(text_of("old2.xls", b2.bytes()),
+            "old2: R1C1=7 R1C2=" + pct + " R2C1=Caf\u00e9 R2C3= R3C1=#N/A R3C2=hello");
+
+  // BIFF3 and BIFF4: XF records with 8-bit fields; BIFF4's FORMAT has two
+  // unused bytes before the code.
+  for (const bool biff4 : {false, true}) {
+    Biff b;
+    b.Rec(biff4 ? 0x0409 : 0x0209, Bytes{0, 0, 0x10, 0, 0, 0});
+    for (const char* code : {"General", "0.00%"}) {
+      Bytes f = biff4 ? Bytes{0, 0} : Bytes{};
+      const Bytes body = format2(code);
+      f.insert(f.end(), body.begin(), body.end());
+      b.Rec(biff4 ? 0x041E : 0x001E, f);
+    }
+    for (std::uint8_t fmt : {0, 1}) b.Rec(biff4 ? 0x0443 : 0x0243, Bytes{0, fmt, 0, 0, 0, 0});
+    b.Number(0, 0, 0.25, 1);
+    Bytes rk = Biff::Head(0, 1, 0);
+    Put32(rk, (12u << 2) | 2);
+    b.Rec(0x027E, rk);
+    Bytes lab = Biff::Head(1, 0, 0);
+    Put16(lab, 3);
+    PutBytes(lab, "abc");
+    b.Rec(0x0204, lab).Eof();
+    EXPECT_EQ(text_of(biff4 ? "old4.xls" : "old3.xls", b.bytes()),
+              std::string(biff4 ? "old4" : "old3") + ": R1C1=" + pct + " R1C2=12 R2C1=abc");
+  }
 }
 
 }  // namespace

@@ -36,6 +36,16 @@ class MemorySource final : public ByteSource {
 };
 
 namespace rt {
+// BIFF2 cell records (their numbers mean nothing in later versions).
+inline constexpr std::uint16_t kBlank2 = 0x0001;
+inline constexpr std::uint16_t kInteger2 = 0x0002;
+inline constexpr std::uint16_t kNumber2 = 0x0003;
+inline constexpr std::uint16_t kLabel2 = 0x0004;
+inline constexpr std::uint16_t kBoolErr2 = 0x0005;
+inline constexpr std::uint16_t kString2 = 0x0007;
+inline constexpr std::uint16_t kFormat2 = 0x001E;  // BIFF2 and BIFF3
+inline constexpr std::uint16_t kXf3 = 0x0243;
+inline constexpr std::uint16_t kXf4 = 0x0443;
 inline constexpr std::uint16_t kFormula = 0x0006;
 inline constexpr std::uint16_t kEof = 0x000A;
 inline constexpr std::uint16_t kDateMode = 0x0022;

@@ -56,8 +56,42 @@ struct CellHead {
   std::uint16_t xf = 0;
 };
 
-bool ReadHead(RecordCursor& cur, CellHead& h) {
-  return cur.U16(h.row) && cur.U16(h.col) && cur.U16(h.xf);
+// Row, column and style of a cell record. BIFF2 cells carry three bytes of
+// attributes instead of an XF index; the second holds the format index.
+bool ReadHead(RecordCursor& cur, CellHead& h, bool biff2) {
+  if (!cur.U16(h.row) || !cur.U16(h.col)) return false;
+  if (!biff2) return cur.U16(h.xf);
+  std::uint8_t attr[3];
+  for (auto& a : attr) {
+    if (!cur.U8(a)) return false;
+  }
+  h.xf = attr[1] & 0x3F;
+  return true;
+}
+
+// The later record number of a BIFF2 cell record, which differs only in its
+// cell head and string lengths.
+std::uint16_t Biff2Type(std::uint16_t type) {
+  switch (type) {
+    case rt::kBlank2:
+      return rt::kBlank;
+    case rt::kNumber2:
+      return rt::kNumber;
+    case rt::kLabel2:
+      return rt::kLabel;
+    case rt::kBoolErr2:
+      return rt::kBoolErr;
+    case rt::kString2:
+      return rt::kString;
+    case rt::kBlank:
+    case rt::kNumber:
+    case rt::kLabel:
+    case rt::kBoolErr:
+    case rt::kString:
+      return 0;  // not BIFF2 records: ignored
+    default:
+      return type;
+  }
 }
 
 }  // namespace
@@ -101,10 +135,12 @@ Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobal
   Record rec;
   auto got = reader.Next(rec);
   if (!got) return got.error();
-  if (!*got || rec.type != rt::kBof) {
+  if (!*got || (rec.type != rt::kBof && rec.type != rt::kBof2 && rec.type != rt::kBof3 &&
+                rec.type != rt::kBof4)) {
     return Error{"damaged workbook stream (no worksheet at offset " + std::to_string(offset) + ")"};
   }
   CellWriter out(g, sink);
+  const bool biff2 = g.version == BiffVersion::kBiff2;
   // A formula whose string result follows in a STRING record.
   std::optional<CellHead> pending_string;
   int depth = 0;  // BOF/EOF nesting of embedded substreams (charts)
@@ -114,7 +150,8 @@ Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobal
     got = reader.Next(rec);
     if (!got) return got.error();
     if (!*got) break;  // the stream ended without EOF: keep what was read
-    if (rec.type == rt::kBof) {
+    if (rec.type == rt::kBof || rec.type == rt::kBof2 || rec.type == rt::kBof3 ||
+        rec.type == rt::kBof4) {
       ++depth;
       continue;
     }
@@ -127,21 +164,22 @@ Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobal
 
     RecordCursor cur(rec);
     CellHead h;
-    const bool is_cell =
-        rec.type == rt::kLabelSst || rec.type == rt::kLabel || rec.type == rt::kRString ||
-        rec.type == rt::kNumber || rec.type == rt::kRk || rec.type == rt::kMulRk ||
-        rec.type == rt::kBlank || rec.type == rt::kMulBlank || rec.type == rt::kBoolErr ||
-        rec.type == rt::kFormula || rec.type == rt::kFormula3 || rec.type == rt::kFormula4;
+    const std::uint16_t type = biff2 ? Biff2Type(rec.type) : rec.type;
+    const bool is_cell = type == rt::kLabelSst || type == rt::kLabel || type == rt::kRString ||
+                         type == rt::kNumber || type == rt::kRk || type == rt::kMulRk ||
+                         type == rt::kBlank || type == rt::kMulBlank || type == rt::kBoolErr ||
+                         type == rt::kFormula || type == rt::kFormula3 || type == rt::kFormula4 ||
+                         type == rt::kInteger2;
     if (is_cell && pending_string) {
       // The STRING record never came: the cached result is empty.
       if (!out.Text(pending_string->row, pending_string->col, "")) return out.Finish();
       pending_string.reset();
     }
     bool go_on = true;
-    switch (rec.type) {
+    switch (type) {
       case rt::kLabelSst: {
         std::uint32_t index = 0;
-        if (!ReadHead(cur, h) || !cur.U32(index)) return Damaged("LABELSST", rec.offset);
+        if (!ReadHead(cur, h, biff2) || !cur.U32(index)) return Damaged("LABELSST", rec.offset);
         if (index >= g.sst.strings.size()) {
           return Error{"damaged workbook (a cell refers to shared string " + std::to_string(index) +
                        ", the table holds " + std::to_string(g.sst.strings.size()) + ")"};
@@ -153,21 +191,27 @@ Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobal
       case rt::kRString: {
         if (auto st = reader.GatherContinues(rec); !st) return st;
         text.clear();
-        if (!ReadHead(cur, h) || !ReadCellString(cur, g, text)) {
-          return Damaged(rec.type == rt::kLabel ? "LABEL" : "RSTRING", rec.offset);
+        if (!ReadHead(cur, h, biff2) || !ReadCellString(cur, g, text)) {
+          return Damaged(type == rt::kLabel ? "LABEL" : "RSTRING", rec.offset);
         }
         go_on = out.String(h.row, h.col, h.xf, text);
         break;
       }
       case rt::kNumber: {
         double v = 0;
-        if (!ReadHead(cur, h) || !cur.F64(v)) return Damaged("NUMBER", rec.offset);
+        if (!ReadHead(cur, h, biff2) || !cur.F64(v)) return Damaged("NUMBER", rec.offset);
+        go_on = out.Number(h.row, h.col, h.xf, v);
+        break;
+      }
+      case rt::kInteger2: {
+        std::uint16_t v = 0;
+        if (!ReadHead(cur, h, biff2) || !cur.U16(v)) return Damaged("INTEGER", rec.offset);
         go_on = out.Number(h.row, h.col, h.xf, v);
         break;
       }
       case rt::kRk: {
         std::uint32_t rk = 0;
-        if (!ReadHead(cur, h) || !cur.U32(rk)) return Damaged("RK", rec.offset);
+        if (!ReadHead(cur, h, biff2) || !cur.U32(rk)) return Damaged("RK", rec.offset);
         go_on = out.Number(h.row, h.col, h.xf, DecodeRk(rk));
         break;
       }
@@ -189,7 +233,7 @@ Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobal
         break;
       }
       case rt::kBlank:
-        if (!ReadHead(cur, h)) return Damaged("BLANK", rec.offset);
+        if (!ReadHead(cur, h, biff2)) return Damaged("BLANK", rec.offset);
         go_on = out.Text(h.row, h.col, "");
         break;
       case rt::kMulBlank: {
@@ -207,7 +251,7 @@ Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobal
       case rt::kBoolErr: {
         std::uint8_t value = 0;
         std::uint8_t is_error = 0;
-        if (!ReadHead(cur, h) || !cur.U8(value) || !cur.U8(is_error)) {
+        if (!ReadHead(cur, h, biff2) || !cur.U8(value) || !cur.U8(is_error)) {
           return Damaged("BOOLERR", rec.offset);
         }
         go_on = out.Text(h.row, h.col,
@@ -218,15 +262,14 @@ Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobal
       case rt::kFormula3:
       case rt::kFormula4: {
         std::uint8_t result[8];
-        if (!ReadHead(cur, h)) return Damaged("FORMULA", rec.offset);
+        if (!ReadHead(cur, h, biff2)) return Damaged("FORMULA", rec.offset);
         for (auto& b : result) {
           if (!cur.U8(b)) return Damaged("FORMULA", rec.offset);
         }
         if (result[6] != 0xFF || result[7] != 0xFF) {
-          double v = 0;
-          RecordCursor num(rec);
-          if (!num.Skip(6) || !num.F64(v)) return Damaged("FORMULA", rec.offset);
-          go_on = out.Number(h.row, h.col, h.xf, v);
+          std::uint64_t bits = 0;
+          for (int i = 7; i >= 0; --i) bits = (bits << 8) | result[i];
+          go_on = out.Number(h.row, h.col, h.xf, std::bit_cast<double>(bits));
           break;
         }
         switch (result[0]) {

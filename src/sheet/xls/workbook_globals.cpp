@@ -9,6 +9,10 @@ namespace {
 // BOF substream types (MS-XLS 2.4.21).
 constexpr std::uint16_t kGlobalsSubstream = 0x0005;
 constexpr std::uint16_t kWorksheetSubstream = 0x0010;
+constexpr std::uint16_t kChartSubstream = 0x0020;
+constexpr std::uint16_t kMacroSubstream = 0x0040;
+// An Excel 4.0 workbook: several BIFF4 sheets bound in one file.
+constexpr std::uint16_t kBiff4WorkbookSubstream = 0x0100;
 
 // WsBool flag that marks a dialog sheet stored as a worksheet substream.
 constexpr std::uint16_t kWsBoolDialog = 0x0010;
@@ -109,53 +113,190 @@ std::string_view WorkbookGlobals::TextOfXf(std::uint16_t xf, std::string_view st
 }
 
 bool ReadCellString(RecordCursor& cur, WorkbookGlobals& g, std::string& out) {
-  if (g.version == BiffVersion::kBiff8) return cur.UnicodeString(false, out);
-  return cur.ByteString(false, g.decoder, out);
+  switch (g.version) {
+    case BiffVersion::kBiff8:
+      return cur.UnicodeString(false, out);
+    case BiffVersion::kBiff2:
+      return cur.ByteString(true, g.decoder, out);
+    default:
+      return cur.ByteString(false, g.decoder, out);
+  }
 }
 
-Result<WorkbookGlobals> ReadWorkbookGlobals(RecordReader& reader) {
+namespace {
+
+// What the records before the sheets say, gathered before it is resolved.
+struct GlobalsState {
+  bool date1904 = false;
+  // Format codes by id (BIFF5/8) or by position in the file (BIFF2-4, whose
+  // styles refer to the n-th FORMAT record).
+  std::map<std::uint16_t, std::string> format_codes;
+  std::uint16_t format_position = 0;
+  std::vector<std::uint16_t> xf_format_ids;
+};
+
+// Handles the records that describe the whole workbook: the code page, the
+// date system, number formats, cell styles, encryption.
+Status GlobalRecord(Record& rec, RecordReader& reader, WorkbookGlobals& g, GlobalsState& st) {
+  RecordCursor cur(rec);
+  const bool old = g.version == BiffVersion::kBiff2 || g.version == BiffVersion::kBiff3 ||
+                   g.version == BiffVersion::kBiff4;
+  switch (rec.type) {
+    case rt::kFilePass:
+      return Error{"password-protected workbook"};
+    case rt::kCodePage: {
+      std::uint16_t cp = 0;
+      if (cur.U16(cp) && g.version != BiffVersion::kBiff8) g.decoder = CodePageDecoder(cp);
+      break;
+    }
+    case rt::kDateMode: {
+      std::uint16_t mode = 0;
+      if (cur.U16(mode)) st.date1904 = mode == 1;
+      break;
+    }
+    case rt::kFormat2:
+    case rt::kFormat: {
+      if (auto gathered = reader.GatherContinues(rec); !gathered) return gathered;
+      std::uint16_t id = 0;
+      std::string code;
+      bool ok = false;
+      if (g.version == BiffVersion::kBiff8) {
+        ok = cur.U16(id) && cur.UnicodeString(false, code);
+      } else if (g.version == BiffVersion::kBiff5) {
+        ok = cur.U16(id) && cur.ByteString(true, g.decoder, code);
+      } else {
+        // BIFF4 puts two unused bytes first; BIFF2 and BIFF3 do not.
+        id = st.format_position++;
+        ok = (rec.type == rt::kFormat2 || cur.Skip(2)) && cur.ByteString(true, g.decoder, code);
+      }
+      if (ok) st.format_codes[id] = std::move(code);
+      break;
+    }
+    case rt::kXf:
+    case rt::kXf3:
+    case rt::kXf4: {
+      std::uint16_t format = 0;
+      if (old) {
+        std::uint8_t font = 0;
+        std::uint8_t fmt = 0;
+        if (cur.U8(font) && cur.U8(fmt)) format = fmt;
+      } else {
+        std::uint16_t font = 0;
+        if (!cur.U16(font) || !cur.U16(format)) format = 0;
+      }
+      st.xf_format_ids.push_back(format);
+      break;
+    }
+    default:
+      break;
+  }
+  return Status::Ok();
+}
+
+void ResolveFormats(WorkbookGlobals& g, GlobalsState& st) {
+  g.formats.SetDate1904(st.date1904);
+  if (g.version == BiffVersion::kBiff2) {
+    // BIFF2 cells name their format directly (6 bits of the cell
+    // attributes); the "XF" index the cell reader passes is that position.
+    st.xf_format_ids.clear();
+    for (std::uint16_t i = 0; i < 64; ++i) st.xf_format_ids.push_back(i);
+  }
+  std::map<std::uint16_t, FormatEngine::Handle> handles;
+  g.xf_formats.reserve(st.xf_format_ids.size());
+  for (const std::uint16_t id : st.xf_format_ids) {
+    auto it = handles.find(id);
+    if (it == handles.end()) {
+      const auto code = st.format_codes.find(id);
+      const bool by_position = g.version != BiffVersion::kBiff5 && g.version != BiffVersion::kBiff8;
+      const auto h = code != st.format_codes.end() ? g.formats.Intern(code->second)
+                     : by_position                 ? g.formats.InternBuiltin(0)
+                                                   : g.formats.InternBuiltin(id);
+      it = handles.emplace(id, h).first;
+    }
+    g.xf_formats.push_back(it->second);
+  }
+}
+
+// A worksheet stream without workbook globals (BIFF2-4 files, some BIFF5
+// writers): its style and format records sit inside the sheet itself.
+Result<WorkbookGlobals> LoneWorksheet(RecordReader& reader, WorkbookGlobals g,
+                                      std::string_view sheet_name) {
+  GlobalsState st;
+  Record rec;
+  int depth = 0;
+  for (;;) {
+    auto got = reader.Next(rec);
+    if (!got) return got.error();
+    if (!*got) break;
+    if (rec.type == rt::kBof || rec.type == rt::kBof2 || rec.type == rt::kBof3 ||
+        rec.type == rt::kBof4) {
+      ++depth;
+    } else if (rec.type == rt::kEof) {
+      if (depth == 0) break;
+      --depth;
+    } else if (depth == 0) {
+      if (auto status = GlobalRecord(rec, reader, g, st); !status) return status.error();
+    }
+  }
+  ResolveFormats(g, st);
+  g.sheets.push_back({std::string(sheet_name), 0});
+  return g;
+}
+
+}  // namespace
+
+Result<WorkbookGlobals> ReadWorkbookGlobals(RecordReader& reader,
+                                            std::string_view lone_sheet_name) {
   WorkbookGlobals g;
   reader.Seek(0);
   Record rec;
   auto got = reader.Next(rec);
   if (got && !*got) return Error{"not a workbook (the workbook stream is empty)"};
   if (!got && got.error().reason.starts_with("damaged OLE2")) return got.error();
-  if (got && (rec.type == rt::kBof2 || rec.type == rt::kBof3 || rec.type == rt::kBof4)) {
-    return Error{"unsupported old format (Excel 2.x-4.x workbook)"};
-  }
-  if (!got || rec.type != rt::kBof) {
+  const bool bof = got && (rec.type == rt::kBof || rec.type == rt::kBof2 || rec.type == rt::kBof3 ||
+                           rec.type == rt::kBof4);
+  if (!bof) {
     return Error{"not a workbook (the workbook stream does not begin with a BOF record)"};
   }
-  {
-    RecordCursor bof(rec);
-    std::uint16_t version = 0;
-    std::uint16_t type = 0;
-    if (!bof.U16(version) || !bof.U16(type)) return Damaged("short BOF record");
-    // BIFF8 says 0x0600; BIFF5 and BIFF7 say 0x0500. Some writers leave it
-    // zero, and the length of the BOF tells the two apart then.
-    if (version == 0x0600 || (version != 0x0500 && rec.data.size() >= 16)) {
-      g.version = BiffVersion::kBiff8;
-    } else {
-      g.version = BiffVersion::kBiff5;
-    }
-    if (type == kWorksheetSubstream) {
-      // A worksheet on its own, without workbook globals: one sheet.
-      g.sheets.push_back({"Sheet1", 0});
-      return g;
-    }
-    if (type != kGlobalsSubstream) {
-      return Error{"not a workbook (the workbook stream does not begin with workbook globals)"};
-    }
+  RecordCursor head(rec);
+  std::uint16_t version = 0;
+  std::uint16_t type = 0;
+  if (!head.U16(version) || !head.U16(type)) return Damaged("short BOF record");
+  switch (rec.type) {
+    case rt::kBof2:
+      g.version = BiffVersion::kBiff2;
+      break;
+    case rt::kBof3:
+      g.version = BiffVersion::kBiff3;
+      break;
+    case rt::kBof4:
+      g.version = BiffVersion::kBiff4;
+      break;
+    default:
+      // BIFF8 says 0x0600; BIFF5 and BIFF7 say 0x0500. Some writers leave
+      // it zero, and the length of the BOF tells the two apart then.
+      g.version = version == 0x0600 || (version != 0x0500 && rec.data.size() >= 16)
+                      ? BiffVersion::kBiff8
+                      : BiffVersion::kBiff5;
+      break;
+  }
+  if (g.version == BiffVersion::kBiff8) g.decoder = CodePageDecoder(1200);
+  if (type == kWorksheetSubstream) return LoneWorksheet(reader, std::move(g), lone_sheet_name);
+  if (type == kBiff4WorkbookSubstream) {
+    return Error{"unsupported old format (Excel 4.0 workbook of several sheets)"};
+  }
+  if (type == kChartSubstream || type == kMacroSubstream) {
+    return Error{"not a workbook (a chart or macro sheet on its own)"};
+  }
+  if (type != kGlobalsSubstream || rec.type != rt::kBof) {
+    return Error{"not a workbook (the workbook stream does not begin with workbook globals)"};
   }
 
-  bool date1904 = false;
-  std::map<std::uint16_t, std::string> format_codes;
-  std::vector<std::uint16_t> xf_format_ids;
+  GlobalsState st;
   std::vector<RawSheet> raw_sheets;
   bool have_sst = false;
-
-  // The code page must be known before the first byte string is decoded; it
-  // comes early in the globals, before any string record that needs it.
+  // The code page comes early in the globals, before any string record
+  // that needs it.
   for (;;) {
     got = reader.Next(rec);
     if (!got) return got.error();
@@ -163,75 +304,33 @@ Result<WorkbookGlobals> ReadWorkbookGlobals(RecordReader& reader) {
     if (rec.type == rt::kEof) break;
     RecordCursor cur(rec);
     switch (rec.type) {
-      case rt::kFilePass:
-        return Error{"password-protected workbook"};
-      case rt::kCodePage: {
-        std::uint16_t cp = 0;
-        if (cur.U16(cp) && g.version == BiffVersion::kBiff5) g.decoder = CodePageDecoder(cp);
-        break;
-      }
-      case rt::kDateMode: {
-        std::uint16_t mode = 0;
-        if (cur.U16(mode)) date1904 = mode == 1;
-        break;
-      }
-      case rt::kFormat: {
-        if (auto st = reader.GatherContinues(rec); !st) return st.error();
-        std::uint16_t id = 0;
-        std::string code;
-        const bool ok = cur.U16(id) &&
-                        (g.version == BiffVersion::kBiff8 ? cur.UnicodeString(false, code)
-                                                          : cur.ByteString(true, g.decoder, code));
-        if (ok) format_codes[id] = std::move(code);
-        break;
-      }
-      case rt::kXf: {
-        std::uint16_t font = 0;
-        std::uint16_t format = 0;
-        if (cur.U16(font) && cur.U16(format))
-          xf_format_ids.push_back(format);
-        else
-          xf_format_ids.push_back(0);
-        break;
-      }
       case rt::kBoundSheet: {
         std::uint32_t offset = 0;
         std::uint8_t state = 0;
-        std::uint8_t type = 0;
+        std::uint8_t kind = 0;
         std::string name;
-        if (!cur.U32(offset) || !cur.U8(state) || !cur.U8(type)) {
+        if (!cur.U32(offset) || !cur.U8(state) || !cur.U8(kind)) {
           return Damaged("short BOUNDSHEET record");
         }
         const bool named = g.version == BiffVersion::kBiff8 ? cur.UnicodeString(true, name)
                                                             : cur.ByteString(true, g.decoder, name);
         if (!named) return Damaged("short BOUNDSHEET record");
-        raw_sheets.push_back({std::move(name), offset, type});
+        raw_sheets.push_back({std::move(name), offset, kind});
         break;
       }
       case rt::kSst: {
         if (g.version != BiffVersion::kBiff8 || have_sst) break;
-        if (auto st = reader.GatherContinues(rec); !st) return st.error();
+        if (auto gathered = reader.GatherContinues(rec); !gathered) return gathered.error();
         g.sst = ReadSharedStrings(rec);
         have_sst = true;
         break;
       }
       default:
+        if (auto status = GlobalRecord(rec, reader, g, st); !status) return status.error();
         break;
     }
   }
-  g.formats.SetDate1904(date1904);
-  std::map<std::uint16_t, FormatEngine::Handle> handles;
-  g.xf_formats.reserve(xf_format_ids.size());
-  for (const std::uint16_t id : xf_format_ids) {
-    auto it = handles.find(id);
-    if (it == handles.end()) {
-      const auto code = format_codes.find(id);
-      const auto h =
-          code != format_codes.end() ? g.formats.Intern(code->second) : g.formats.InternBuiltin(id);
-      it = handles.emplace(id, h).first;
-    }
-    g.xf_formats.push_back(it->second);
-  }
+  ResolveFormats(g, st);
 
   const std::uint64_t globals_end = reader.Position();
   bool offsets_good = true;

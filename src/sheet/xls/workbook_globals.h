@@ -15,7 +15,7 @@
 
 namespace dialsift::sheet::xls {
 
-enum class BiffVersion { kBiff5, kBiff8 };
+enum class BiffVersion { kBiff2, kBiff3, kBiff4, kBiff5, kBiff8 };
 
 struct SheetEntry {
   std::string name;
@@ -26,7 +26,8 @@ struct WorkbookGlobals {
   BiffVersion version = BiffVersion::kBiff8;
   CodePageDecoder decoder;
   FormatEngine formats;
-  // Number-format handle of each XF record, by XF index.
+  // Number-format handle of each XF record, by XF index (BIFF2: by the
+  // format index of the cell attributes).
   std::vector<FormatEngine::Handle> xf_formats;
   SharedStrings sst;
   // The worksheets, in workbook order (chart, macro and dialog sheets left out).
@@ -40,9 +41,12 @@ struct WorkbookGlobals {
   std::vector<std::int8_t> text_as_is;
 };
 
-// Reads the globals from the start of the stream. Errors: not a BIFF5-8
-// workbook stream, a password-protected workbook, a damaged record stream.
-Result<WorkbookGlobals> ReadWorkbookGlobals(RecordReader& reader);
+// Reads the globals from the start of the stream. A stream that holds one
+// worksheet and no globals (BIFF2-4 files) gives one sheet named
+// `lone_sheet_name`. Errors: not a workbook stream, a password-protected
+// workbook, a damaged record stream.
+Result<WorkbookGlobals> ReadWorkbookGlobals(RecordReader& reader,
+                                            std::string_view lone_sheet_name = "Sheet1");
 
 // Decodes the string forms of the workbook's BIFF version.
 bool ReadCellString(RecordCursor& cur, WorkbookGlobals& g, std::string& out);
