@@ -45,6 +45,7 @@ TEST_F(WindowTest, TextAndCommaExportsWriteTheirBytes) {
     ui_.save_results = {text.string(), comma.string()};
     form.PushButton6_Click();
     form.PushButton2_Click();
+    ASSERT_TRUE(fs::exists(text) && fs::exists(comma)) << n;  // empty lists too: 0 bytes
     EXPECT_EQ(ReadAll(text), lines) << n;
     EXPECT_EQ(ReadAll(comma), commas) << n;
     EXPECT_EQ(form.PointerKind(), Pointer::kArrow);
