@@ -46,9 +46,11 @@ std::string Render(const numfmt::Format& f, double value, bool date1904) {
   const numfmt::Section& s = *c.section;
   const double magnitude = std::fabs(value);
   if (s.kind == Kind::kDateTime) {
-    // Negative dates and times have no rendering in the 1900 system; the
-    // 1904 system shows them with a minus sign.
-    if (value < 0 && c.minus && !date1904) return std::string(kHashRun, '#');
+    // Negative dates and times have no rendering, except elapsed times in
+    // the 1904 system and bare elapsed counts ([h], [ss]) in either.
+    if (value < 0 && c.minus && !(s.elapsed && (date1904 || s.elapsed_only))) {
+      return std::string(kHashRun, '#');
+    }
     if (c.minus) out += '-';
     if (!numfmt::RenderDateTime(s, magnitude, date1904, out)) return std::string(kHashRun, '#');
     return out;

@@ -76,10 +76,13 @@ bool IsMinute(const std::vector<Token>& toks, std::size_t i) {
 
 void AnalyzeDate(Section& s) {
   auto& toks = s.tokens;
+  s.elapsed_only = true;
   for (const Token& t : toks) {
     if (t.kind == Tok::kAmPm) s.hour12 = true;
     if (t.kind == Tok::kElapsed && !s.elapsed) s.elapsed = t.ch;
+    if (t.kind == Tok::kDateCode || t.kind == Tok::kAmPm) s.elapsed_only = false;
   }
+  s.elapsed_only = s.elapsed_only && s.elapsed;
   // Fractions of a second: a point followed by zeros.
   for (std::size_t i = 0; i < toks.size(); ++i) {
     if (toks[i].kind != Tok::kPoint) continue;
@@ -370,7 +373,8 @@ Choice Choose(const Format& f, double value);
 }  // namespace
 
 Choice ChooseSection(const Format& f, double value) {
-  return WithGeneralSign(Choose(f, value), value);
+  const Choice c = Choose(f, value);
+  return f.conditional ? c : WithGeneralSign(c, value);
 }
 
 namespace {
@@ -386,11 +390,15 @@ Choice Choose(const Format& f, double value) {
   }
   // With conditions the sections are tried in order; one without a
   // condition takes what is left (the second one, when not last, takes
-  // negative values).
+  // negative values). A section whose condition admits only negative
+  // numbers ([<0], [<=-25]) is their negative section and shows them without
+  // the sign, unless it is the only section.
   for (int i = 0; i < n; ++i) {
     const Section* s = at(i);
     if (s->condition.Present()) {
-      if (s->condition.Matches(value)) return {s, value < 0};
+      if (s->condition.Matches(value)) {
+        return {s, value < 0 && (n == 1 || !s->condition.NegativeOnly())};
+      }
       continue;
     }
     if (i == n - 1) return {s, value < 0};

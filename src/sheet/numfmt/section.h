@@ -36,7 +36,8 @@ struct Section {
   // Date and time sections.
   int subsecond = 0;  // decimals of the seconds (0-3)
   bool hour12 = false;
-  char elapsed = 0;  // unit of [h] [m] [s], 0 when none
+  char elapsed = 0;           // unit of [h] [m] [s], 0 when none
+  bool elapsed_only = false;  // nothing but elapsed units ([h], [ss]...)
   FractionLayout fraction;
 };
 

@@ -81,6 +81,12 @@ bool ParseCondition(std::string_view s, Condition& cond) {
 void Bracket(std::string_view inner, RawSection& section) {
   if (inner.empty()) return;
   if (inner[0] == '$') {
+    if (inner.size() == 6 && inner[1] == '-' && (inner[2] == 'F' || inner[2] == 'f') &&
+        inner.substr(4) == "00") {
+      if (inner[3] == '8') section.system_code = "dddd, mmmm d, yyyy";
+      if (inner[3] == '4') section.system_code = "h:mm:ss AM/PM";
+      return;
+    }
     std::string_view currency = inner.substr(1);
     const auto dash = currency.find('-');
     if (dash != std::string_view::npos) currency = currency.substr(0, dash);
@@ -242,6 +248,9 @@ std::vector<RawSection> Tokenize(std::string_view code) {
     const std::size_t len = CharLength(code, i);
     AddLiteral(toks, code.substr(i, len));
     i += len;
+  }
+  for (RawSection& s : sections) {
+    if (!s.system_code.empty()) s.tokens = Tokenize(s.system_code)[0].tokens;
   }
   return sections;
 }

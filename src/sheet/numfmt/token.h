@@ -49,12 +49,20 @@ struct Condition {
   double value = 0;
   bool Present() const { return op != CondOp::kNone; }
   bool Matches(double v) const;
+  // True when every number that matches is below zero.
+  bool NegativeOnly() const {
+    return (op == CondOp::kLt && value <= 0) ||
+           ((op == CondOp::kLe || op == CondOp::kEq) && value < 0);
+  }
 };
 
 // One section as written: its tokens and its [condition].
 struct RawSection {
   std::vector<Token> tokens;
   Condition condition;
+  // [$-F800] and [$-F400] stand for the system's long date and time
+  // formats: the section shows these codes instead of its own.
+  std::string_view system_code;
 };
 
 // Splits a format code into sections (at most four are kept) and each into
