@@ -145,6 +145,20 @@ TEST(XlsxReader, IsoDatesFollowTheDateSystem) {
   EXPECT_EQ(ReadGrid(*d1904, 0).at({1, 1}), "43830");
 }
 
+TEST(XlsxReader, CellsShowThroughTheirStyleInBothDateSystems) {
+  for (const std::string file : {"crafted_styles_1900.xlsx", "crafted_styles_1904.xlsx"}) {
+    SCOPED_TRACE(file);
+    auto wb = Open(file);
+    ASSERT_TRUE(wb);
+    EXPECT_EQ(ReadGrid(*wb, 0), (Grid{{{1, 1}, "1/1/2024"},
+                                      {{1, 2}, "<abc>"},  // the format's text section
+                                      {{1, 3}, "zero"},
+                                      {{1, 4}, "1.50"},
+                                      {{1, 5}, "447911123456"},  // "@" shows numbers as General
+                                      {{1, 6}, "2.5"}}));        // style beyond the table: General
+  }
+}
+
 TEST(XlsxReader, FarCornersScanQuickly) {
   auto wb = Open("openpyxl_far_corners.xlsx");
   ASSERT_TRUE(wb);

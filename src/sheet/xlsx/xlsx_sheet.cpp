@@ -1,6 +1,7 @@
 #include "sheet/xlsx/xlsx_sheet.h"
 
 #include <charconv>
+#include <cmath>
 
 #include "sheet/xlsx/xlsx_text.h"
 
@@ -30,7 +31,9 @@ bool ParseDouble(std::string_view text, double& out) {
   text = TrimXmlSpace(text);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-  return ec == std::errc() && ptr == text.data() + text.size() && !text.empty();
+  // "inf" and "nan" are no numbers a cell can hold.
+  return ec == std::errc() && ptr == text.data() + text.size() && !text.empty() &&
+         std::isfinite(out);
 }
 
 }  // namespace

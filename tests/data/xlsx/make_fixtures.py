@@ -303,6 +303,22 @@ def crafted_fixtures():
     entries = [(n.replace("/", "\\"), d) for n, d in entries if n != "xl/styles.xml"]
     write_zip(out("crafted_backslash_names.xlsx"), entries)
 
+    # Styles: a built-in date format, a custom format with a text section,
+    # the text format, and a style index beyond the table; in both date
+    # systems (43830 in 1904 is 45292 in 1900: 1 January 2024).
+    styles = ('<?xml version="1.0"?><styleSheet xmlns="%s"><numFmts count="1">'
+              '<numFmt numFmtId="164" formatCode="0.00;-0.00;&quot;zero&quot;;&quot;&lt;&quot;@&quot;&gt;&quot;"/>'
+              '</numFmts><cellStyleXfs count="1"><xf numFmtId="14"/></cellStyleXfs>'
+              '<cellXfs count="4"><xf numFmtId="0"/><xf numFmtId="14"/><xf numFmtId="164"/>'
+              '<xf numFmtId="49"/></cellXfs></styleSheet>' % MAIN)
+    for name, serial, extra in (("crafted_styles_1900.xlsx", 45292, ""),
+                                ("crafted_styles_1904.xlsx", 43830, '<workbookPr date1904="1"/>')):
+        body = sheet('<row r="1"><c r="A1" s="1"><v>%d</v></c><c r="B1" s="2" t="inlineStr">'
+                     '<is><t>abc</t></is></c><c r="C1" s="2"><v>0</v></c><c r="D1" s="2"><v>1.5</v>'
+                     '</c><c r="E1" s="3"><v>447911123456</v></c><c r="F1" s="99"><v>2.5</v></c>'
+                     '</row>' % serial)
+        write_zip(out(name), package([("Styled", body)], styles=styles, workbook_extra=extra))
+
     # Hostile and damaged files.
     doctype_sheet = ('<?xml version="1.0"?><!DOCTYPE w [<!ENTITY a "aaaaaaaaaa">'
                      '<!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;">]>'
