@@ -53,6 +53,7 @@ std::string Render(const numfmt::Format& f, double value, bool date1904) {
     }
     if (c.minus) out += '-';
     if (!numfmt::RenderDateTime(s, magnitude, date1904, out)) return std::string(kHashRun, '#');
+    Cap(out);
     return out;
   }
   if (c.minus && s.shows_number) out += '-';

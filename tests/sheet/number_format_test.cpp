@@ -340,6 +340,9 @@ TEST(NumberFormat, HostileCodesStayBounded) {
   const std::string many_at(5000, '@');
   EXPECT_LE(engine.FormatText(std::string(5000, 'x'), engine.Intern(many_at)).size(), 32767u);
   EXPECT_LE(engine.FormatNumber(1e300, engine.Intern("[h]")).size(), 300u);
+  const std::string long_literal = "yyyy\"" + std::string(40000, 'x') + "\"";
+  EXPECT_EQ(engine.FormatNumber(1, engine.Intern(long_literal)).size(), 32767u);
+  EXPECT_EQ(engine.FormatNumber(1, engine.Intern(long_literal.substr(4))).size(), 32767u);
   EXPECT_LE(engine.FormatNumber(1e308, engine.Intern("#,##0.00")).size(), 500u);
   for (const char* code : {"[", "]", "\"", "\\", "_", "*", ";;;;;;", "[<", "[>=x]0", "0/", "/0",
                            "?/", "E+", "0E+", ".", "[$", "[h", "#,,,,,,,,,,,,,,,", "b2"}) {

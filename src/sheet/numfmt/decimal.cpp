@@ -46,16 +46,13 @@ Decimal ToDecimal(double value) {
   Decimal d;
   value = std::fabs(value);
   if (value == 0 || !std::isfinite(value)) return d;
-  // Integers below 2^53 are exact in the double: convert them directly, the
-  // common case for counts, ids and phone numbers.
+  // Whole numbers of up to 15 digits are exact in the double: convert them
+  // directly, the common case for counts, ids and phone numbers.
   if (value < 1e15 && value == std::floor(value)) {
-    char buf[20];
-    auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
-    d.count = static_cast<int>(r.ptr - buf);
+    auto r = std::to_chars(d.digits, d.digits + sizeof d.digits, static_cast<long long>(value));
+    d.count = static_cast<int>(r.ptr - d.digits);
     d.point = d.count;
-    for (int i = 0; i < d.count; ++i) d.digits[i] = buf[i];
-    TrimTrailingZeros(d);
-    d.point = static_cast<int>(r.ptr - buf);
+    while (d.count > 0 && d.digits[d.count - 1] == '0') --d.count;
     return d;
   }
   char buf[40];
