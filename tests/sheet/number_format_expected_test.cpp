@@ -123,7 +123,7 @@ bool ShortDateYear(const std::string& expected_cell, const std::string& ours_cel
 }
 
 struct Tally {
-  int sheets = 0, sheets_unread = 0;
+  int sheets = 0, sheets_unread = 0, csv_empty = 0;
   long cells = 0, agree = 0, deliberate = 0, not_ascii = 0;
   // Differences where only one side has text (cells missing or misplaced,
   // a reader's business) and where both do (a rendering difference).
@@ -175,7 +175,14 @@ TEST(NumberFormatExpected, ApplicationSavedCsv) {
         ++t.sheets_unread;
         continue;
       }
-      const Grid expected = ParseCsv(ReadFile(test::CorpusDir() / p.csv));
+      const std::string csv = ReadFile(test::CorpusDir() / p.csv);
+      // An empty file where the workbook holds a sheet of data: the
+      // application saved nothing for it (large_strings.xlsb).
+      if (csv.empty() && !ours.empty()) {
+        ++t.csv_empty;
+        continue;
+      }
+      const Grid expected = ParseCsv(csv);
       Grid all = expected;
       all.insert(ours.begin(), ours.end());
       for (const auto& [pos, unused] : all) {
@@ -206,19 +213,21 @@ TEST(NumberFormatExpected, ApplicationSavedCsv) {
   }
   for (const auto* t : {&same, &name}) {
     std::printf(
-        "%s: %d sheets (%d unread), %ld cells compared, %ld agree (%.2f%%; %ld by the General "
+        "%s: %d sheets (%d unread, %d with an empty CSV), %ld cells compared, %ld agree (%.2f%%; "
+        "%ld by the General "
         "integer rule or the four-digit short date), %ld non-ASCII cells not compared; differing: "
         "%ld with text on one side "
         "only, %ld with different text\n",
         t == &same ? "same repository, same path" : "name-match", t->sheets, t->sheets_unread,
-        t->cells, t->agree, t->Rate(), t->deliberate, t->not_ascii, t->one_sided, t->both);
+        t->csv_empty, t->cells, t->agree, t->Rate(), t->deliberate, t->not_ascii, t->one_sided,
+        t->both);
   }
   std::printf("same-path differences:\n%s", same.shown.c_str());
   std::printf("name-match differences:\n%s", name.shown.c_str());
   // Floors against regressions. Most remaining differences are cells on one
   // side only (placement, pivot tables, the first used row) rather than
   // renderings; see the lists above.
-  EXPECT_GE(same.Rate(), 70.0);
+  EXPECT_GE(same.Rate(), 97.0);
   EXPECT_GE(name.Rate(), 92.0);
 }
 
