@@ -258,6 +258,28 @@ TEST(XlsCells, EveryCellRecordGivesItsDisplayedText) {
                                       "R7C6=",          "R8C1=1"}));
 }
 
+TEST(XlsCells, CellStringsGoOnInContinueRecordsWithinBounds) {
+  Biff s;
+  Bytes label = Biff::Head(0, 0, 0);
+  Put16(label, 6);
+  Put8(label, 0);
+  PutBytes(label, "abc");
+  s.Rec(0x0204, label);
+  Bytes rest{0x01};  // the rest in 16-bit characters
+  PutChars16(rest, u"\u00e9\u00e8\u00ea");
+  s.Rec(0x003C, rest);
+  // A formula string whose STRING record is followed by a megabyte of
+  // CONTINUE records: the string is read, the flood skipped.
+  s.Rec(0x0006, Formula(1, 0, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF}));
+  s.Rec(0x0207, Str8("ok"));
+  for (int i = 0; i < 128; ++i) s.Rec(0x003C, Bytes(8192, 0x41));
+  s.Number(2, 0, 3);
+  auto book = Biff8Book({}, {{"S", s.bytes()}});
+  ASSERT_TRUE(book.wb) << book.wb.error().reason;
+  EXPECT_EQ(book.Cells(0),
+            (std::vector<std::string>{"R1C1=abc\u00e9\u00e8\u00ea", "R2C1=ok", "R3C1=3"}));
+}
+
 TEST(XlsCells, RkNumbers) {
   EXPECT_EQ(xls::DecodeRk((5u << 2) | 2), 5);
   EXPECT_EQ(xls::DecodeRk(static_cast<std::uint32_t>(-3 * 4) | 2), -3);

@@ -93,13 +93,13 @@ Result<bool> RecordReader::Next(Record& rec) {
   return true;
 }
 
-Status RecordReader::GatherContinues(Record& rec) {
+Status RecordReader::GatherContinues(Record& rec, std::size_t max_bytes) {
   for (;;) {
     std::uint16_t type = 0;
     std::uint16_t length = 0;
     auto more = Header(type, length);
     if (!more) return more.error();
-    if (!*more || type != rt::kContinue) break;
+    if (!*more || type != rt::kContinue || rec.data.size() + length > max_bytes) break;
     const std::size_t old = rec.data.size();
     rec.data.resize(old + length);
     if (!Fetch(pos_ + 4, std::span(rec.data).subspan(old))) {

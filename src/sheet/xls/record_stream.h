@@ -5,6 +5,7 @@
 // split across a boundary re-state their encoding there.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -77,6 +78,10 @@ inline constexpr std::uint16_t kBof3 = 0x0209;
 inline constexpr std::uint16_t kBof4 = 0x0409;
 }  // namespace rt
 
+// The most a single cell string needs: 32767 characters of two bytes, plus
+// the flag byte that each CONTINUE record repeats.
+inline constexpr std::size_t kMaxStringRecordBytes = 128 * 1024;
+
 // One record, with the CONTINUE records that followed it when asked for.
 struct Record {
   std::uint16_t type = 0;
@@ -98,8 +103,10 @@ class RecordReader {
   // The next record: true when one was read, false at the end of the stream,
   // an Error when the stream is damaged (a header or body cut short).
   Result<bool> Next(Record& rec);
-  // Appends the CONTINUE records that follow to `rec` (just read by Next).
-  Status GatherContinues(Record& rec);
+  // Appends the CONTINUE records that follow to `rec` (just read by Next),
+  // up to `max_bytes` of record data; CONTINUE records beyond that are left
+  // for Next, which callers skip as unknown records.
+  Status GatherContinues(Record& rec, std::size_t max_bytes = SIZE_MAX);
 
  private:
   bool Fetch(std::uint64_t offset, std::span<std::uint8_t> out);

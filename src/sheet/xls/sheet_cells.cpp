@@ -189,7 +189,7 @@ Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobal
       }
       case rt::kLabel:
       case rt::kRString: {
-        if (auto st = reader.GatherContinues(rec); !st) return st;
+        if (auto st = reader.GatherContinues(rec, kMaxStringRecordBytes); !st) return st;
         text.clear();
         if (!ReadHead(cur, h, biff2) || !ReadCellString(cur, g, text)) {
           return Damaged(type == rt::kLabel ? "LABEL" : "RSTRING", rec.offset);
@@ -290,7 +290,7 @@ Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobal
       }
       case rt::kString: {
         if (!pending_string) break;
-        if (auto st = reader.GatherContinues(rec); !st) return st;
+        if (auto st = reader.GatherContinues(rec, kMaxStringRecordBytes); !st) return st;
         text.clear();
         if (!ReadCellString(cur, g, text)) return Damaged("STRING", rec.offset);
         const CellHead p = *pending_string;

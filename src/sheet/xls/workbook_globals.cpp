@@ -156,7 +156,9 @@ Status GlobalRecord(Record& rec, RecordReader& reader, WorkbookGlobals& g, Globa
     }
     case rt::kFormat2:
     case rt::kFormat: {
-      if (auto gathered = reader.GatherContinues(rec); !gathered) return gathered;
+      if (auto gathered = reader.GatherContinues(rec, kMaxStringRecordBytes); !gathered) {
+        return gathered;
+      }
       std::uint16_t id = 0;
       std::string code;
       bool ok = false;
