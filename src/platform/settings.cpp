@@ -18,7 +18,8 @@ QString KeyOf(std::string_view key) {
 
 SettingsStore::SettingsStore()
     : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, "Quillmark",
-                                            "Quillmark")) {}
+                                            "Quillmark")),
+      readable_(settings_->status() == QSettings::NoError) {}
 
 SettingsStore::~SettingsStore() = default;
 
@@ -71,6 +72,24 @@ std::optional<double> LeadingNumber(std::string_view text) {
   }
   const std::string number(text.substr(i, j - i));
   return std::strtod(number.c_str(), nullptr);
+}
+
+std::optional<double> WholeNumber(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  if (text.empty()) return std::nullopt;
+  // Only sign, digits, point and exponent may appear; strtod decides the rest.
+  for (char c : text) {
+    if (!std::isdigit(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.' &&
+        c != 'e' && c != 'E')
+      return std::nullopt;
+  }
+  const std::string number(text);
+  char* end = nullptr;
+  const double value = std::strtod(number.c_str(), &end);
+  if (end != number.c_str() + number.size() || !std::isfinite(value)) return std::nullopt;
+  return value;
 }
 
 long long RoundHalfEven(double value) {

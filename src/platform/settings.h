@@ -27,15 +27,21 @@ class SettingsStore {
   bool Write(std::string_view key, std::string_view value);
   // The file behind the store.
   std::string FileName() const;
+  // False when the store's file was there but could not be read.
+  bool Readable() const { return readable_; }
 
  private:
   std::unique_ptr<QSettings> settings_;
+  bool readable_ = true;
 };
 
 // Reads stored text as a number the way the program always has: blanks
 // first, then the longest leading part that forms a decimal number; no such
 // part reads as nothing.
 std::optional<double> LeadingNumber(std::string_view text);
+// Reads stored text as a number that must make up the whole text, blanks
+// around it allowed (a counter): "12", " 12 ", "1.5"; nothing for "", "12a".
+std::optional<double> WholeNumber(std::string_view text);
 // A number rounded to the nearest integer, a half to the even neighbour.
 long long RoundHalfEven(double value);
 

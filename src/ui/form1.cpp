@@ -4,14 +4,23 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QFile>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QImage>
+#include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 
 #include <algorithm>
+#include <optional>
+#include <span>
+#include <stdexcept>
 #include <utility>
 
 #include "platform/process_probe.h"
+#include "ui/window_files.h"
 
 namespace dialsift::ui {
 
@@ -281,20 +290,189 @@ void Form1::closeEvent(QCloseEvent* event) {
 // ---- Start-up ----
 
 void Form1::Load() {
-  Statement(location::kFormLoad, 128,
-            [this] { list_view1_->SetColumn(QStringLiteral("Excel File(s)"), Twips(7000)); });
-  Statement(location::kFormLoad, 132,
-            [this] { list_view2_->SetColumn(QStringLiteral("Results"), Twips(7000)); });
+  const auto where = location::kFormLoad;
+  Statement(where, 100, [this] { ApplySkin(); });
+  Statement(where, 102, [this] { CentreWindow(*this); });
+  if (Test(where, 104, [this] { return FileExists(beside_ / "HAND-M.CUR"); }))
+    Statement(where, 106, [this] { LoadHandCursor(); });
+  Statement(where, 114, [this] { RaiseStartCounter(); });
+  Statement(where, 126, [this] {
+    setWindowTitle(Q(kProgramTitle));
+    setWindowIcon(ProgramIcon());
+  });
+  Statement(where, 128, [this] { list_view1_->SetHeading(QStringLiteral("Excel File(s)")); });
+  Statement(where, 130, [this] { list_view1_->setColumnWidth(0, Twips(7000)); });
+  Statement(where, 132, [this] { list_view2_->SetHeading(QStringLiteral("Results")); });
+  Statement(where, 134, [this] { list_view2_->setColumnWidth(0, Twips(7000)); });
+  const bool first_start = Test(where, 136, [this] { return ReadStartCounter() == 1; });
+  if (first_start) {
+    Statement(where, 138, [this] { Check1(5)->setCheckState(Qt::Checked); });
+    Statement(where, 140, [this] { Check1(6)->setCheckState(Qt::Checked); });
+  } else {
+    for (int i = 0; i < 16; ++i) Statement(where, 144, [this, i] { RestoreBox(i); });
+  }
+  Statement(where, 148, [this] { CheckExcelInstalled(); });
 }
 
-// ---- Phone-length boxes, Help, the run ----
+// The skin: a Qt style sheet beside the program. Present means the window and
+// the frame and boxes take the colour of button faces, then the sheet applies.
+void Form1::ApplySkin() {
+  const std::filesystem::path file = beside_ / "x" / "o.cjs";
+  if (!IsListedFile(file)) return;
+  QPalette face = palette();
+  const QColor button_face = face.color(QPalette::Button);
+  face.setColor(QPalette::Window, button_face);
+  setPalette(face);
+  for (QWidget* w : std::initializer_list<QWidget*>{frame1_}) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, button_face);
+    w->setPalette(p);
+  }
+  for (QCheckBox* box : check1_) {
+    QPalette p = box->palette();
+    p.setColor(QPalette::Window, button_face);
+    box->setPalette(p);
+  }
+  skinned_ = true;
+  setStyleSheet(ReadStyleSheet(file));
+}
 
+// The hand pointer from HAND-M.CUR. Qt's reader gives the picture but not the
+// hotspot, which lies in the file's first directory entry.
+void Form1::LoadHandCursor() {
+  const std::filesystem::path file = beside_ / "HAND-M.CUR";
+  QFile in(QString::fromStdString(file.string()));
+  if (!in.open(QIODevice::ReadOnly))
+    throw std::runtime_error("Cannot open " + file.string() + ": " +
+                             in.errorString().toStdString());
+  const QByteArray bytes = in.readAll();
+  const std::optional<QPoint> hotspot =
+      CursorHotspot(std::span(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                              static_cast<std::size_t>(bytes.size())));
+  QImage picture;
+  if (!hotspot || !picture.loadFromData(bytes, "CUR") || picture.isNull())
+    throw std::runtime_error("Invalid picture: " + file.string());
+  hand_cursor_ = std::make_unique<QCursor>(QPixmap::fromImage(picture), hotspot->x(), hotspot->y());
+  ApplyPointerCursor();
+}
+
+// "Loads", the start counter, read strictly: text that is not a number fails.
+long long Form1::ReadStartCounter() const {
+  if (!settings_.Readable())
+    throw std::runtime_error("The settings store " + settings_.FileName() + " cannot be read");
+  const std::optional<std::string> stored = settings_.Read("Loads");
+  if (!stored) return 0;
+  const std::optional<double> value = WholeNumber(*stored);
+  if (!value) throw std::runtime_error("Type mismatch: \"Loads\" holds \"" + *stored + "\"");
+  if (*value > 2147483646.0 || *value < -2147483648.0) throw std::runtime_error("Overflow");
+  return RoundHalfEven(*value);
+}
+
+void Form1::RaiseStartCounter() {
+  const long long loads = ReadStartCounter() + 1;
+  if (!settings_.Write("Loads", std::to_string(loads)))
+    throw std::runtime_error("The settings store " + settings_.FileName() + " cannot be written");
+}
+
+// A box's stored state: the leading number of its text, 0 when there is none.
+void Form1::RestoreBox(int index) {
+  const std::string stored = settings_.Read(PhoneLengthKey(index), "0");
+  const std::optional<double> number = LeadingNumber(stored);
+  const long long state = number ? RoundHalfEven(*number) : 0;
+  if (state != 0 && state != 1)
+    throw std::runtime_error("Invalid property value: \"" + PhoneLengthKey(index) + "\" holds \"" +
+                             stored + "\"");
+  Check1(index)->setCheckState(state == 1 ? Qt::Checked : Qt::Unchecked);
+}
+
+// The spreadsheet check: our readers stand in for the spreadsheet application.
+void Form1::CheckExcelInstalled() {
+  if (probes_.reader_available && probes_.reader_available()) return;
+  ui_.Message(kExcelNotInstalledMessage, {}, UserInterface::Buttons::kOk,
+              UserInterface::Icon::kNone);
+}
+
+// ---- Phone-length boxes and Help ----
+
+// Every change of a box is stored at once. A store that cannot be written
+// leaves the box as the user set it and says so once per start.
 void Form1::Check1_Click(int index) {
-  (void)index;
+  const int state = boxes_->State(index);
+  if (settings_.Write(PhoneLengthKey(index), std::to_string(state))) return;
+  if (store_failure_shown_) return;
+  store_failure_shown_ = true;
+  ui_.Message("The phone length choice could not be saved in " + settings_.FileName() +
+                  ". It stays in effect until the program is closed.",
+              {}, UserInterface::Buttons::kOk, UserInterface::Icon::kWarning);
 }
 
-void Form1::PushButton5_Click() {}
+void Form1::PushButton5_Click() {
+  Statement(location::kPushButton5, 100, [this] {
+    ui_.Message(kHelpMessage, {}, UserInterface::Buttons::kOk, UserInterface::Icon::kNone);
+  });
+}
 
-void Form1::PushButton7_Click() {}
+// ---- The run ----
+
+// The run's view of the window: the lists, the pointer, the boxes and the
+// event loop.
+class Form1::WindowRun final : public RunHost {
+ public:
+  explicit WindowRun(Form1& form) : form_(form) {}
+  void Report(const ErrorReport& report) override { form_.ShowErrorReport(report); }
+  std::vector<std::string> InputRows() override { return form_.ListView1()->Rows(); }
+  void SetPointer(Pointer pointer) override { form_.SetPointer(pointer); }
+  bool AskYesNo(std::string_view text) override {
+    return form_.ui_.Message(text, {}, UserInterface::Buttons::kYesNo,
+                             UserInterface::Icon::kNone) == UserInterface::Answer::kYes;
+  }
+  void ShowMessage(std::string_view text) override {
+    form_.ui_.Message(text, {}, UserInterface::Buttons::kOk, UserInterface::Icon::kNone);
+  }
+  void ClearResults() override { form_.ListView2()->ClearRows(); }
+  void AppendResult(std::string_view number) override { form_.ListView2()->AppendRow(number); }
+  void Yield() override { form_.Yield(); }
+  bool IsLengthTicked(std::int16_t digits) override {
+    return phone::IsPhoneLengthTicked(form_.LengthBoxes(), digits);
+  }
+  bool IsExcelRunning() override {
+    return form_.probes_.excel_running && form_.probes_.excel_running();
+  }
+  bool Stopped() override { return form_.Closing(); }
+
+ private:
+  Form1& form_;
+};
+
+// PushButton7: the run over the input file list. A press while a run is
+// going on is ignored (the press arrives during one of the run's yields).
+void Form1::PushButton7_Click() {
+  if (running_) return;
+  running_ = true;
+  longest_gap_ms_ = 0;
+  since_yield_.restart();
+  WindowRun host(*this);
+  const bool completed = Statement(location::kRun, 100, [&host] { RunExtraction(host); });
+  if (!completed) SetPointer(Pointer::kDefault);
+  running_ = false;
+}
+
+// ---- Module Main ----
+
+bool FileExists(const std::filesystem::path& path) {
+  std::error_code ec;
+  (void)std::filesystem::last_write_time(path, ec);
+  return !ec;
+}
+
+void CentreWindow(QWidget& window) {
+  const QScreen* screen = window.screen();
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) throw std::runtime_error("No screen to centre the window on");
+  const QRect area = screen->geometry();
+  const QSize outer = window.frameGeometry().size();
+  window.move(area.x() + (area.width() - outer.width()) / 2,
+              area.y() + (area.height() - outer.height()) / 2);
+}
 
 }  // namespace dialsift::ui

@@ -71,6 +71,27 @@ inline constexpr std::string_view kPushButton10 = "in Numtrawl2/19/2015.Form1.Pu
 inline constexpr std::string_view kPushButton11 = "in Numtrawl2/19/2015.Form1.PushButton11_Click ";
 }  // namespace location
 
+inline constexpr std::string_view kExcelNotInstalledMessage =
+    "Excel is not installed on this computer. You need to have it installed to use this "
+    "software without error.";
+inline constexpr std::string_view kHelpMessage =
+    "If your Excel file contains:\r"
+    "\r"
+    "855-2880 (TTY)\r"
+    "355-650-5551 (Voice)\r"
+    "\r"
+    "and you check 7 and 10, then the output will read:\r"
+    "\r"
+    "8552880\r"
+    "3556505551\r"
+    "\r"
+    "In my opinion, the American default lengths would be 7 and 10.";
+
+// Module Main: true when the file system can tell the path's modification time.
+bool FileExists(const std::filesystem::path& path);
+// Module Main: puts the window, by its outer size, in the middle of its screen.
+void CentreWindow(QWidget& window);
+
 // Pixels from twips (15 twips per pixel).
 constexpr int Twips(int twips) {
   return (twips * 2 + 15) / 30;
@@ -147,6 +168,8 @@ class Form1 final : public QWidget {
   qint64 LongestYieldGapMs() const { return longest_gap_ms_; }
   // True when HAND-M.CUR was loaded as the pointer picture.
   bool HasPointerPicture() const;
+  // True when the skin beside the program was applied.
+  bool Skinned() const { return skinned_; }
 
  public slots:
   // Input file list (form1_filelist.cpp).
@@ -183,8 +206,9 @@ class Form1 final : public QWidget {
   void SetTabOrder();
   void ApplySkin();
   void LoadHandCursor();
+  long long ReadStartCounter() const;
   void RaiseStartCounter();
-  void RestoreBoxes(bool first_start);
+  void RestoreBox(int index);
   void CheckExcelInstalled();
   void ApplyPointerCursor();
   void WatchMouse(QWidget* widget);
@@ -205,7 +229,7 @@ class Form1 final : public QWidget {
   Pointer pointer_ = Pointer::kDefault;
   bool closing_ = false;
   bool running_ = false;
-  bool restoring_ = false;
+  bool skinned_ = false;
   bool store_failure_shown_ = false;
   QElapsedTimer since_yield_;
   qint64 longest_gap_ms_ = 0;

@@ -64,9 +64,8 @@ int ReportList::SelectedRow() const {
   return indexOfTopLevelItem(item) + 1;
 }
 
-void ReportList::SetColumn(const QString& heading, int width) {
+void ReportList::SetHeading(const QString& heading) {
   setHeaderLabels({heading});
-  setColumnWidth(0, width);
 }
 
 void ReportList::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -35,8 +35,8 @@ class ReportList final : public QTreeWidget {
   // The row the list reports as selected (the current row), 1-based; 0 when none.
   int SelectedRow() const;
 
-  // The single column: its heading and width in pixels.
-  void SetColumn(const QString& heading, int width);
+  // The heading of the single column.
+  void SetHeading(const QString& heading);
 
  signals:
   // A double-click anywhere on the list.
