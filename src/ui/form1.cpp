@@ -205,8 +205,11 @@ void Form1::SetTabOrder() {
     QWidget::setTabOrder(order[i - 1].second, order[i].second);
 }
 
+// Each control's mouse moves stay with it: a move over a button must not
+// reach the window behind it and reset the pointer there.
 void Form1::WatchMouse(QWidget* widget) {
   widget->setMouseTracking(true);
+  widget->setAttribute(Qt::WA_NoMousePropagation);
   widget->installEventFilter(this);
 }
 

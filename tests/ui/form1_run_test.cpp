@@ -1,0 +1,144 @@
+// The run on the window: PushButton7 over the rows of the input file list.
+#include <QAbstractItemModel>
+#include <QCheckBox>
+#include <QPushButton>
+
+#include "ui/window_fixture.h"
+
+namespace dialsift::test {
+namespace {
+
+class RunTest : public WindowTest {
+ protected:
+  // A small workbook (a CSV sheet) in the test's own folder.
+  std::string Workbook(const std::string& name, const std::string& content) {
+    const auto path = files_.path() / name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path.string();
+  }
+  std::vector<std::string> Results() const { return form_->ListView2()->Rows(); }
+  // Runs `action` once, when the results list gets its first row.
+  void OnFirstResult(std::function<void()> action) {
+    QObject::connect(form_->ListView2()->model(), &QAbstractItemModel::rowsInserted, form_.get(),
+                     [this, action, done = false]() mutable {
+                       if (done || form_->ListView2()->RowCount() != 1) return;
+                       done = true;
+                       action();
+                     });
+  }
+
+  TempDir files_;
+};
+
+TEST_F(RunTest, AnEmptyListSaysNoFilesAddedAndKeepsTheResults) {
+  ui::Form1& form = Start();
+  form.ListView2()->AppendRow("kept");
+  form.PushButton(7)->click();
+  EXPECT_EQ(ui_.Texts(), std::vector<std::string>{"No files added."});
+  EXPECT_EQ(ui_.messages[0].title, "");
+  EXPECT_EQ(ui_.messages[0].icon, UserInterface::Icon::kNone);
+  EXPECT_EQ(Results(), std::vector<std::string>{"kept"});
+  EXPECT_EQ(form.PointerKind(), Pointer::kDefault);
+}
+
+TEST_F(RunTest, ARunningSpreadsheetAsksFirstAndNoEndsTheRun) {
+  excel_running_ = true;
+  ui::Form1& form = Start();
+  form.ListView1()->AppendRow(Workbook("a.csv", "212-555-0147\n"));
+  form.ListView2()->AppendRow("kept");
+  ui_.answers = {UserInterface::Answer::kNo};
+  ui_.on_message = [&form](const ScriptedUserInterface::Shown&) {
+    EXPECT_EQ(form.PointerKind(), Pointer::kBusy);  // already busy while asking
+  };
+  form.PushButton(7)->click();
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text,
+            "Excel may be open. It is recommended that you close Excel first.\r"
+            "Use Ctrl+Alt+Del > Task Manager > EXCEL.EXE if necessary.\r\n\r\n"
+            "Would you like to proceed anyway?");
+  EXPECT_EQ(ui_.messages[0].buttons, UserInterface::Buttons::kYesNo);
+  EXPECT_EQ(Results(), std::vector<std::string>{"kept"});
+  EXPECT_EQ(form.PointerKind(), Pointer::kDefault);
+}
+
+TEST_F(RunTest, YesToTheSpreadsheetPromptGoesOnToTheEmptyListCheck) {
+  excel_running_ = true;
+  ui::Form1& form = Start();
+  ui_.answers = {UserInterface::Answer::kYes};
+  form.PushButton(7)->click();
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].text, "No files added.");
+}
+
+TEST_F(RunTest, AWorkbookThatCannotBeOpenedCostsOneReportAndTheRunGoesOn) {
+  ui::Form1& form = Start();  // 10 and 11 ticked
+  const std::string missing = (files_.path() / "missing.xlsx").string();
+  form.ListView1()->AppendRow(
+      Workbook("a.csv", "name,phone\nAda,212-555-0147\nBob,(718)555-0134\n"));
+  form.ListView1()->AppendRow(missing);
+  form.ListView1()->AppendRow(Workbook("c.csv", "x,212-555-0147,y\n1,+12125550106,7\n"));
+  form.ListView2()->AppendRow("old");
+  form.PushButton(7)->click();
+  EXPECT_EQ(Results(), (std::vector<std::string>{"212-555-0147", "(718)555-0134", "212-555-0147",
+                                                 "+12125550106"}));
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  const std::string& report = ui_.messages[0].text;
+  EXPECT_EQ(report.rfind(missing + ": ", 0), 0u) << report;
+  EXPECT_NE(report.find("\r\nin Numtrawl2/19/2015.Form1.PushButton7_Click at line 122\r\r"
+                        "Please email screenshot of this message to support@quillmark.example"),
+            std::string::npos)
+      << report;
+  EXPECT_EQ(ui_.messages[0].title, "Application Error");
+  EXPECT_EQ(ui_.messages[1].text, "Done.");
+  EXPECT_EQ(form.PointerKind(), Pointer::kDefault);
+  EXPECT_EQ(form.ListView1()->RowCount(), 3);  // the run only reads the list
+}
+
+TEST_F(RunTest, ABoxTickedDuringTheRunAppliesToTheWordsTestedAfterIt) {
+  ui::Form1& form = Start();
+  form.ListView1()->AppendRow(Workbook("a.csv", "555-0147,212-555-0147\n"));
+  form.ListView1()->AppendRow(Workbook("b.csv", "555-0199,718-555-0134\n"));
+  OnFirstResult([&form] { form.Check1(2)->click(); });  // tick "7"
+  form.PushButton(7)->click();
+  EXPECT_EQ(Results(), (std::vector<std::string>{"212-555-0147", "555-0199", "718-555-0134"}));
+  EXPECT_EQ(Stored("2Phone Length"), "1");
+}
+
+TEST_F(RunTest, ASecondPressDuringTheRunIsIgnored) {
+  ui::Form1& form = Start();
+  form.ListView1()->AppendRow(Workbook("a.csv", "212-555-0147\n"));
+  form.ListView1()->AppendRow(Workbook("b.csv", "718-555-0134\n"));
+  OnFirstResult([&form] {
+    EXPECT_TRUE(form.Running());
+    form.PushButton(7)->click();
+  });
+  form.PushButton(7)->click();
+  EXPECT_EQ(Results(), (std::vector<std::string>{"212-555-0147", "718-555-0134"}));
+  EXPECT_EQ(ui_.Texts(), std::vector<std::string>{"Done."});
+  EXPECT_FALSE(form.Running());
+}
+
+TEST_F(RunTest, ClosingTheWindowDuringTheRunStopsItWithoutDone) {
+  ui::Form1& form = Start();
+  form.show();
+  form.ListView1()->AppendRow(Workbook("a.csv", "212-555-0147 212-555-0148\n"));
+  form.ListView1()->AppendRow(Workbook("b.csv", "718-555-0134\n"));
+  OnFirstResult([&form] { form.close(); });
+  form.PushButton(7)->click();
+  EXPECT_TRUE(form.Closing());
+  EXPECT_EQ(Results(), std::vector<std::string>{"212-555-0147"});
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(RunTest, TheSampleWorkbooksGiveTheirNumbers) {
+  const auto samples = SourceDir() / "Samples" / "suppliers.csv";
+  if (!std::filesystem::exists(samples)) GTEST_SKIP() << "no samples";
+  ui::Form1& form = Start();
+  form.ListView1()->AppendRow(samples.string());
+  form.PushButton(7)->click();
+  EXPECT_EQ(ui_.Texts(), std::vector<std::string>{"Done."});
+  EXPECT_GT(form.ListView2()->RowCount(), 0);
+}
+
+}  // namespace
+}  // namespace dialsift::test
