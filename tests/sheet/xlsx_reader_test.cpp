@@ -188,6 +188,7 @@ TEST(XlsxReader, DamagedAndHostileFilesGiveTheirError) {
        "shared string 7 does not exist (the workbook has 1) at B1", 1},
       {"crafted_truncated_sheet.xlsx", "damaged XML in xl/worksheets/s1.xml: ", 1},
       {"crafted_bad_reference.xlsx", "damaged cell reference \"1A\"", 0},
+      {"crafted_huge_cell.xlsx", "cell A1 in xl/worksheets/s1.xml holds more than 16 MB", 0},
       {"crafted_missing_sheet_part.xlsx", "missing part xl/worksheets/s1.xml", 0},
   };
   for (const auto& c : cases) {

@@ -180,7 +180,11 @@ Result<SharedStrings> ReadSharedStrings(const ZipArchive& zip, std::string_view 
       }
     }
     void Characters(std::string_view text) override {
-      if (in_t) run += text;
+      if (!in_t) return;
+      if (table.text().size() + run.size() + text.size() > SharedStrings::kMaxBytes) {
+        return Fail("the shared strings of the workbook exceed 256 MB");
+      }
+      run += text;
     }
     SharedStrings table;
     std::string run;

@@ -111,7 +111,11 @@ void SheetHandler::EndElement(const XmlName& name) {
 }
 
 void SheetHandler::Characters(std::string_view text) {
-  if (in_value_) value_ += text;
+  if (!in_value_) return;
+  if (value_.size() + text.size() > kMaxCellBytes) {
+    return Fail("cell " + Where() + " holds more than 16 MB of text");
+  }
+  value_ += text;
 }
 
 void SheetHandler::StartRow(const XmlAttributes& attrs) {

@@ -25,6 +25,11 @@ struct SheetContext {
 
 class SheetHandler final : public XmlHandler {
  public:
+  // Largest value of one cell. A spreadsheet application holds at most
+  // 32,767 characters in a cell; this bounds what a hostile file can make us
+  // hold, far above that.
+  static constexpr std::size_t kMaxCellBytes = std::size_t{16} << 20;
+
   SheetHandler(const SheetContext& context, std::string_view part, CellSink& sink);
 
   void StartElement(const XmlName& name, const XmlAttributes& attrs) override;

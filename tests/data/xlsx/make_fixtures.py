@@ -347,6 +347,9 @@ def crafted_fixtures():
     write_zip(out("crafted_deep_nesting.xlsx"),
               package([("S", '<?xml version="1.0"?><worksheet xmlns="%s">%s<sheetData><row r="1">'
                              '<c r="A1"><v>42</v></c></row></sheetData></worksheet>' % (MAIN, deep))]))
+    write_zip(out("crafted_huge_cell.xlsx"),
+              package([("S", sheet('<row r="1"><c r="A1" t="inlineStr"><is><t>%s</t></is></c>'
+                                   "</row>" % ("x" * (17 << 20))))]))
     write_zip(out("crafted_bad_reference.xlsx"),
               package([("S", sheet('<row r="1"><c r="1A"><v>1</v></c></row>'))]))
 
