@@ -440,6 +440,21 @@ TEST(XlsDamage, EachDamageIsAnErrorWithItsReason) {
       << bad.wb.error().reason;
 }
 
+TEST(XlsDamage, TheContainerLibraryWritesNothingToStandardError) {
+  // A first FAT sector far past the end of the file: libgsf complains on
+  // standard error unless muted; the reader's Error says it all.
+  Bytes file = test::xls::CompoundFile({{"Workbook", Bytes(100, 0)}});
+  file[0x4C] = 0xEE;
+  file[0x4D] = 0xEE;
+  testing::internal::CaptureStderr();
+  Opened bad(file);
+  const std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_FALSE(bad.wb);
+  EXPECT_EQ(bad.wb.error().reason,
+            "damaged OLE2 compound file (Inconsistent block allocation table)");
+  EXPECT_EQ(err, "");
+}
+
 TEST(XlsDamage, DamagedSheetsKeepTheCellsReadBeforeTheDamage) {
   Biff cut;
   cut.Number(0, 0, 1).Raw({0x03, 0x02, 0x0E, 0x00, 0x01});  // a NUMBER header, then the end

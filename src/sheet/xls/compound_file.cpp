@@ -7,6 +7,7 @@
 #include <gsf/gsf-input.h>
 
 #include <array>
+#include <mutex>
 #include <string_view>
 
 namespace dialsift::sheet::xls {
@@ -30,6 +31,25 @@ using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
 
 std::string Message(const GErrorPtr& err) {
   return err && err->message != nullptr ? std::string(err->message) : std::string("unknown fault");
+}
+
+void DropLogMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
+// libgsf writes its own warnings about damaged containers to standard
+// error ("Invalid metabat item ..."). The reader reports the damage as an
+// Error already, and standard error belongs to the program (the CLI prints
+// one line per failed file there), so libgsf's log domains are muted, once
+// per process.
+void MuteLibgsfLogs() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    constexpr auto kLevels = static_cast<GLogLevelFlags>(
+        G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO |
+        G_LOG_LEVEL_DEBUG | G_LOG_FLAG_RECURSION);
+    for (const char* domain : {"libgsf", "libgsf:msole"}) {
+      g_log_set_handler(domain, kLevels, DropLogMessage, nullptr);
+    }
+  });
 }
 
 }  // namespace
@@ -59,6 +79,7 @@ Result<std::unique_ptr<CompoundFile>> CompoundFile::FromMemory(
 }
 
 Result<std::unique_ptr<CompoundFile>> CompoundFile::FromInput(void* input) {
+  MuteLibgsfLogs();
   std::unique_ptr<CompoundFile> cf(new CompoundFile());
   cf->handles_->file.reset(static_cast<GsfInput*>(input));
   GError* raw = nullptr;
