@@ -271,16 +271,23 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- Error report and yields ----
 
+void Form1::FlushResults() {
+  if (pending_results_.empty()) return;
+  list_view2_->AppendRows(pending_results_);
+  pending_results_.clear();
+}
+
 void Form1::ShowErrorReport(const ErrorReport& report) {
+  FlushResults();
   ui_.Message(ErrorReportText(report), kErrorReportTitle, UserInterface::Buttons::kOk,
               UserInterface::Icon::kWarning);
 }
 
 void Form1::Yield() {
-  constexpr qint64 kPassEveryMs = 15;
   const qint64 elapsed = since_yield_.elapsed();
-  if (elapsed < kPassEveryMs) return;
+  if (elapsed < yield_interval_ms_) return;
   if (running_ && elapsed > longest_gap_ms_) longest_gap_ms_ = elapsed;
+  FlushResults();
   QCoreApplication::processEvents();
   since_yield_.restart();
 }
@@ -426,14 +433,23 @@ class Form1::WindowRun final : public RunHost {
   std::vector<std::string> InputRows() override { return form_.ListView1()->Rows(); }
   void SetPointer(Pointer pointer) override { form_.SetPointer(pointer); }
   bool AskYesNo(std::string_view text) override {
+    form_.FlushResults();
     return form_.ui_.Message(text, {}, UserInterface::Buttons::kYesNo,
                              UserInterface::Icon::kNone) == UserInterface::Answer::kYes;
   }
   void ShowMessage(std::string_view text) override {
+    form_.FlushResults();
     form_.ui_.Message(text, {}, UserInterface::Buttons::kOk, UserInterface::Icon::kNone);
   }
-  void ClearResults() override { form_.ListView2()->ClearRows(); }
-  void AppendResult(std::string_view number) override { form_.ListView2()->AppendRow(number); }
+  void ClearResults() override {
+    form_.pending_results_.clear();
+    form_.ListView2()->ClearRows();
+  }
+  // Rows reach the list at the next event-loop pass, in order; until then
+  // nothing can look at the list.
+  void AppendResult(std::string_view number) override {
+    form_.pending_results_.emplace_back(number);
+  }
   void Yield() override { form_.Yield(); }
   bool IsLengthTicked(std::int16_t digits) override {
     return phone::IsPhoneLengthTicked(form_.LengthBoxes(), digits);
@@ -456,6 +472,7 @@ void Form1::PushButton7_Click() {
   since_yield_.restart();
   WindowRun host(*this);
   const bool completed = Statement(location::kRun, 100, [&host] { RunExtraction(host); });
+  FlushResults();
   if (!completed) SetPointer(Pointer::kDefault);
   running_ = false;
 }

@@ -166,6 +166,8 @@ class Form1 final : public QWidget {
   bool Running() const { return running_; }
   // Longest time between two event-loop passes during the last run, in ms.
   qint64 LongestYieldGapMs() const { return longest_gap_ms_; }
+  // Least time between two event-loop passes of Yield(), in ms (default 15).
+  void SetYieldInterval(qint64 ms) { yield_interval_ms_ = ms; }
   // True when HAND-M.CUR was loaded as the pointer picture.
   bool HasPointerPicture() const;
   // True when the skin beside the program was applied.
@@ -232,6 +234,11 @@ class Form1 final : public QWidget {
   bool skinned_ = false;
   bool store_failure_shown_ = false;
   QElapsedTimer since_yield_;
+  qint64 yield_interval_ms_ = 15;
+  // Results of the run not yet in ListView2: they go in before every event-loop
+  // pass and every message, so nobody sees the list without them.
+  std::vector<std::string> pending_results_;
+  void FlushResults();
   qint64 longest_gap_ms_ = 0;
 };
 

@@ -32,6 +32,15 @@ void ReportList::AppendRow(std::string_view text) {
   addTopLevelItem(item.release());  // the list owns its items
 }
 
+void ReportList::AppendRows(std::span<const std::string> texts) {
+  if (texts.empty()) return;
+  QList<QTreeWidgetItem*> items;
+  items.reserve(static_cast<qsizetype>(texts.size()));
+  for (const std::string& text : texts)
+    items.append(std::make_unique<QTreeWidgetItem>(QStringList{ToQString(text)}).release());
+  addTopLevelItems(items);  // the list owns its items
+}
+
 int ReportList::RowCount() const {
   return topLevelItemCount();
 }

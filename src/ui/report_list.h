@@ -4,6 +4,7 @@
 
 #include <QTreeWidget>
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,8 @@ class ReportList final : public QTreeWidget {
 
   // Appends a row at the bottom.
   void AppendRow(std::string_view text);
+  // Appends rows at the bottom, in order, as one insertion.
+  void AppendRows(std::span<const std::string> texts);
   int RowCount() const;
   // Text of row `row` (1 = top); empty when there is no such row.
   std::string RowText(int row) const;

@@ -96,6 +96,7 @@ TEST_F(RunTest, AWorkbookThatCannotBeOpenedCostsOneReportAndTheRunGoesOn) {
 
 TEST_F(RunTest, ABoxTickedDuringTheRunAppliesToTheWordsTestedAfterIt) {
   ui::Form1& form = Start();
+  form.SetYieldInterval(0);  // every yield is an event-loop pass
   form.ListView1()->AppendRow(Workbook("a.csv", "555-0147,212-555-0147\n"));
   form.ListView1()->AppendRow(Workbook("b.csv", "555-0199,718-555-0134\n"));
   OnFirstResult([&form] { form.Check1(2)->click(); });  // tick "7"
@@ -106,6 +107,7 @@ TEST_F(RunTest, ABoxTickedDuringTheRunAppliesToTheWordsTestedAfterIt) {
 
 TEST_F(RunTest, ASecondPressDuringTheRunIsIgnored) {
   ui::Form1& form = Start();
+  form.SetYieldInterval(0);  // every yield is an event-loop pass
   form.ListView1()->AppendRow(Workbook("a.csv", "212-555-0147\n"));
   form.ListView1()->AppendRow(Workbook("b.csv", "718-555-0134\n"));
   OnFirstResult([&form] {
@@ -120,6 +122,7 @@ TEST_F(RunTest, ASecondPressDuringTheRunIsIgnored) {
 
 TEST_F(RunTest, ClosingTheWindowDuringTheRunStopsItWithoutDone) {
   ui::Form1& form = Start();
+  form.SetYieldInterval(0);  // every yield is an event-loop pass
   form.show();
   form.ListView1()->AppendRow(Workbook("a.csv", "212-555-0147 212-555-0148\n"));
   form.ListView1()->AppendRow(Workbook("b.csv", "718-555-0134\n"));
