@@ -1,5 +1,7 @@
 #include "sheet/xml_tokenizer.h"
 
+#include "sheet/unicode.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -58,24 +60,6 @@ bool PrefixOf(const char* b, const char* e, std::string_view pattern) {
 bool StartsWith(const char* b, const char* e, std::string_view pattern) {
   return static_cast<std::size_t>(e - b) >= pattern.size() &&
          std::memcmp(b, pattern.data(), pattern.size()) == 0;
-}
-
-void AppendUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 bool IsXmlChar(char32_t cp) {
@@ -326,7 +310,7 @@ bool XmlTokenizer::DecodeInto(const char* b, const char* e, bool attribute, bool
           if (cp > 0x10FFFF) return Fail("reference to invalid character number", q);
         }
         if (!IsXmlChar(cp)) return Fail("reference to invalid character number", q);
-        AppendUtf8(cp, out);
+        AppendUtf8(out, cp);
       } else {
         return Fail("undefined entity", q);
       }

@@ -281,11 +281,11 @@ TEST(XlsCells, CellStringsGoOnInContinueRecordsWithinBounds) {
 }
 
 TEST(XlsCells, RkNumbers) {
-  EXPECT_EQ(xls::DecodeRk((5u << 2) | 2), 5);
-  EXPECT_EQ(xls::DecodeRk(static_cast<std::uint32_t>(-3 * 4) | 2), -3);
-  EXPECT_EQ(xls::DecodeRk((1234u << 2) | 3), 12.34);
-  EXPECT_EQ(xls::DecodeRk(0x405EC000u), 123.0);  // top bits of the double 123
-  EXPECT_EQ(xls::DecodeRk(0x405EC001u), 1.23);
+  EXPECT_EQ(DecodeRk((5u << 2) | 2), 5);
+  EXPECT_EQ(DecodeRk(static_cast<std::uint32_t>(-3 * 4) | 2), -3);
+  EXPECT_EQ(DecodeRk((1234u << 2) | 3), 12.34);
+  EXPECT_EQ(DecodeRk(0x405EC000u), 123.0);  // top bits of the double 123
+  EXPECT_EQ(DecodeRk(0x405EC001u), 1.23);
 }
 
 TEST(XlsCells, NumberFormatsComeFromFormatAndXfRecords) {

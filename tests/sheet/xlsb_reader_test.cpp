@@ -266,11 +266,11 @@ TEST(Biff12Test, RecordHeadersOfEveryLength) {
 }
 
 TEST(Biff12Test, RkNumbers) {
-  EXPECT_EQ(sheet::xlsb::DecodeRk((5u << 2) | 2u), 5);
-  EXPECT_EQ(sheet::xlsb::DecodeRk((static_cast<std::uint32_t>(-7) << 2) | 2u), -7);
-  EXPECT_DOUBLE_EQ(sheet::xlsb::DecodeRk((1234u << 2) | 3u), 12.34);
-  EXPECT_EQ(sheet::xlsb::DecodeRk(0x3FF00000u), 1.0);
-  EXPECT_DOUBLE_EQ(sheet::xlsb::DecodeRk(0x3FF00000u | 1u), 0.01);
+  EXPECT_EQ(sheet::DecodeRk((5u << 2) | 2u), 5);
+  EXPECT_EQ(sheet::DecodeRk((static_cast<std::uint32_t>(-7) << 2) | 2u), -7);
+  EXPECT_DOUBLE_EQ(sheet::DecodeRk((1234u << 2) | 3u), 12.34);
+  EXPECT_EQ(sheet::DecodeRk(0x3FF00000u), 1.0);
+  EXPECT_DOUBLE_EQ(sheet::DecodeRk(0x3FF00000u | 1u), 0.01);
 }
 
 }  // namespace

@@ -25,24 +25,6 @@ constexpr std::array<std::uint16_t, 32> kCp1252High = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 bool StartsWith(std::string_view s, std::string_view prefix) {
   return s.substr(0, prefix.size()) == prefix;
 }
@@ -202,22 +184,7 @@ bool DelimitedParser::Feed(std::string_view bytes) {
           bom_checked_ = true;
           if (unit == 0xFEFF) continue;
         }
-        if (surrogate_ != 0) {
-          const std::uint32_t high = surrogate_;
-          surrogate_ = 0;
-          if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            AppendUtf8(utf8_, 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
-            continue;
-          }
-          AppendUtf8(utf8_, 0xFFFD);
-        }
-        if (unit >= 0xD800 && unit <= 0xDBFF) {
-          surrogate_ = unit;
-        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-          AppendUtf8(utf8_, 0xFFFD);
-        } else {
-          AppendUtf8(utf8_, unit);
-        }
+        utf16_.Push(unit, utf8_);
       }
       break;
     }
@@ -379,10 +346,9 @@ Status DelimitedParser::Finish() {
       FeedUtf8(body);
     }
     if (!probe_done_) ProbeSeparatorLine(true);
-    if (surrogate_ != 0 && !stopped_) {
-      surrogate_ = 0;
+    if (utf16_.Waiting() && !stopped_) {
       utf8_.clear();
-      AppendUtf8(utf8_, 0xFFFD);
+      utf16_.Finish(utf8_);
       FeedUtf8(utf8_);
     }
     if (line_open_ && !stopped_) {

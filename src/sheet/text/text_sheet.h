@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "sheet/result.h"
+#include "sheet/unicode.h"
 #include "sheet/workbook.h"
 
 namespace dialsift::sheet::text {
@@ -91,10 +92,10 @@ class DelimitedParser {
   std::uint32_t row_ = 1;
   std::uint32_t column_ = 1;
   bool bom_checked_ = false;
-  std::string pending_;          // undecoded bytes carried between chunks
-  std::uint32_t surrogate_ = 0;  // a UTF-16 high surrogate waiting for its pair
-  std::string utf8_;             // decoded chunk
-  std::string probe_;            // the first bytes, while they may be "sep=X"
+  std::string pending_;  // undecoded bytes carried between chunks
+  Utf16Decoder utf16_;   // keeps a high surrogate waiting for its pair
+  std::string utf8_;     // decoded chunk
+  std::string probe_;    // the first bytes, while they may be "sep=X"
   bool probe_done_ = false;
 };
 

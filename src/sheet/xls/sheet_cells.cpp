@@ -96,39 +96,6 @@ std::uint16_t Biff2Type(std::uint16_t type) {
 
 }  // namespace
 
-double DecodeRk(std::uint32_t rk) {
-  double v = 0;
-  if ((rk & 0x02) != 0) {
-    v = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
-  } else {
-    v = std::bit_cast<double>(std::uint64_t{rk & 0xFFFFFFFCu} << 32);
-  }
-  return (rk & 0x01) != 0 ? v / 100 : v;
-}
-
-std::string_view ErrorText(std::uint8_t code) {
-  switch (code) {
-    case 0x00:
-      return "#NULL!";
-    case 0x07:
-      return "#DIV/0!";
-    case 0x0F:
-      return "#VALUE!";
-    case 0x17:
-      return "#REF!";
-    case 0x1D:
-      return "#NAME?";
-    case 0x24:
-      return "#NUM!";
-    case 0x2A:
-      return "#N/A";
-    case 0x2B:
-      return "#GETTING_DATA";
-    default:
-      return "#N/A";
-  }
-}
-
 Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobals& g,
                       CellSink& sink) {
   reader.Seek(offset);
@@ -255,7 +222,7 @@ Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobal
           return Damaged("BOOLERR", rec.offset);
         }
         go_on = out.Text(h.row, h.col,
-                         is_error != 0 ? ErrorText(value) : (value != 0 ? "TRUE" : "FALSE"));
+                         is_error != 0 ? BiffErrorText(value) : (value != 0 ? "TRUE" : "FALSE"));
         break;
       }
       case rt::kFormula:
@@ -280,7 +247,7 @@ Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobal
             go_on = out.Text(h.row, h.col, result[2] != 0 ? "TRUE" : "FALSE");
             break;
           case 2:
-            go_on = out.Text(h.row, h.col, ErrorText(result[2]));
+            go_on = out.Text(h.row, h.col, BiffErrorText(result[2]));
             break;
           default:  // 3: an empty string
             go_on = out.Text(h.row, h.col, "");

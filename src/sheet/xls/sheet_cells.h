@@ -1,6 +1,8 @@
 // The cell records of one worksheet substream, delivered to a CellSink.
 #pragma once
 
+#include "sheet/biff_values.h"
+
 #include <cstdint>
 
 #include "sheet/result.h"
@@ -14,12 +16,5 @@ namespace dialsift::sheet::xls {
 // its EOF. Substreams embedded in it (charts) are skipped.
 Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobals& globals,
                       CellSink& sink);
-
-// The value of an RK number (MS-XLS 2.5.217): a 30-bit integer or the top 30
-// bits of a double, possibly scaled by 1/100.
-double DecodeRk(std::uint32_t rk);
-
-// The text of a BIFF error code ("#DIV/0!" for 0x07, ...).
-std::string_view ErrorText(std::uint8_t code);
 
 }  // namespace dialsift::sheet::xls

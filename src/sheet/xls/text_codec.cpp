@@ -2,53 +2,15 @@
 
 #include <iconv.h>
 
+#include "sheet/unicode.h"
+
 #include <array>
 #include <cerrno>
 
 namespace dialsift::sheet::xls {
 
-namespace {
-
-void AppendCodePoint(std::uint32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-constexpr std::uint32_t kReplacement = 0xFFFD;
-
-}  // namespace
-
-void AppendUtf16Le(std::span<const std::uint8_t> bytes, std::string& out) {
-  const std::size_t units = bytes.size() / 2;
-  for (std::size_t i = 0; i < units; ++i) {
-    const std::uint32_t u = bytes[2 * i] | (std::uint32_t{bytes[2 * i + 1]} << 8);
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-      const std::uint32_t lo = bytes[2 * i + 2] | (std::uint32_t{bytes[2 * i + 3]} << 8);
-      if (lo >= 0xDC00 && lo <= 0xDFFF) {
-        AppendCodePoint(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00), out);
-        ++i;
-        continue;
-      }
-    }
-    AppendCodePoint(u >= 0xD800 && u <= 0xDFFF ? kReplacement : u, out);
-  }
-}
-
 void AppendLatin1(std::span<const std::uint8_t> bytes, std::string& out) {
-  for (const std::uint8_t b : bytes) AppendCodePoint(b, out);
+  for (const std::uint8_t b : bytes) AppendUtf8(out, b);
 }
 
 std::string_view IconvNameForCodePage(int code_page) {
@@ -183,7 +145,7 @@ void CodePageDecoder::Append(std::span<const std::uint8_t> bytes, std::string& o
     if (rc == static_cast<std::size_t>(-1)) {
       if (errno == E2BIG) continue;
       // An invalid or incomplete sequence: one replacement character, skip a byte.
-      AppendCodePoint(kReplacement, out);
+      AppendUtf8(out, kReplacementCharacter);
       ++in;
       --in_left;
       iconv(iconv_->handle, nullptr, nullptr, nullptr, nullptr);

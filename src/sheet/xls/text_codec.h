@@ -3,6 +3,8 @@
 // BIFF5/BIFF7 files declare in their CODEPAGE record.
 #pragma once
 
+#include "sheet/unicode.h"
+
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -11,9 +13,6 @@
 
 namespace dialsift::sheet::xls {
 
-// Appends UTF-16LE code units (pairs of bytes) as UTF-8. Unpaired surrogates
-// become U+FFFD.
-void AppendUtf16Le(std::span<const std::uint8_t> bytes, std::string& out);
 // Appends bytes whose high byte was dropped (BIFF8 "compressed" strings:
 // code points U+0000 to U+00FF) as UTF-8.
 void AppendLatin1(std::span<const std::uint8_t> bytes, std::string& out);

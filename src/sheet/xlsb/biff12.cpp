@@ -10,24 +10,6 @@ namespace {
 
 constexpr std::size_t kChunk = 1 << 16;
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 }  // namespace
 
 Result<std::size_t> MemorySource::Read(std::span<char> buffer) {
@@ -170,69 +152,6 @@ bool Payload::NullableWideString(std::string& out) {
     return true;
   }
   return WideString(out);
-}
-
-void AppendUtf16Le(std::string_view bytes, std::string& out) {
-  out.reserve(out.size() + bytes.size() / 2);
-  std::uint32_t high = 0;
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const std::uint32_t unit =
-        static_cast<unsigned char>(bytes[i]) |
-        (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8);
-    if (high != 0) {
-      if (unit >= 0xDC00 && unit <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
-        high = 0;
-        continue;
-      }
-      AppendUtf8(out, 0xFFFD);
-      high = 0;
-    }
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      high = unit;
-    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      AppendUtf8(out, 0xFFFD);
-    } else if (unit < 0x80) {
-      out += static_cast<char>(unit);
-    } else {
-      AppendUtf8(out, unit);
-    }
-  }
-  if (high != 0) AppendUtf8(out, 0xFFFD);
-}
-
-double DecodeRk(std::uint32_t rk) {
-  double value = 0;
-  if (rk & 0x2u) {
-    // A signed 30-bit integer in the high bits.
-    value = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
-  } else {
-    value = std::bit_cast<double>(static_cast<std::uint64_t>(rk & 0xFFFFFFFCu) << 32);
-  }
-  return (rk & 0x1u) ? value / 100 : value;
-}
-
-std::string_view ErrorText(std::uint8_t code) {
-  switch (code) {
-    case 0x00:
-      return "#NULL!";
-    case 0x07:
-      return "#DIV/0!";
-    case 0x0F:
-      return "#VALUE!";
-    case 0x17:
-      return "#REF!";
-    case 0x1D:
-      return "#NAME?";
-    case 0x24:
-      return "#NUM!";
-    case 0x2A:
-      return "#N/A";
-    case 0x2B:
-      return "#GETTING_DATA";
-    default:
-      return "#N/A";
-  }
 }
 
 }  // namespace dialsift::sheet::xlsb

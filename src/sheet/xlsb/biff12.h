@@ -4,6 +4,9 @@
 // then the payload.
 #pragma once
 
+#include "sheet/biff_values.h"
+#include "sheet/unicode.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -130,16 +133,5 @@ class Payload {
   std::string_view data_;
   std::size_t pos_ = 0;
 };
-
-// Converts UTF-16LE bytes to UTF-8 (appended to `out`); unpaired surrogates
-// become U+FFFD.
-void AppendUtf16Le(std::string_view bytes, std::string& out);
-
-// Decodes an RkNumber: a 30-bit integer or the high 30 bits of a double,
-// optionally divided by 100.
-double DecodeRk(std::uint32_t rk);
-
-// The text of a BIFF12 error code ("#DIV/0!", "#N/A", ...).
-std::string_view ErrorText(std::uint8_t code);
 
 }  // namespace dialsift::sheet::xlsb

@@ -244,7 +244,7 @@ class SheetParser {
       case rt::kFmlaError: {
         std::uint8_t code = 0;
         if (!p.U8(code)) return Fail("a damaged error cell");
-        sink_.Cell(row_, column_, ErrorText(code));
+        sink_.Cell(row_, column_, BiffErrorText(code));
         return true;
       }
       case rt::kCellBool:

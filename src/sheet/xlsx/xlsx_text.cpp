@@ -1,5 +1,7 @@
 #include "sheet/xlsx/xlsx_text.h"
 
+#include "sheet/unicode.h"
+
 #include "sheet/workbook.h"
 
 namespace dialsift::sheet::xlsx {
@@ -67,24 +69,6 @@ int EscapeAt(std::string_view s) {
   return unit;
 }
 
-void AppendUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 }  // namespace
 
 void AppendUnescaped(std::string_view text, std::string& out) {
@@ -103,17 +87,16 @@ void AppendUnescaped(std::string_view text, std::string& out) {
     if (unit >= 0xD800 && unit <= 0xDBFF) {
       const int low = EscapeAt(text.substr(i));
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
-                       (static_cast<char32_t>(low) - 0xDC00),
-                   out);
+        AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+                            (static_cast<char32_t>(low) - 0xDC00));
         i += 7;
       } else {
-        AppendUtf8(0xFFFD, out);
+        AppendUtf8(out, 0xFFFD);
       }
     } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      AppendUtf8(0xFFFD, out);
+      AppendUtf8(out, 0xFFFD);
     } else if (unit != 0) {
-      AppendUtf8(static_cast<char32_t>(unit), out);
+      AppendUtf8(out, static_cast<char32_t>(unit));
     }
   }
   out.append(text.substr(i));

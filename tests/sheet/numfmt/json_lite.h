@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sheet/unicode.h"
+
 namespace dialsift::test {
 
 struct Json {
@@ -68,23 +70,6 @@ class JsonReader {
     while (i_ < s_.size() && std::string_view(" \t\r\n").find(s_[i_]) != std::string_view::npos)
       ++i_;
   }
-  void Utf8(unsigned cp, std::string& out) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
   std::string String() {
     std::string out;
     ++i_;
@@ -109,7 +94,7 @@ class JsonReader {
           unsigned cp = static_cast<unsigned>(
               std::strtoul(std::string(s_.substr(i_, 4)).c_str(), nullptr, 16));
           i_ += 4;
-          Utf8(cp, out);
+          sheet::AppendUtf8(out, cp);
           break;
         }
         default:

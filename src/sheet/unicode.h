@@ -1,0 +1,83 @@
+// UTF-8 output for the readers: every reader hands out UTF-8, whatever the
+// file stores (UTF-16 in the binary formats, code pages in old ones).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace dialsift::sheet {
+
+inline constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+// Appends one code point as UTF-8.
+inline void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Turns UTF-16 code units into UTF-8 one unit at a time, so the units may
+// arrive in pieces. Surrogate pairs become one code point; a surrogate
+// without its partner becomes U+FFFD.
+class Utf16Decoder {
+ public:
+  void Push(std::uint32_t unit, std::string& out) {
+    if (high_ != 0) {
+      const std::uint32_t high = high_;
+      high_ = 0;
+      if (unit >= 0xDC00 && unit <= 0xDFFF) {
+        AppendUtf8(out, 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
+        return;
+      }
+      AppendUtf8(out, kReplacementCharacter);
+    }
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      high_ = unit;
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      AppendUtf8(out, kReplacementCharacter);
+    } else if (unit < 0x80) {
+      out += static_cast<char>(unit);
+    } else {
+      AppendUtf8(out, unit);
+    }
+  }
+  // Ends the text: a high surrogate still waiting becomes U+FFFD.
+  void Finish(std::string& out) {
+    if (high_ != 0) AppendUtf8(out, kReplacementCharacter);
+    high_ = 0;
+  }
+  bool Waiting() const { return high_ != 0; }
+
+ private:
+  std::uint32_t high_ = 0;
+};
+
+// Appends little-endian UTF-16 text; an odd last byte is ignored.
+inline void AppendUtf16Le(std::span<const std::uint8_t> bytes, std::string& out) {
+  out.reserve(out.size() + bytes.size() / 2);
+  Utf16Decoder decoder;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    decoder.Push(bytes[i] | (std::uint32_t{bytes[i + 1]} << 8), out);
+  }
+  decoder.Finish(out);
+}
+
+inline void AppendUtf16Le(std::string_view bytes, std::string& out) {
+  AppendUtf16Le(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), out);
+}
+
+}  // namespace dialsift::sheet
