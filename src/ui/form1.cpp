@@ -42,13 +42,13 @@ QFont ArialBold(qreal points) {
   return font;
 }
 
-struct ButtonSpec {
+struct ButtonPlace {
   int number;
   const char* caption;
   int left, top, width, height, tab;
 };
 
-constexpr ButtonSpec kButtons[] = {
+constexpr ButtonPlace kButtons[] = {
     {5, "Help", 120, 120, 7800, 405, 21},
     {1, "Add Excel File(s)", 120, 2280, 3840, 405, 2},
     {4, "Add All Excel File(s) In Folder", 4080, 2280, 3840, 405, 3},
@@ -144,14 +144,14 @@ void Form1::BuildControls() {
     WatchMouse(list->header());
   }
 
-  for (const ButtonSpec& spec : kButtons) {
-    auto* button = new QPushButton(QString::fromLatin1(spec.caption), this);
-    button->setObjectName(QStringLiteral("PushButton%1").arg(spec.number));
-    button->setGeometry(TwipRect(spec.left, spec.top, spec.width, spec.height));
+  for (const ButtonPlace& place : kButtons) {
+    auto* button = new QPushButton(QString::fromLatin1(place.caption), this);
+    button->setObjectName(QStringLiteral("PushButton%1").arg(place.number));
+    button->setGeometry(TwipRect(place.left, place.top, place.width, place.height));
     button->setFont(ArialBold(11.25));
     button->setAutoDefault(false);
     WatchMouse(button);
-    push_buttons_[static_cast<std::size_t>(spec.number - 1)] = button;
+    push_buttons_[static_cast<std::size_t>(place.number - 1)] = button;
   }
 
   frame1_ = new QGroupBox(QStringLiteral("Phone Number Length"), this);
@@ -197,7 +197,7 @@ void Form1::SetTabOrder() {
   std::vector<std::pair<int, QWidget*>> order;
   order.emplace_back(0, list_view1_);
   order.emplace_back(1, list_view2_);
-  for (const ButtonSpec& spec : kButtons) order.emplace_back(spec.tab, PushButton(spec.number));
+  for (const ButtonPlace& place : kButtons) order.emplace_back(place.tab, PushButton(place.number));
   for (int i = 0; i < 16; ++i) order.emplace_back(CheckTab(i), Check1(i));
   std::sort(order.begin(), order.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
