@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace dialsift {
 
@@ -94,6 +95,11 @@ std::optional<double> WholeNumber(std::string_view text) {
 
 long long RoundHalfEven(double value) {
   if (!std::isfinite(value)) return 0;
+  // Values beyond the range of the result are pinned to its ends rather
+  // than converted (which would be undefined).
+  constexpr double kLimit = 9.2e18;
+  if (value >= kLimit) return std::numeric_limits<long long>::max();
+  if (value <= -kLimit) return std::numeric_limits<long long>::min();
   return static_cast<long long>(std::nearbyint(value));  // default mode: half to even
 }
 
