@@ -106,9 +106,34 @@ phone::LengthSelection StoredLengths() {
   return sel;
 }
 
+// Splits "--name=value" and "-xVALUE" (for the options that take a value)
+// into two words, so the parser below sees one form only.
+std::vector<std::string> SplitAttachedValues(int argc, char** argv) {
+  std::vector<std::string> out;
+  bool only_paths = false;
+  for (int k = 1; k < argc; ++k) {
+    const std::string a = argv[k];
+    if (only_paths || a.size() < 3 || a[0] != '-') {
+      out.push_back(a);
+    } else if (a == "--") {
+      only_paths = true;
+      out.push_back(a);
+    } else if (a[1] == '-' && a.find('=') != std::string::npos) {
+      out.push_back(a.substr(0, a.find('=')));
+      out.push_back(a.substr(a.find('=') + 1));
+    } else if (a[1] == 'l' || a[1] == 'j' || a[1] == 'o') {
+      out.push_back(a.substr(0, 2));
+      out.push_back(a.substr(2));
+    } else {
+      out.push_back(a);
+    }
+  }
+  return out;
+}
+
 Options ParseArguments(int argc, char** argv) {
   Options o;
-  std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = SplitAttachedValues(argc, argv);
   bool only_paths = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -128,9 +153,6 @@ Options ParseArguments(int argc, char** argv) {
       std::exit(0);
     } else if (a == "-l" || a == "--lengths") {
       o.lengths = ParseLengths(value(a));
-      o.lengths_given = true;
-    } else if (a.rfind("--lengths=", 0) == 0) {
-      o.lengths = ParseLengths(a.substr(10));
       o.lengths_given = true;
     } else if (a == "-c" || a == "--comma") {
       o.comma = true;

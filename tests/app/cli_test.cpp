@@ -69,6 +69,11 @@ TEST_F(Cli, PrintsNumbersInTextExportFormat) {
   r = Run({"--comma", "--lengths=7-10", Fixture("openpyxl_tty_voice.xlsx")});
   EXPECT_EQ(r.out, "855-2880,355-650-5551");
 
+  r = Run({"-l7", "-j3", "--output=" + (io_.path() / "o.txt").string(),
+           Fixture("openpyxl_tty_voice.xlsx")});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(Slurp(io_.path() / "o.txt"), "855-2880\r\n");
+
   r = Run({"-l", "7", "--text", Fixture("openpyxl_tty_voice.xlsx")});
   EXPECT_EQ(r.out, "855-2880 (TTY) 355-650-5551 (Voice)\r\n");
 }
