@@ -193,8 +193,7 @@ bool RecordCursor::Bytes(std::size_t count, CodePageDecoder& decoder, std::strin
   return true;
 }
 
-bool RecordCursor::UnicodeString(bool short_length, std::string& out) {
-  std::size_t count = 0;
+bool RecordCursor::Length(bool short_length, std::size_t& count) {
   if (short_length) {
     std::uint8_t n = 0;
     if (!U8(n)) return false;
@@ -204,6 +203,12 @@ bool RecordCursor::UnicodeString(bool short_length, std::string& out) {
     if (!U16(n)) return false;
     count = n;
   }
+  return true;
+}
+
+bool RecordCursor::UnicodeString(bool short_length, std::string& out) {
+  std::size_t count = 0;
+  if (!Length(short_length, count)) return false;
   // Some writers leave out the flags byte of an empty string at the end of a record.
   if (count == 0 && Remaining() == 0) return true;
   std::uint8_t flags = 0;
@@ -220,15 +225,7 @@ bool RecordCursor::UnicodeString(bool short_length, std::string& out) {
 
 bool RecordCursor::ByteString(bool short_length, CodePageDecoder& decoder, std::string& out) {
   std::size_t count = 0;
-  if (short_length) {
-    std::uint8_t n = 0;
-    if (!U8(n)) return false;
-    count = n;
-  } else {
-    std::uint16_t n = 0;
-    if (!U16(n)) return false;
-    count = n;
-  }
+  if (!Length(short_length, count)) return false;
   return Bytes(count, decoder, out);
 }
 

@@ -144,6 +144,8 @@ class RecordCursor {
   bool ByteString(bool short_length, CodePageDecoder& decoder, std::string& out);
 
  private:
+  // A string's character count: 8 or 16 bits.
+  bool Length(bool short_length, std::size_t& count);
   bool Raw(std::uint8_t* out, std::size_t n);
   // The end of the segment holding pos_, and whether pos_ is where a CONTINUE begins.
   std::size_t SegmentEnd() const;
