@@ -13,7 +13,7 @@
 
 #include "common/test_paths.h"
 #include "sheet/workbook.h"
-#include "sheet/xml_stream.h"
+#include "sheet/xml/xml_stream.h"
 #include "sheet/zip_archive.h"
 
 namespace dialsift::sheet {

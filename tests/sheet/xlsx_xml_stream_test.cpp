@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sheet/xml_stream.h"
+#include "sheet/xml/xml_stream.h"
 
 namespace dialsift::sheet {
 namespace {

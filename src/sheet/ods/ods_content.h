@@ -15,7 +15,7 @@
 
 #include "sheet/result.h"
 #include "sheet/workbook.h"
-#include "sheet/xml_stream.h"
+#include "sheet/xml/xml_stream.h"
 
 namespace dialsift::sheet::ods {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <unordered_map>
 
-#include "sheet/xml_stream.h"
+#include "sheet/xml/xml_stream.h"
 
 namespace dialsift::sheet::xlsb {
 

@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "sheet/xlsx/xlsx_text.h"
-#include "sheet/xml_stream.h"
+#include "sheet/xml/xml_stream.h"
 
 namespace dialsift::sheet::xlsx {
 

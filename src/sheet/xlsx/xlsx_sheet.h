@@ -11,7 +11,7 @@
 #include "sheet/number_format.h"
 #include "sheet/workbook.h"
 #include "sheet/xlsx/xlsx_parts.h"
-#include "sheet/xml_stream.h"
+#include "sheet/xml/xml_stream.h"
 
 namespace dialsift::sheet::xlsx {
 

@@ -1,4 +1,4 @@
-#include "sheet/xml_tokenizer.h"
+#include "sheet/xml/xml_tokenizer.h"
 
 #include "sheet/unicode.h"
 

@@ -1,6 +1,6 @@
-#include "sheet/xml_stream.h"
+#include "sheet/xml/xml_stream.h"
 
-#include "sheet/xml_tokenizer.h"
+#include "sheet/xml/xml_tokenizer.h"
 
 #include <expat.h>
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "sheet/result.h"
-#include "sheet/xml_stream.h"
+#include "sheet/xml/xml_stream.h"
 
 namespace dialsift::sheet {
 
