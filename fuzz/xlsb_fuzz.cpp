@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   switch (data[0] % 4) {
     case 0: {
       // A context with a few strings and styles, so indexes can hit or miss.
-      xlsb::SharedStrings strings;
+      opc::SharedStrings strings;
       for (const char* s : {"a", "212-555-0100", ""}) {
         strings.text() += s;
         strings.End();

@@ -77,7 +77,7 @@ Status SaveListCommaDelimited(std::span<const std::string> rows, const std::stri
     return Status::Ok();
   }
   if (auto failure = WriteRows(path, rows, Layout::kCommaDelimited, yield)) {
-    return Error{std::move(failure->description)};
+    return Error{ErrorKind::kIo, std::move(failure->description)};
   }
   return Status::Ok();
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "sheet/opc/package.h"
 #include "sheet/readers.h"
 
 namespace dialsift::sheet {
@@ -49,24 +50,26 @@ WorkbookResult OpenZipWorkbook(const std::filesystem::path& path) {
     }
   }
   if (zip->Has("[Content_Types].xml")) {
-    auto types = zip->ReadAll("[Content_Types].xml", 4 << 20);
+    auto types = opc::ReadContentTypes(*zip);
     if (!types) return types.error();
     // An XML workbook part wins: some packages also declare the binary type
     // as the default for ".bin" entries without holding a binary workbook.
-    if (types->find(".sheet.main+xml") != std::string::npos ||
-        types->find(".sheet.macroEnabled.main+xml") != std::string::npos ||
-        types->find(".template.main+xml") != std::string::npos ||
-        types->find(".template.macroEnabled.main+xml") != std::string::npos) {
+    if (types->Any([](std::string_view t) {
+          return t.ends_with(".sheet.main+xml") || t.ends_with(".sheet.macroEnabled.main+xml") ||
+                 t.ends_with(".template.main+xml") ||
+                 t.ends_with(".template.macroEnabled.main+xml");
+        })) {
       return OpenXlsx(path, std::move(zip.value()));
     }
-    if (types->find("application/vnd.ms-excel.sheet.binary.macroEnabled.main") !=
-        std::string::npos) {
+    if (types->Any([](std::string_view t) {
+          return t.starts_with("application/vnd.ms-excel.sheet.binary.macroEnabled.main");
+        })) {
       return OpenXlsb(path, std::move(zip.value()));
     }
     if (zip->Has("xl/workbook.xml")) return OpenXlsx(path, std::move(zip.value()));
     if (zip->Has("xl/workbook.bin")) return OpenXlsb(path, std::move(zip.value()));
   }
-  return Error{"not a workbook (a zip archive without a spreadsheet in it)"};
+  return NotAWorkbook("a zip archive without a spreadsheet in it");
 }
 
 }  // namespace
@@ -74,18 +77,18 @@ WorkbookResult OpenZipWorkbook(const std::filesystem::path& path) {
 Result<std::unique_ptr<Workbook>> OpenWorkbook(const std::filesystem::path& path) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
-  if (ec || !std::filesystem::exists(status)) return Error{"file not found"};
-  if (std::filesystem::is_directory(status)) return Error{"is a folder, not a workbook"};
+  if (ec || !std::filesystem::exists(status)) return FileNotFound();
+  if (std::filesystem::is_directory(status)) return NotAWorkbook("a folder");
 
   std::ifstream in(path, std::ios::binary);
-  if (!in) return Error{"cannot read the file (" + std::string(std::strerror(errno)) + ")"};
+  if (!in) return CannotReadFile(std::strerror(errno));
   std::array<char, 4096> buf{};
   in.read(buf.data(), buf.size());
-  if (in.bad()) return Error{"cannot read the file"};
+  if (in.bad()) return CannotReadFile();
   const auto got = static_cast<std::size_t>(in.gcount());
   in.close();
   const std::string_view head(buf.data(), got);
-  if (got == 0) return Error{"empty file, not a workbook"};
+  if (got == 0) return NotAWorkbook("an empty file");
 
   if (StartsWith(head, kZipMagic) || StartsWith(head, kEmptyZipMagic)) {
     return OpenZipWorkbook(path);

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "sheet/result.h"
 #include "sheet/workbook.h"
@@ -13,6 +15,11 @@
 namespace dialsift::sheet {
 
 using WorkbookResult = Result<std::unique_ptr<Workbook>>;
+
+// The answer of ReadSheet to an index beyond Sheets().
+inline Error NoSuchSheet() {
+  return {ErrorKind::kMissingPart, "no such worksheet"};
+}
 
 // A zip whose content types name a SpreadsheetML workbook part (.xlsx, .xlsm,
 // .xltx, .xltm, Strict included).

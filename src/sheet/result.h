@@ -1,19 +1,72 @@
 // Error values shared by the readers and the run. Readers never throw across
-// their interface and never crash on bad input: they return an Error whose
-// reason a user can read ("not a workbook", "damaged zip archive: ...").
+// their interface and never crash on bad input: they return an Error that
+// says what kind of failure it is and, in words a user can read, why
+// ("not a workbook", "damaged zip archive (the file ends too early)").
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 
 namespace dialsift {
 
-// Why an operation failed, in plain words, without the file name (the caller
-// knows the file and puts the two together).
+// What kind of failure an Error is. Callers that act on failures (tests,
+// budgets, the command line's summary) look at the kind; the reason is for
+// people.
+enum class ErrorKind : std::uint8_t {
+  kNotWorkbook,        // the file is of another kind (or a folder, or empty)
+  kUnsupportedFormat,  // a workbook format, or a feature of one, that is not read
+  kPasswordProtected,  // the workbook is encrypted
+  kDamagedContainer,   // the zip or OLE2 container is broken
+  kDamagedXml,         // an XML part is not well formed, or is refused
+  kDamagedWorkbook,    // records, cells or parts hold what no workbook holds
+  kMissingPart,        // a part, stream or sheet that the workbook names is absent
+  kTooLarge,           // a size or count beyond what is read
+  kIo,                 // the file cannot be read or written
+};
+
+// Why an operation failed: its kind, and in plain words the reason, without
+// the file name (the caller knows the file and puts the two together).
 struct Error {
+  ErrorKind kind;
   std::string reason;
 };
+
+// The reason of every encrypted workbook, whatever its format.
+inline constexpr std::string_view kPasswordProtectedReason = "password-protected workbook";
+
+inline Error PasswordProtected() {
+  return {ErrorKind::kPasswordProtected, std::string(kPasswordProtectedReason)};
+}
+
+// A library's message ("Permission denied") as part of a reason: its first
+// letter in lower case.
+inline std::string LowerFirst(std::string_view message) {
+  std::string out(message);
+  if (!out.empty() && out[0] >= 'A' && out[0] <= 'Z')
+    out[0] = static_cast<char>(out[0] - 'A' + 'a');
+  return out;
+}
+
+// The file cannot be read; `detail` says why when the system told.
+inline Error CannotReadFile(std::string_view detail = {}) {
+  std::string reason = "cannot read the file";
+  if (!detail.empty()) reason += " (" + LowerFirst(detail) + ")";
+  return {ErrorKind::kIo, std::move(reason)};
+}
+
+inline Error FileNotFound() {
+  return {ErrorKind::kIo, "file not found"};
+}
+
+// The file is of another kind; `detail` says what it is, when known.
+inline Error NotAWorkbook(std::string_view detail = {}) {
+  std::string reason = "not a workbook";
+  if (!detail.empty()) reason += " (" + std::string(detail) + ")";
+  return {ErrorKind::kNotWorkbook, std::move(reason)};
+}
 
 // A value or an Error. Usable as a bool: true when it holds a value.
 template <class T>
@@ -50,7 +103,7 @@ class [[nodiscard]] Status {
   const Error& error() const { return error_; }
 
  private:
-  Error error_;
+  Error error_{ErrorKind::kIo, {}};
   bool failed_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <zip.h>
 
+#include <cstring>
 #include <vector>
 
 namespace dialsift::sheet {
@@ -12,12 +13,48 @@ void ZipArchive::Closer::operator()(zip* z) const {
 
 namespace {
 
-std::string ZipErrorText(int code) {
-  zip_error_t error;
-  zip_error_init_with_code(&error, code);
-  std::string text = zip_error_strerror(&error);
-  zip_error_fini(&error);
-  return text;
+// A libzip failure in plain words. `entry` names the entry it happened in,
+// when there is one.
+Error ZipFault(zip_error_t* error, std::string_view entry) {
+  const std::string in = entry.empty() ? std::string() : " in " + std::string(entry);
+  switch (zip_error_code_zip(error)) {
+    case ZIP_ER_NOZIP:
+      return {ErrorKind::kDamagedContainer,
+              "damaged zip archive (its table of contents is missing; the file may be cut short)"};
+    case ZIP_ER_INCONS:
+      return {ErrorKind::kDamagedContainer,
+              "damaged zip archive (its table of contents contradicts itself" + in + ")"};
+    case ZIP_ER_EOF:
+      return {ErrorKind::kDamagedContainer, "damaged zip archive (the file ends too early)"};
+    case ZIP_ER_CRC:
+      return {ErrorKind::kDamagedContainer, "damaged zip archive (checksum mismatch" + in + ")"};
+    case ZIP_ER_ZLIB:
+    case ZIP_ER_COMPRESSED_DATA:
+      return {ErrorKind::kDamagedContainer,
+              "damaged zip archive (compressed data cannot be unpacked" + in + ")"};
+    case ZIP_ER_COMPNOTSUPP:
+      return {ErrorKind::kUnsupportedFormat, "unsupported zip compression method" + in};
+    case ZIP_ER_MULTIDISK:
+      return {ErrorKind::kUnsupportedFormat, "unsupported zip archive split over several files"};
+    case ZIP_ER_ENCRNOTSUPP:
+    case ZIP_ER_NOPASSWD:
+    case ZIP_ER_WRONGPASSWD:
+      return PasswordProtected();
+    case ZIP_ER_MEMORY:
+      return {ErrorKind::kTooLarge, "out of memory"};
+    case ZIP_ER_NOENT:
+      return FileNotFound();
+    case ZIP_ER_OPEN:
+    case ZIP_ER_READ:
+    case ZIP_ER_SEEK:
+    case ZIP_ER_TELL: {
+      const int sys = zip_error_code_system(error);
+      return CannotReadFile(sys != 0 ? std::strerror(sys) : "");
+    }
+    default:
+      return {ErrorKind::kDamagedContainer,
+              "damaged zip archive (" + LowerFirst(zip_error_strerror(error)) + in + ")"};
+  }
 }
 
 // Index of entry `name`, matched without regard to case. Some Windows tools
@@ -32,6 +69,11 @@ zip_int64_t Locate(zip* z, std::string_view name) {
     index = zip_name_locate(z, n.c_str(), ZIP_FL_NOCASE);
   }
   return index;
+}
+
+Error TooLarge(std::string_view entry, std::uint64_t size) {
+  return {ErrorKind::kTooLarge,
+          "part " + std::string(entry) + " is too large (" + std::to_string(size >> 20) + " MB)"};
 }
 
 }  // namespace
@@ -61,15 +103,15 @@ ZipEntryReader::~ZipEntryReader() {
 }
 
 Result<std::size_t> ZipEntryReader::Read(std::span<char> buffer) {
-  if (!file_) return Error{"damaged zip archive: " + name_ + " is not open"};
+  if (!file_) return Error{ErrorKind::kIo, "cannot read " + name_ + " (it is not open)"};
   if (buffer.empty()) return std::size_t{0};
   const zip_int64_t n = zip_fread(file_, buffer.data(), buffer.size());
-  if (n < 0) {
-    return Error{"damaged zip archive: cannot inflate " + name_ + " (" +
-                 zip_error_strerror(zip_file_get_error(file_)) + ")"};
-  }
+  if (n < 0) return ZipFault(zip_file_get_error(file_), name_);
   done_ += static_cast<std::uint64_t>(n);
-  if (done_ > size_) return Error{"damaged zip archive: " + name_ + " is larger than declared"};
+  if (done_ > size_) {
+    return Error{ErrorKind::kDamagedContainer,
+                 "damaged zip archive (" + name_ + " is larger than its declared size)"};
+  }
   return static_cast<std::size_t>(n);
 }
 
@@ -83,9 +125,11 @@ Result<ZipArchive> ZipArchive::Open(const std::filesystem::path& path, ZipLimits
     z = zip_open(path.c_str(), ZIP_RDONLY, &code);
   }
   if (!z) {
-    if (code == ZIP_ER_NOENT) return Error{"file not found"};
-    if (code == ZIP_ER_OPEN || code == ZIP_ER_READ) return Error{"cannot read the file"};
-    return Error{"damaged zip archive: " + ZipErrorText(code)};
+    zip_error_t error;
+    zip_error_init_with_code(&error, code);
+    Error fault = ZipFault(&error, {});
+    zip_error_fini(&error);
+    return fault;
   }
   ZipArchive archive;
   archive.zip_.reset(z);
@@ -115,38 +159,32 @@ std::vector<std::string> ZipArchive::Names() const {
 Result<ZipEntryReader> ZipArchive::OpenEntry(std::string_view name) const {
   const std::string n(name);
   const zip_int64_t index = Locate(zip_.get(), n);
-  if (index < 0) return Error{"missing part " + n};
+  if (index < 0) return MissingPart(n);
   zip_stat_t st;
   zip_stat_init(&st);
   if (zip_stat_index(zip_.get(), static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
       !(st.valid & ZIP_STAT_SIZE) || !(st.valid & ZIP_STAT_COMP_SIZE)) {
-    return Error{"damaged zip archive: no size for " + n};
+    return Error{ErrorKind::kDamagedContainer, "damaged zip archive (no size for " + n + ")"};
   }
-  if (st.size > limits_.max_entry_size) {
-    return Error{"part " + n + " is too large (" + std::to_string(st.size >> 20) + " MB)"};
-  }
+  if (st.size > limits_.max_entry_size) return TooLarge(n, st.size);
   if (st.size > limits_.ratio_floor &&
       st.size / (st.comp_size ? st.comp_size : 1) > limits_.max_ratio) {
-    return Error{"part " + n + " expands beyond a sane ratio (a zip bomb?)"};
+    return Error{ErrorKind::kTooLarge, "part " + n + " unpacks to more than " +
+                                           std::to_string(limits_.max_ratio) +
+                                           " times its packed size (a zip bomb?)"};
   }
   if (st.valid & ZIP_STAT_ENCRYPTION_METHOD && st.encryption_method != ZIP_EM_NONE) {
-    return Error{"password-protected workbook"};
+    return PasswordProtected();
   }
   zip_file* f = zip_fopen_index(zip_.get(), static_cast<zip_uint64_t>(index), 0);
-  if (!f) {
-    return Error{"damaged zip archive: cannot open " + n + " (" +
-                 zip_error_strerror(zip_get_error(zip_.get())) + ")"};
-  }
+  if (!f) return ZipFault(zip_get_error(zip_.get()), n);
   return ZipEntryReader(f, st.size, n);
 }
 
 Result<std::string> ZipArchive::ReadAll(std::string_view name, std::uint64_t max_size) const {
   auto entry = OpenEntry(name);
   if (!entry) return entry.error();
-  if (entry->Size() > max_size) {
-    return Error{"part " + std::string(name) + " is too large (" +
-                 std::to_string(entry->Size() >> 20) + " MB)"};
-  }
+  if (entry->Size() > max_size) return TooLarge(name, entry->Size());
   std::string out(static_cast<std::size_t>(entry->Size()), '\0');
   std::size_t filled = 0;
   while (filled < out.size()) {
@@ -156,36 +194,6 @@ Result<std::string> ZipArchive::ReadAll(std::string_view name, std::uint64_t max
     filled += *n;
   }
   out.resize(filled);
-  return out;
-}
-
-std::string ResolvePartName(std::string_view source_folder, std::string_view target) {
-  std::string joined;
-  if (!target.empty() && target.front() == '/') {
-    joined = std::string(target.substr(1));
-  } else {
-    joined = std::string(source_folder);
-    if (!joined.empty() && joined.back() != '/') joined += '/';
-    joined += target;
-  }
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (start <= joined.size()) {
-    std::size_t end = joined.find('/', start);
-    if (end == std::string::npos) end = joined.size();
-    std::string part = joined.substr(start, end - start);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(std::move(part));
-    }
-    start = end + 1;
-  }
-  std::string out;
-  for (const auto& p : parts) {
-    if (!out.empty()) out += '/';
-    out += p;
-  }
   return out;
 }
 

@@ -19,6 +19,11 @@ struct zip_file;
 
 namespace dialsift::sheet {
 
+// A part that the package names, or must have, is not in it.
+inline Error MissingPart(std::string_view part) {
+  return {ErrorKind::kMissingPart, "missing part " + std::string(part)};
+}
+
 struct ZipLimits {
   // Largest uncompressed size of one entry.
   std::uint64_t max_entry_size = std::uint64_t{4} << 30;
@@ -70,10 +75,5 @@ class ZipArchive {
   std::unique_ptr<zip, Closer> zip_;
   ZipLimits limits_;
 };
-
-// Joins an OPC relationship target to the folder of its source part and
-// resolves "." and ".." ("xl/" + "worksheets/sheet1.xml", "/xl/x.xml"). The
-// result has no leading slash.
-std::string ResolvePartName(std::string_view source_folder, std::string_view target);
 
 }  // namespace dialsift::sheet

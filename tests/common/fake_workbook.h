@@ -33,7 +33,7 @@ class FakeWorkbook final : public sheet::Workbook {
   Status ReadSheet(std::size_t index, sheet::CellSink& sink) override {
     const auto& sheet = sheets_.at(index);
     for (const auto& c : sheet.cells) sink.Cell(c.row, c.column, c.text);
-    if (!sheet.error.empty()) return Error{sheet.error};
+    if (!sheet.error.empty()) return Error{ErrorKind::kDamagedWorkbook, sheet.error};
     return {};
   }
 

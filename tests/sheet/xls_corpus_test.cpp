@@ -58,7 +58,7 @@ TEST(XlsCorpus, EveryXlsGivesTextOrAClearError) {
       if (text.find(" | REPORT: ") != std::string::npos) ++sheet_reports;
     }
     if (f.format.ends_with("-encrypted") && f.category == "normal") {
-      EXPECT_EQ(text, "ERROR: password-protected workbook") << f.path;
+      EXPECT_EQ(text, "ERROR: " + std::string(kPasswordProtectedReason)) << f.path;
     } else if (f.category != "broken") {
       // Sound workbooks of every BIFF version read completely.
       EXPECT_FALSE(failed) << f.path << ": " << text;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -143,8 +144,8 @@ TEST(XlsSharedStrings, ALyingCountReadsWhatIsThereAndMissingStringsAreReported) 
   Status st;
   EXPECT_EQ(book.Cells(0, &st), std::vector<std::string>{"R1C1=ok"});
   ASSERT_FALSE(st.ok());
-  EXPECT_EQ(st.error().reason,
-            "damaged workbook (a cell refers to shared string 1, the table holds 1)");
+  EXPECT_EQ(st.error().kind, ErrorKind::kDamagedWorkbook);
+  EXPECT_NE(st.error().reason.find("shared string 1"), std::string::npos) << st.error().reason;
 }
 
 TEST(XlsSharedStrings, TruncatedContinueEndsTheTable) {
@@ -405,39 +406,36 @@ TEST(XlsBiff5, ByteStringsAreDecodedWithTheCodePage) {
 }
 
 TEST(XlsDamage, EachDamageIsAnErrorWithItsReason) {
-  auto open = [](Bytes stream, const char* name = "Workbook") {
+  auto open = [](Bytes stream, const char* name = "Workbook") -> std::optional<ErrorKind> {
     Opened o(test::xls::CompoundFile({{name, std::move(stream)}}));
-    return o.wb ? std::string("opened") : o.wb.error().reason;
+    if (o.wb) return std::nullopt;
+    return o.wb.error().kind;
   };
   Biff filepass;
   filepass.Rec(0x002F, Bytes(6, 0));
-  EXPECT_EQ(open(WorkbookStream(filepass.bytes(), {})), "password-protected workbook");
+  EXPECT_EQ(open(WorkbookStream(filepass.bytes(), {})), ErrorKind::kPasswordProtected);
 
   Biff past;
   past.Bof(0x0600, 0x0005).Raw({0x42, 0x00, 0x20, 0x00, 0xB0});
-  EXPECT_EQ(open(past.bytes()),
-            "damaged workbook stream (record 0x0042 at offset 20 runs past the end of the stream)");
+  EXPECT_EQ(open(past.bytes()), ErrorKind::kDamagedWorkbook);
 
   Biff bound;
   bound.Rec(0x0409, Bytes{0, 0, 0x00, 0x01, 0, 0});
-  EXPECT_EQ(open(bound.bytes()), "unsupported old format (Excel 4.0 workbook of several sheets)");
+  EXPECT_EQ(open(bound.bytes()), ErrorKind::kUnsupportedFormat);
   Biff chart;
   chart.Bof(0x0600, 0x0020).Eof();
-  EXPECT_EQ(open(chart.bytes()), "not a workbook (a chart or macro sheet on its own)");
-  EXPECT_EQ(open(Bytes{1, 2, 3, 4, 5, 6}),
-            "not a workbook (the workbook stream does not begin with a BOF record)");
-  EXPECT_EQ(open({}), "not a workbook (the workbook stream is empty)");
+  EXPECT_EQ(open(chart.bytes()), ErrorKind::kNotWorkbook);
+  EXPECT_EQ(open(Bytes{1, 2, 3, 4, 5, 6}), ErrorKind::kNotWorkbook);
+  EXPECT_EQ(open({}), ErrorKind::kNotWorkbook);
 
-  EXPECT_EQ(open(Bytes(64, 0), "EncryptedPackage"), "password-protected workbook");
-  EXPECT_EQ(open(Bytes(64, 0), "WordDocument"),
-            "not a workbook (an OLE2 compound file without a workbook stream)");
+  EXPECT_EQ(open(Bytes(64, 0), "EncryptedPackage"), ErrorKind::kPasswordProtected);
+  EXPECT_EQ(open(Bytes(64, 0), "WordDocument"), ErrorKind::kNotWorkbook);
 
   Bytes garbage(2048, 0xAB);
   std::copy_n("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8, garbage.begin());
   Opened bad(garbage);
   ASSERT_FALSE(bad.wb);
-  EXPECT_EQ(bad.wb.error().reason.rfind("damaged OLE2 compound file (", 0), 0u)
-      << bad.wb.error().reason;
+  EXPECT_EQ(bad.wb.error().kind, ErrorKind::kDamagedContainer) << bad.wb.error().reason;
 }
 
 TEST(XlsDamage, TheContainerLibraryWritesNothingToStandardError) {
@@ -450,8 +448,7 @@ TEST(XlsDamage, TheContainerLibraryWritesNothingToStandardError) {
   Opened bad(file);
   const std::string err = testing::internal::GetCapturedStderr();
   ASSERT_FALSE(bad.wb);
-  EXPECT_EQ(bad.wb.error().reason,
-            "damaged OLE2 compound file (Inconsistent block allocation table)");
+  EXPECT_EQ(bad.wb.error().kind, ErrorKind::kDamagedContainer);
   EXPECT_EQ(err, "");
 }
 
@@ -471,11 +468,13 @@ TEST(XlsDamage, DamagedSheetsKeepTheCellsReadBeforeTheDamage) {
   for (auto* book : {&a, &b, &c}) ASSERT_TRUE(book->wb) << book->wb.error().reason;
   Status st;
   EXPECT_EQ(a.Cells(0, &st), std::vector<std::string>{"R1C1=1"});
-  EXPECT_NE(st.error().reason.find("runs past the end of the stream"), std::string::npos);
+  EXPECT_EQ(st.error().kind, ErrorKind::kDamagedWorkbook);
   EXPECT_EQ(b.Cells(0, &st), std::vector<std::string>{"R1C1=1"});
-  EXPECT_NE(st.error().reason.find("NUMBER record at offset"), std::string::npos);
+  EXPECT_EQ(st.error().kind, ErrorKind::kDamagedWorkbook);
+  EXPECT_NE(st.error().reason.find("NUMBER record"), std::string::npos);
   EXPECT_EQ(c.Cells(0, &st), std::vector<std::string>{"R1C1=1"});
-  EXPECT_EQ(st.error().reason, "damaged worksheet (a cell beyond the last column, in row 2)");
+  EXPECT_EQ(st.error().kind, ErrorKind::kDamagedWorkbook);
+  EXPECT_NE(st.error().reason.find("row 2"), std::string::npos);
 }
 
 // BIFF2-4 files are bare record streams holding one worksheet, whose

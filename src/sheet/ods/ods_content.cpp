@@ -121,15 +121,16 @@ void SheetHandler::EndTable() {
   sink_ = nullptr;
   if (!routed) return;
   if (beyond_ && !sheet_error_) {
-    sheet_error_ = Error{"cells beyond the last row or column of a worksheet were not read"};
+    sheet_error_ = Error{ErrorKind::kTooLarge,
+                         "cells beyond the last row or column of a worksheet were not read"};
   }
   const Status status = sheet_error_ ? Status(*sheet_error_) : Status::Ok();
   if (!router_.EndSheet(index, status)) Stop();
 }
 
 // The rest of the sheet is passed over; the error goes with its end.
-void SheetHandler::SheetFailed(std::string reason) {
-  sheet_error_ = Error{std::move(reason)};
+void SheetHandler::SheetFailed(Error error) {
+  sheet_error_ = std::move(error);
   sink_ = nullptr;
 }
 
@@ -225,7 +226,8 @@ void SheetHandler::EndRow() {
   for (const auto& cell : row_cells_) per_row += cell.repeat;
   repeated_cells_ += rows * per_row - row_cells_.size();
   if (repeated_cells_ > kMaxRepeatedCells) {
-    return SheetFailed("the sheet repeats its cells more than a worksheet can hold");
+    return SheetFailed(
+        {ErrorKind::kTooLarge, "the sheet repeats its cells more than a worksheet can hold"});
   }
   for (std::uint64_t r = 0; r < rows; ++r) {
     for (const auto& cell : row_cells_) {

@@ -59,7 +59,7 @@ class SheetHandler final : public XmlHandler {
 
   void BeginTable(const XmlAttributes& attrs);
   void EndTable();
-  void SheetFailed(std::string reason);
+  void SheetFailed(Error error);
   void StartCell(const XmlAttributes& attrs, bool covered);
   void EndCell();
   void EndRow();

@@ -113,7 +113,7 @@ class OdsWorkbook final : public Workbook {
   std::span<const SheetInfo> Sheets() const override { return sheets_; }
 
   Status ReadSheet(std::size_t index, CellSink& sink) override {
-    if (index >= sheets_.size()) return Error{"no such worksheet"};
+    if (index >= sheets_.size()) return NoSuchSheet();
     if (kept_[index].complete) {
       const auto& sheet = kept_[index];
       std::uint32_t row = 0;
@@ -130,7 +130,8 @@ class OdsWorkbook final : public Workbook {
     TargetRouter router(index, sink);
     ods::SheetHandler handler(router);
     if (auto status = parse_(handler); !status) return status;
-    if (!router.found()) return Error{"the worksheet is missing from the document"};
+    if (!router.found())
+      return Error{ErrorKind::kMissingPart, "the worksheet is missing from the document"};
     return router.status();
   }
 
@@ -156,8 +157,8 @@ WorkbookResult ods::OpenDocument(ParseContent parse, std::size_t keep_budget) {
 }
 
 WorkbookResult OpenOds(const std::filesystem::path&, ZipArchive zip) {
-  if (IsEncrypted(zip)) return Error{"password-protected workbook"};
-  if (!zip.Has("content.xml")) return Error{"missing part content.xml"};
+  if (IsEncrypted(zip)) return PasswordProtected();
+  if (!zip.Has("content.xml")) return MissingPart("content.xml");
   auto shared = std::make_shared<ZipArchive>(std::move(zip));
   return ods::OpenDocument(
       [shared](XmlHandler& handler) { return ParseXmlPart(*shared, "content.xml", handler); },
@@ -167,14 +168,15 @@ WorkbookResult OpenOds(const std::filesystem::path&, ZipArchive zip) {
 WorkbookResult OpenFlatOds(const std::filesystem::path& path) {
   std::error_code ec;
   const auto size = std::filesystem::file_size(path, ec);
-  if (ec) return Error{"cannot read the file"};
+  if (ec) return CannotReadFile();
   if (size > kMaxFlatSize) {
-    return Error{"flat OpenDocument file too large (" + std::to_string(size >> 20) + " MB)"};
+    return Error{ErrorKind::kTooLarge,
+                 "flat OpenDocument file too large (" + std::to_string(size >> 20) + " MB)"};
   }
   auto bytes = std::make_shared<std::string>(static_cast<std::size_t>(size), '\0');
   std::ifstream in(path, std::ios::binary);
   if (!in.read(bytes->data(), static_cast<std::streamsize>(bytes->size()))) {
-    return Error{"cannot read the file"};
+    return CannotReadFile();
   }
   return ods::OpenDocument(
       [bytes](XmlHandler& handler) { return ParseXml(*bytes, "the document", handler); },

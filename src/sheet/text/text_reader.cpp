@@ -45,9 +45,9 @@ class TextWorkbook final : public Workbook {
   std::span<const SheetInfo> Sheets() const override { return sheets_; }
 
   Status ReadSheet(std::size_t index, CellSink& sink) override {
-    if (index != 0) return Error{"no such worksheet"};
+    if (index != 0) return NoSuchSheet();
     std::ifstream in(path_, std::ios::binary);
-    if (!in) return Error{"cannot read the file"};
+    if (!in) return CannotReadFile();
     text::DelimitedParser parser(encoding_, SeparatorFor(path_), sink);
     std::string buf(kChunk, '\0');
     while (in) {
@@ -56,7 +56,7 @@ class TextWorkbook final : public Workbook {
       if (got == 0) break;
       if (!parser.Feed(std::string_view(buf.data(), got))) break;
     }
-    if (in.bad()) return Error{"cannot read the file"};
+    if (in.bad()) return CannotReadFile();
     return parser.Finish();
   }
 
@@ -73,10 +73,10 @@ WorkbookResult OpenTextWorkbook(const std::filesystem::path& path, std::span<con
   // content is checked below.
   const std::string_view start(head.data(), head.size());
   const bool utf16 = start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF");
-  if (!utf16 && start.find('\0') != std::string_view::npos) return Error{"not a workbook"};
+  if (!utf16 && start.find('\0') != std::string_view::npos) return NotAWorkbook();
 
   std::ifstream in(path, std::ios::binary);
-  if (!in) return Error{"cannot read the file"};
+  if (!in) return CannotReadFile();
   text::EncodingSniffer sniffer;
   std::string buf(kChunk, '\0');
   while (in) {
@@ -85,7 +85,7 @@ WorkbookResult OpenTextWorkbook(const std::filesystem::path& path, std::span<con
     if (got == 0) break;
     sniffer.Feed(std::string_view(buf.data(), got));
   }
-  if (in.bad()) return Error{"cannot read the file"};
+  if (in.bad()) return CannotReadFile();
   auto encoding = sniffer.Finish();
   if (!encoding) return encoding.error();
   return std::unique_ptr<Workbook>(std::make_unique<TextWorkbook>(path, *encoding));

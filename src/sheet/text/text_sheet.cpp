@@ -129,7 +129,7 @@ Result<Encoding> EncodingSniffer::Finish() {
     if (StartsWith(body, kUtf8Bom)) body.remove_prefix(3);
     FeedBytes(body);
   }
-  if (nul_ || controls_ * 100 > total_) return Error{"not a workbook"};
+  if (nul_ || controls_ * 100 > total_) return NotAWorkbook();
   if (bom_ != Encoding::kUtf8) return bom_;
   if (utf8_pending_ > 0) utf8_valid_ = false;
   if (has_bom_ || utf8_valid_) return Encoding::kUtf8;
@@ -275,7 +275,8 @@ void DelimitedParser::Byte(char c) {
   }
   if (row_ > kMaxRows) {
     stopped_ = true;
-    error_ = Error{"more rows than a worksheet holds (1048576); the rest was not read"};
+    error_ = Error{ErrorKind::kTooLarge,
+                   "more rows than a worksheet holds (1048576); the rest was not read"};
     return;
   }
   line_open_ = true;

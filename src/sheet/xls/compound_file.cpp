@@ -29,8 +29,13 @@ struct GErrorFree {
 };
 using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
 
+// libgsf's message, without the file name that some messages begin with
+// ("/path/book.xls: Permission denied").
 std::string Message(const GErrorPtr& err) {
-  return err && err->message != nullptr ? std::string(err->message) : std::string("unknown fault");
+  if (!err || err->message == nullptr) return "unknown fault";
+  const std::string_view text(err->message);
+  const auto colon = text.rfind(": ");
+  return LowerFirst(colon == std::string_view::npos ? text : text.substr(colon + 2));
 }
 
 void DropLogMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
@@ -67,14 +72,14 @@ Result<std::unique_ptr<CompoundFile>> CompoundFile::Open(const std::filesystem::
   GError* raw = nullptr;
   GsfInput* input = gsf_input_stdio_new(path.c_str(), &raw);
   GErrorPtr err(raw);
-  if (input == nullptr) return Error{"cannot read the file (" + Message(err) + ")"};
+  if (input == nullptr) return CannotReadFile(Message(err));
   return FromInput(input);
 }
 
 Result<std::unique_ptr<CompoundFile>> CompoundFile::FromMemory(
     std::span<const std::uint8_t> bytes) {
   GsfInput* input = gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE);
-  if (input == nullptr) return Error{"cannot read the file"};
+  if (input == nullptr) return CannotReadFile();
   return FromInput(input);
 }
 
@@ -86,7 +91,7 @@ Result<std::unique_ptr<CompoundFile>> CompoundFile::FromInput(void* input) {
   cf->handles_->ole.reset(gsf_infile_msole_new(cf->handles_->file.get(), &raw));
   GErrorPtr err(raw);
   if (!cf->handles_->ole) {
-    return Error{"damaged OLE2 compound file (" + Message(err) + ")"};
+    return Error{ErrorKind::kDamagedContainer, "damaged OLE2 compound file (" + Message(err) + ")"};
   }
   GsfInfile* ole = cf->handles_->ole.get();
   // Excel 97 and later write "Workbook"; Excel 5/95 wrote "Book". A file

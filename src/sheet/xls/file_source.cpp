@@ -8,10 +8,10 @@ namespace dialsift::sheet::xls {
 
 Result<std::unique_ptr<FileSource>> FileSource::Open(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return Error{"cannot read the file (" + std::string(std::strerror(errno)) + ")"};
+  if (!in) return CannotReadFile(std::strerror(errno));
   std::error_code ec;
   const auto size = std::filesystem::file_size(path, ec);
-  if (ec) return Error{"cannot read the file (" + ec.message() + ")"};
+  if (ec) return CannotReadFile(ec.message());
   return std::unique_ptr<FileSource>(new FileSource(std::move(in), size));
 }
 

@@ -19,8 +19,9 @@ std::string Hex4(std::uint16_t v) {
 }
 
 Error Unreadable(std::uint64_t offset) {
-  return Error{"damaged OLE2 compound file (the workbook stream cannot be read at offset " +
-               std::to_string(offset) + ")"};
+  return Error{ErrorKind::kDamagedContainer,
+               "damaged OLE2 compound file (the workbook stream cannot be read at offset " +
+                   std::to_string(offset) + ")"};
 }
 
 }  // namespace
@@ -62,8 +63,9 @@ Result<bool> RecordReader::Header(std::uint16_t& type, std::uint16_t& length) {
   if (pos_ >= size) return false;
   std::uint8_t h[4];
   if (size - pos_ < 4) {
-    return Error{"damaged workbook stream (a record header is cut short at offset " +
-                 std::to_string(pos_) + ")"};
+    return Error{ErrorKind::kDamagedWorkbook,
+                 "damaged workbook stream (a record header is cut short at offset " +
+                     std::to_string(pos_) + ")"};
   }
   if (!Fetch(pos_, h)) {
     return Unreadable(pos_);
@@ -71,8 +73,9 @@ Result<bool> RecordReader::Header(std::uint16_t& type, std::uint16_t& length) {
   type = static_cast<std::uint16_t>(h[0] | (h[1] << 8));
   length = static_cast<std::uint16_t>(h[2] | (h[3] << 8));
   if (length > size - pos_ - 4) {
-    return Error{"damaged workbook stream (record " + Hex4(type) + " at offset " +
-                 std::to_string(pos_) + " runs past the end of the stream)"};
+    return Error{ErrorKind::kDamagedWorkbook, "damaged workbook stream (record " + Hex4(type) +
+                                                  " at offset " + std::to_string(pos_) +
+                                                  " runs past the end of the stream)"};
   }
   return true;
 }

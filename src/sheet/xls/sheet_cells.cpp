@@ -9,8 +9,9 @@ namespace dialsift::sheet::xls {
 namespace {
 
 Error Damaged(std::string_view record, std::uint64_t offset) {
-  return Error{"damaged worksheet (" + std::string(record) + " record at offset " +
-               std::to_string(offset) + " is cut short)"};
+  return Error{ErrorKind::kDamagedWorkbook, "damaged worksheet (" + std::string(record) +
+                                                " record at offset " + std::to_string(offset) +
+                                                " is cut short)"};
 }
 
 // Delivers cells, checking references and asking for cancellation between rows.
@@ -22,8 +23,9 @@ class CellWriter {
   // (error() then says so).
   bool Text(std::uint32_t row, std::uint32_t col, std::string_view text) {
     if (col >= kMaxColumns) {
-      error_ = Error{"damaged worksheet (a cell beyond the last column, in row " +
-                     std::to_string(row + 1) + ")"};
+      error_ = Error{ErrorKind::kDamagedWorkbook,
+                     "damaged worksheet (a cell beyond the last column, in row " +
+                         std::to_string(row + 1) + ")"};
       return false;
     }
     if (row != last_row_) {
@@ -104,7 +106,8 @@ Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobal
   if (!got) return got.error();
   if (!*got || (rec.type != rt::kBof && rec.type != rt::kBof2 && rec.type != rt::kBof3 &&
                 rec.type != rt::kBof4)) {
-    return Error{"damaged workbook stream (no worksheet at offset " + std::to_string(offset) + ")"};
+    return Error{ErrorKind::kDamagedWorkbook,
+                 "damaged workbook stream (no worksheet at offset " + std::to_string(offset) + ")"};
   }
   CellWriter out(g, sink);
   const bool biff2 = g.version == BiffVersion::kBiff2;
@@ -148,8 +151,9 @@ Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobal
         std::uint32_t index = 0;
         if (!ReadHead(cur, h, biff2) || !cur.U32(index)) return Damaged("LABELSST", rec.offset);
         if (index >= g.sst.strings.size()) {
-          return Error{"damaged workbook (a cell refers to shared string " + std::to_string(index) +
-                       ", the table holds " + std::to_string(g.sst.strings.size()) + ")"};
+          return Error{ErrorKind::kDamagedWorkbook,
+                       "damaged workbook (a cell refers to shared string " + std::to_string(index) +
+                           ", the table holds " + std::to_string(g.sst.strings.size()) + ")"};
         }
         go_on = out.String(h.row, h.col, h.xf, g.sst.strings[index]);
         break;

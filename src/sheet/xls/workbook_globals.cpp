@@ -22,7 +22,7 @@ constexpr std::uint16_t kWsBoolDialog = 0x0010;
 constexpr int kSheetHeaderRecords = 256;
 
 Error Damaged(const std::string& what) {
-  return Error{"damaged workbook stream (" + what + ")"};
+  return Error{ErrorKind::kDamagedWorkbook, "damaged workbook stream (" + what + ")"};
 }
 
 struct RawSheet {
@@ -143,7 +143,7 @@ Status GlobalRecord(Record& rec, RecordReader& reader, WorkbookGlobals& g, Globa
                    g.version == BiffVersion::kBiff4;
   switch (rec.type) {
     case rt::kFilePass:
-      return Error{"password-protected workbook"};
+      return PasswordProtected();
     case rt::kCodePage: {
       std::uint16_t cp = 0;
       if (cur.U16(cp) && g.version != BiffVersion::kBiff8) g.decoder = CodePageDecoder(cp);
@@ -253,12 +253,12 @@ Result<WorkbookGlobals> ReadWorkbookGlobals(RecordReader& reader,
   reader.Seek(0);
   Record rec;
   auto got = reader.Next(rec);
-  if (got && !*got) return Error{"not a workbook (the workbook stream is empty)"};
-  if (!got && got.error().reason.starts_with("damaged OLE2")) return got.error();
+  if (got && !*got) return NotAWorkbook("the workbook stream is empty");
+  if (!got && got.error().kind == ErrorKind::kDamagedContainer) return got.error();
   const bool bof = got && (rec.type == rt::kBof || rec.type == rt::kBof2 || rec.type == rt::kBof3 ||
                            rec.type == rt::kBof4);
   if (!bof) {
-    return Error{"not a workbook (the workbook stream does not begin with a BOF record)"};
+    return NotAWorkbook("the workbook stream does not begin with a BOF record");
   }
   RecordCursor head(rec);
   std::uint16_t version = 0;
@@ -285,13 +285,14 @@ Result<WorkbookGlobals> ReadWorkbookGlobals(RecordReader& reader,
   if (g.version == BiffVersion::kBiff8) g.decoder = CodePageDecoder(1200);
   if (type == kWorksheetSubstream) return LoneWorksheet(reader, std::move(g), lone_sheet_name);
   if (type == kBiff4WorkbookSubstream) {
-    return Error{"unsupported old format (Excel 4.0 workbook of several sheets)"};
+    return Error{ErrorKind::kUnsupportedFormat,
+                 "unsupported old format (Excel 4.0 workbook of several sheets)"};
   }
   if (type == kChartSubstream || type == kMacroSubstream) {
-    return Error{"not a workbook (a chart or macro sheet on its own)"};
+    return NotAWorkbook("a chart or macro sheet on its own");
   }
   if (type != kGlobalsSubstream || rec.type != rt::kBof) {
-    return Error{"not a workbook (the workbook stream does not begin with workbook globals)"};
+    return NotAWorkbook("the workbook stream does not begin with workbook globals");
   }
 
   GlobalsState st;

@@ -29,7 +29,7 @@ class XlsWorkbook final : public Workbook {
   std::span<const SheetInfo> Sheets() const override { return infos_; }
 
   Status ReadSheet(std::size_t index, CellSink& sink) override {
-    if (index >= globals_.sheets.size()) return Error{"no such worksheet"};
+    if (index >= globals_.sheets.size()) return NoSuchSheet();
     return xls::ReadSheetCells(reader_, globals_.sheets[index].offset, globals_, sink);
   }
 
@@ -54,9 +54,9 @@ WorkbookResult OpenFromContainer(Result<std::unique_ptr<xls::CompoundFile>> open
   auto file = std::move(opened.value());
   switch (file->content()) {
     case xls::CompoundContent::kEncryptedPackage:
-      return Error{"password-protected workbook"};
+      return PasswordProtected();
     case xls::CompoundContent::kOther:
-      return Error{"not a workbook (an OLE2 compound file without a workbook stream)"};
+      return NotAWorkbook("an OLE2 compound file without a workbook stream");
     case xls::CompoundContent::kWorkbook:
       break;
   }

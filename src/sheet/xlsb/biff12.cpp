@@ -19,8 +19,13 @@ Result<std::size_t> MemorySource::Read(std::span<char> buffer) {
   return n;
 }
 
+Error DamagedPart(std::string_view part, std::string_view what) {
+  return Error{ErrorKind::kDamagedWorkbook, "damaged binary workbook part " + std::string(part) +
+                                                " (" + std::string(what) + ")"};
+}
+
 Error RecordReader::Damaged(std::string_view what) const {
-  return Error{"damaged binary workbook part " + part_ + ": " + std::string(what)};
+  return DamagedPart(part_, what);
 }
 
 Result<bool> RecordReader::Fill(std::size_t n) {

@@ -87,6 +87,9 @@ struct Record {
   bool skipped = false;
 };
 
+// "damaged binary workbook part <part> (<what>)".
+Error DamagedPart(std::string_view part, std::string_view what);
+
 class RecordReader {
  public:
   // Largest payload held in memory. Cell, string and style records are far

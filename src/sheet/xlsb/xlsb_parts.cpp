@@ -4,60 +4,7 @@
 #include <optional>
 #include <unordered_map>
 
-#include "sheet/xml/xml_stream.h"
-
 namespace dialsift::sheet::xlsb {
-
-namespace {
-
-constexpr std::string_view kPackageRelNs =
-    "http://schemas.openxmlformats.org/package/2006/relationships";
-
-Error Damaged(const std::string& part, std::string_view what) {
-  return Error{"damaged binary workbook part " + part + ": " + std::string(what)};
-}
-
-class RelsHandler final : public XmlHandler {
- public:
-  RelsHandler(std::string_view folder, std::vector<Relationship>& out)
-      : folder_(folder), out_(out) {}
-  void StartElement(const XmlName& name, const XmlAttributes& attrs) override {
-    if (name.local != "Relationship" || (!name.ns.empty() && name.ns != kPackageRelNs)) return;
-    Relationship rel;
-    rel.id = std::string(attrs.Get("Id").value_or(""));
-    rel.type = std::string(attrs.Get("Type").value_or(""));
-    rel.external = attrs.Get("TargetMode").value_or("") == "External";
-    const std::string_view target = attrs.Get("Target").value_or("");
-    rel.target = rel.external ? std::string(target) : ResolvePartName(folder_, target);
-    out_.push_back(std::move(rel));
-  }
-  void EndElement(const XmlName&) override {}
-  void Characters(std::string_view) override {}
-
- private:
-  std::string_view folder_;
-  std::vector<Relationship>& out_;
-};
-
-}  // namespace
-
-bool RelTypeIs(std::string_view type, std::string_view kind) {
-  return type.size() > kind.size() && type.ends_with(kind) &&
-         type[type.size() - kind.size() - 1] == '/';
-}
-
-Result<std::vector<Relationship>> ReadRelationships(const ZipArchive& zip, std::string_view part) {
-  const auto slash = part.rfind('/');
-  const std::string_view folder =
-      slash == std::string_view::npos ? std::string_view{} : part.substr(0, slash + 1);
-  const std::string_view name = slash == std::string_view::npos ? part : part.substr(slash + 1);
-  const std::string rels = std::string(folder) + "_rels/" + std::string(name) + ".rels";
-  std::vector<Relationship> out;
-  if (!zip.Has(rels)) return out;
-  RelsHandler handler(folder, out);
-  if (auto status = ParseXmlPart(zip, rels, handler); !status) return status.error();
-  return out;
-}
 
 Result<BookPart> ParseBookPart(ByteSource& source, std::string part) {
   RecordReader reader(source, part);
@@ -70,7 +17,7 @@ Result<BookPart> ParseBookPart(ByteSource& source, std::string part) {
     if (rec.type == rt::kWbProp && !rec.skipped) {
       Payload p(rec.data);
       std::uint32_t flags = 0;
-      if (!p.U32(flags)) return Damaged(part, "short workbook properties");
+      if (!p.U32(flags)) return DamagedPart(part, "workbook properties cut short");
       book.date1904 = flags & 1u;
     } else if (rec.type == rt::kBundleSh) {
       // Sheet state and tab id, then the relationship id and the name. Some
@@ -86,16 +33,16 @@ Result<BookPart> ParseBookPart(ByteSource& source, std::string part) {
           break;
         }
       }
-      if (!ok) return Damaged(part, "a damaged sheet entry");
+      if (!ok) return DamagedPart(part, "an unreadable sheet entry");
       book.sheets.push_back(std::move(sheet));
     }
   }
   return book;
 }
 
-Result<SharedStrings> ParseSharedStrings(ByteSource& source, std::string part) {
+Result<opc::SharedStrings> ParseSharedStrings(ByteSource& source, std::string part) {
   RecordReader reader(source, part);
-  SharedStrings strings;
+  opc::SharedStrings strings;
   Record rec;
   std::string scratch;
   while (true) {
@@ -106,11 +53,10 @@ Result<SharedStrings> ParseSharedStrings(ByteSource& source, std::string part) {
     // A RichStr: flags (rich runs, phonetic text), then the string itself.
     Payload p(rec.data);
     if (rec.skipped || !p.Skip(1) || !p.WideString(scratch)) {
-      return Damaged(part, "damaged shared string " + std::to_string(strings.size()));
+      return DamagedPart(part,
+                         "shared string " + std::to_string(strings.size()) + " is unreadable");
     }
-    if (strings.text().size() + scratch.size() > SharedStrings::kMaxBytes) {
-      return Error{"the shared strings of the workbook are too large"};
-    }
+    if (!strings.Fits(scratch.size())) return opc::SharedStrings::TooLarge();
     strings.text() += scratch;
     strings.End();
   }
@@ -134,7 +80,7 @@ Result<std::vector<FormatEngine::Handle>> ParseStyles(ByteSource& source, std::s
         Payload p(rec.data);
         std::uint16_t id = 0;
         if (rec.skipped || !p.U16(id) || !p.WideString(code)) {
-          return Damaged(part, "a damaged number format");
+          return DamagedPart(part, "an unreadable number format");
         }
         custom[id] = engine.Intern(code);
         break;
@@ -150,7 +96,7 @@ Result<std::vector<FormatEngine::Handle>> ParseStyles(ByteSource& source, std::s
         Payload p(rec.data);
         std::uint16_t format = 0;
         if (rec.skipped || !p.Skip(2) || !p.U16(format)) {
-          return Damaged(part, "a damaged cell format");
+          return DamagedPart(part, "an unreadable cell format");
         }
         xf_formats.push_back(format);
         break;
@@ -183,7 +129,7 @@ class SheetParser {
     if (rec.type == rt::kRowHdr) {
       Payload p(rec.data);
       std::uint32_t row = 0;
-      if (rec.skipped || !p.U32(row)) return Fail("a damaged row header");
+      if (rec.skipped || !p.U32(row)) return Fail("an unreadable row header");
       if (row >= kMaxRows)
         return Fail("row " + std::to_string(row + 1) + " is beyond the last row");
       // Asked between rows; stopping ends the read with success.
@@ -200,12 +146,12 @@ class SheetParser {
     Payload p(rec.data);
     std::uint32_t column = 0;
     if (full) {
-      if (!p.U32(column)) return Fail("a damaged cell");
+      if (!p.U32(column)) return Fail("an unreadable cell");
     } else {
       column = column_;  // one after the previous cell (column_ is 1-based)
     }
     std::uint32_t style = 0;
-    if (!p.U32(style)) return Fail("a damaged cell");
+    if (!p.U32(style)) return Fail("an unreadable cell");
     style &= 0xFFFFFFu;
     if (column >= kMaxColumns) return Fail("a cell beyond the last column");
     if (!have_row_) return Fail("a cell outside any row");
@@ -229,21 +175,21 @@ class SheetParser {
       case rt::kCellRk:
       case rt::kShortRk: {
         std::uint32_t rk = 0;
-        if (!p.U32(rk)) return Fail("a damaged number cell");
+        if (!p.U32(rk)) return Fail("an unreadable number cell");
         return Number(DecodeRk(rk));
       }
       case rt::kCellReal:
       case rt::kShortReal:
       case rt::kFmlaNum: {
         double v = 0;
-        if (!p.F64(v)) return Fail("a damaged number cell");
+        if (!p.F64(v)) return Fail("an unreadable number cell");
         return Number(v);
       }
       case rt::kCellError:
       case rt::kShortError:
       case rt::kFmlaError: {
         std::uint8_t code = 0;
-        if (!p.U8(code)) return Fail("a damaged error cell");
+        if (!p.U8(code)) return Fail("an unreadable error cell");
         sink_.Cell(row_, column_, BiffErrorText(code));
         return true;
       }
@@ -251,22 +197,22 @@ class SheetParser {
       case rt::kShortBool:
       case rt::kFmlaBool: {
         std::uint8_t b = 0;
-        if (!p.U8(b)) return Fail("a damaged boolean cell");
+        if (!p.U8(b)) return Fail("an unreadable boolean cell");
         sink_.Cell(row_, column_, b ? "TRUE" : "FALSE");
         return true;
       }
       case rt::kCellSt:
       case rt::kShortSt:
       case rt::kFmlaString:
-        if (!p.WideString(text_)) return Fail("a damaged text cell");
+        if (!p.WideString(text_)) return Fail("an unreadable text cell");
         return Text(text_);
       case rt::kCellRString:
-        if (!p.Skip(1) || !p.WideString(text_)) return Fail("a damaged text cell");
+        if (!p.Skip(1) || !p.WideString(text_)) return Fail("an unreadable text cell");
         return Text(text_);
       case rt::kCellIsst:
       case rt::kShortIsst: {
         std::uint32_t index = 0;
-        if (!p.U32(index)) return Fail("a damaged text cell");
+        if (!p.U32(index)) return Fail("an unreadable text cell");
         const std::size_t count = context_.strings ? context_.strings->size() : 0;
         if (index >= count) {
           return Fail("shared string " + std::to_string(index) +
@@ -314,7 +260,7 @@ class SheetParser {
   }
 
   bool Fail(std::string what) {
-    error_ = Damaged(part_, what + " in row " + std::to_string(row_));
+    error_ = DamagedPart(part_, what + " in row " + std::to_string(row_));
     return false;
   }
 

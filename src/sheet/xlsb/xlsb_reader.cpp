@@ -4,21 +4,13 @@
 #include <vector>
 
 #include "sheet/number_format.h"
+#include "sheet/opc/package.h"
 #include "sheet/readers.h"
 #include "sheet/xlsb/xlsb_parts.h"
 
 namespace dialsift::sheet {
 
 namespace {
-
-using xlsb::Relationship;
-
-const Relationship* FindRel(const std::vector<Relationship>& rels, std::string_view kind) {
-  for (const auto& rel : rels) {
-    if (!rel.external && xlsb::RelTypeIs(rel.type, kind)) return &rel;
-  }
-  return nullptr;
-}
 
 class XlsbWorkbook final : public Workbook {
  public:
@@ -27,9 +19,9 @@ class XlsbWorkbook final : public Workbook {
   Status Load() {
     // The workbook part, as the package names it.
     std::string book_part = "xl/workbook.bin";
-    auto package_rels = xlsb::ReadRelationships(zip_, "");
+    auto package_rels = opc::ReadRelationships(zip_, "");
     if (!package_rels) return package_rels.error();
-    if (const auto* rel = FindRel(*package_rels, "officeDocument")) book_part = rel->target;
+    if (const auto* rel = package_rels->FirstInternal("officeDocument")) book_part = rel->target;
 
     auto entry = zip_.OpenEntry(book_part);
     if (!entry) return entry.error();
@@ -38,20 +30,17 @@ class XlsbWorkbook final : public Workbook {
     if (!book) return book.error();
     engine_.SetDate1904(book->date1904);
 
-    auto rels = xlsb::ReadRelationships(zip_, book_part);
+    auto rels = opc::ReadRelationships(zip_, book_part);
     if (!rels) return rels.error();
     for (auto& sheet : book->sheets) {
-      const Relationship* target = nullptr;
-      for (const auto& rel : *rels) {
-        if (rel.id == sheet.rel_id) target = &rel;
-      }
+      const opc::Relationship* target = rels->ById(sheet.rel_id);
       // Chart, macro and dialog sheets are not worksheets.
-      if (target && !xlsb::RelTypeIs(target->type, "worksheet")) continue;
+      if (target && !opc::RelTypeIs(target->type, "worksheet")) continue;
       sheets_.push_back({std::move(sheet.name)});
       parts_.push_back(target && !target->external ? target->target : std::string());
     }
 
-    if (const auto* rel = FindRel(*rels, "styles"); rel && zip_.Has(rel->target)) {
+    if (const auto* rel = rels->FirstInternal("styles"); rel && zip_.Has(rel->target)) {
       auto styles_entry = zip_.OpenEntry(rel->target);
       if (!styles_entry) return styles_entry.error();
       xlsb::ZipEntrySource source(std::move(styles_entry.value()));
@@ -59,7 +48,7 @@ class XlsbWorkbook final : public Workbook {
       if (!styles) return styles.error();
       styles_ = std::move(styles.value());
     }
-    if (const auto* rel = FindRel(*rels, "sharedStrings"); rel && zip_.Has(rel->target)) {
+    if (const auto* rel = rels->FirstInternal("sharedStrings"); rel && zip_.Has(rel->target)) {
       auto sst_entry = zip_.OpenEntry(rel->target);
       if (!sst_entry) return sst_entry.error();
       xlsb::ZipEntrySource source(std::move(sst_entry.value()));
@@ -73,9 +62,11 @@ class XlsbWorkbook final : public Workbook {
   std::span<const SheetInfo> Sheets() const override { return sheets_; }
 
   Status ReadSheet(std::size_t index, CellSink& sink) override {
-    if (index >= sheets_.size()) return Error{"no such worksheet"};
+    if (index >= sheets_.size()) return NoSuchSheet();
     const std::string& part = parts_[index];
-    if (part.empty()) return Error{"the worksheet has no part in the package"};
+    if (part.empty()) {
+      return Error{ErrorKind::kMissingPart, "the worksheet has no part in the package"};
+    }
     auto entry = zip_.OpenEntry(part);
     if (!entry) return entry.error();
     xlsb::ZipEntrySource source(std::move(entry.value()));
@@ -89,7 +80,7 @@ class XlsbWorkbook final : public Workbook {
   std::vector<SheetInfo> sheets_;
   std::vector<std::string> parts_;
   std::vector<FormatEngine::Handle> styles_;
-  xlsb::SharedStrings strings_;
+  opc::SharedStrings strings_;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <unordered_map>
 
+#include "sheet/opc/package.h"
 #include "sheet/xlsx/xlsx_text.h"
 #include "sheet/xml/xml_stream.h"
 
@@ -12,9 +13,6 @@ namespace {
 
 constexpr std::string_view kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 constexpr std::string_view kStrictMainNs = "http://purl.oclc.org/ooxml/spreadsheetml/main";
-constexpr std::string_view kRelNs =
-    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-constexpr std::string_view kStrictRelNs = "http://purl.oclc.org/ooxml/officeDocument/relationships";
 
 // Elements of the workbook parts: the main namespace, or none at all (some
 // hand-made files leave it out). Extension elements in other namespaces are
@@ -34,54 +32,11 @@ bool ParseBool(std::string_view text) {
   return text == "1" || text == "true";
 }
 
-std::string FolderOf(std::string_view part) {
-  const auto slash = part.rfind('/');
-  return slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash));
-}
-
 }  // namespace
 
 bool IsMainNs(std::string_view ns) {
   return ns == kMainNs || ns == kStrictMainNs;
 }
-bool IsRelNs(std::string_view ns) {
-  return ns == kRelNs || ns == kStrictRelNs;
-}
-
-bool RelTypeIs(std::string_view type, std::string_view kind) {
-  return type.size() > kind.size() && type.ends_with(kind) &&
-         type[type.size() - kind.size() - 1] == '/';
-}
-
-Result<std::vector<Relationship>> ReadRelationships(const ZipArchive& zip, std::string_view part) {
-  const std::string folder = FolderOf(part);
-  const std::string name(part.substr(folder.empty() ? 0 : folder.size() + 1));
-  const std::string rels = (folder.empty() ? "" : folder + "/") + "_rels/" + name + ".rels";
-  std::vector<Relationship> out;
-  if (!zip.Has(rels)) return out;
-
-  struct Handler : XmlHandler {
-    void StartElement(const XmlName& n, const XmlAttributes& a) override {
-      if (n.local != "Relationship") return;
-      Relationship r;
-      r.id = std::string(a.Get("Id").value_or(""));
-      r.type = std::string(a.Get("Type").value_or(""));
-      r.external = a.Get("TargetMode").value_or("") == "External";
-      const auto target = a.Get("Target").value_or("");
-      r.target = r.external ? std::string(target) : ResolvePartName(*folder, target);
-      out->push_back(std::move(r));
-    }
-    void EndElement(const XmlName&) override {}
-    void Characters(std::string_view) override {}
-    const std::string* folder = nullptr;
-    std::vector<Relationship>* out = nullptr;
-  } handler;
-  handler.folder = &folder;
-  handler.out = &out;
-  if (auto s = ParseXmlPart(zip, rels, handler); !s) return s.error();
-  return out;
-}
-
 Result<WorkbookPart> ReadWorkbookPart(const ZipArchive& zip, std::string_view part) {
   struct Handler : XmlHandler {
     void StartElement(const XmlName& n, const XmlAttributes& a) override {
@@ -90,7 +45,8 @@ Result<WorkbookPart> ReadWorkbookPart(const ZipArchive& zip, std::string_view pa
         s.name = std::string(a.Get("name").value_or(""));
         s.state = std::string(a.Get("state").value_or("visible"));
         a.ForEach([&](const XmlName& an, std::string_view v) {
-          if (an.local == "id" && (IsRelNs(an.ns) || (s.rel_id.empty() && !an.ns.empty()))) {
+          if (an.local == "id" &&
+              (opc::IsRelationshipsNs(an.ns) || (s.rel_id.empty() && !an.ns.empty()))) {
             s.rel_id = std::string(v);
           }
         });
@@ -147,7 +103,7 @@ Result<std::vector<FormatEngine::Handle>> ReadStyles(const ZipArchive& zip, std:
   return handles;
 }
 
-Result<SharedStrings> ReadSharedStrings(const ZipArchive& zip, std::string_view part) {
+Result<opc::SharedStrings> ReadSharedStrings(const ZipArchive& zip, std::string_view part) {
   struct Handler : XmlHandler {
     void StartElement(const XmlName& n, const XmlAttributes&) override {
       if (!(n.ns.empty() || IsMainNs(n.ns))) return;
@@ -169,9 +125,7 @@ Result<SharedStrings> ReadSharedStrings(const ZipArchive& zip, std::string_view 
         } else {
           table.text() += run;
         }
-        if (table.text().size() > SharedStrings::kMaxBytes) {
-          Fail("the shared strings of the workbook exceed 256 MB");
-        }
+        if (!table.Fits(0)) Fail(opc::SharedStrings::TooLarge());
       } else if (n.local == "rPh") {
         if (in_phonetic > 0) --in_phonetic;
       } else if (n.local == "si" && in_si) {
@@ -181,12 +135,10 @@ Result<SharedStrings> ReadSharedStrings(const ZipArchive& zip, std::string_view 
     }
     void Characters(std::string_view text) override {
       if (!in_t) return;
-      if (table.text().size() + run.size() + text.size() > SharedStrings::kMaxBytes) {
-        return Fail("the shared strings of the workbook exceed 256 MB");
-      }
+      if (!table.Fits(run.size() + text.size())) return Fail(opc::SharedStrings::TooLarge());
       run += text;
     }
-    SharedStrings table;
+    opc::SharedStrings table;
     std::string run;
     int in_phonetic = 0;
     bool in_si = false;

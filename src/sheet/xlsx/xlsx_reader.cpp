@@ -3,8 +3,10 @@
 // relationships lead to the sheets, the styles and the shared strings: no
 // part name is ever guessed, except xl/workbook.xml for a package that lacks
 // its root relationships.
+#include <optional>
 #include <utility>
 
+#include "sheet/opc/package.h"
 #include "sheet/readers.h"
 #include "sheet/xlsx/xlsx_parts.h"
 #include "sheet/xlsx/xlsx_sheet.h"
@@ -13,11 +15,11 @@ namespace dialsift::sheet {
 
 namespace {
 
-using xlsx::RelTypeIs;
+using opc::RelTypeIs;
 
 struct SheetSource {
-  std::string part;   // empty for a sheet without a part
-  std::string error;  // set when the sheet cannot be read
+  std::string part;            // empty for a sheet without a part
+  std::optional<Error> error;  // set when the sheet cannot be read
 };
 
 class XlsxWorkbook final : public Workbook {
@@ -28,9 +30,9 @@ class XlsxWorkbook final : public Workbook {
   std::span<const SheetInfo> Sheets() const override { return sheets_; }
 
   Status ReadSheet(std::size_t index, CellSink& sink) override {
-    if (index >= sources_.size()) return Error{"no such worksheet"};
+    if (index >= sources_.size()) return NoSuchSheet();
     const SheetSource& source = sources_[index];
-    if (!source.error.empty()) return Error{source.error};
+    if (source.error) return *source.error;
     if (source.part.empty()) return Status::Ok();  // a sheet without a part holds no cells
     const xlsx::SheetContext context{&strings_, styles_, &engine_, date1904_};
     xlsx::SheetHandler handler(context, source.part, sink);
@@ -38,36 +40,31 @@ class XlsxWorkbook final : public Workbook {
   }
 
   Status Load(const std::string& workbook_part, const xlsx::WorkbookPart& book) {
-    auto rels = xlsx::ReadRelationships(zip_, workbook_part);
+    auto rels = opc::ReadRelationships(zip_, workbook_part);
     if (!rels) return rels.error();
-    auto find = [&](std::string_view id) -> const xlsx::Relationship* {
-      for (const auto& r : *rels) {
-        if (r.id == id) return &r;
-      }
-      return nullptr;
-    };
     for (const auto& sheet : book.sheets) {
-      const xlsx::Relationship* rel = find(sheet.rel_id);
+      const opc::Relationship* rel = rels->ById(sheet.rel_id);
       SheetSource source;
       if (sheet.rel_id.empty()) {
         // Listed without any relationship (old files keep very hidden
         // remnants so): a sheet without cells.
       } else if (!rel) {
-        source.error = "the workbook lists a sheet without its part (relationship \"" +
-                       sheet.rel_id + "\" is missing)";
+        source.error = Error{ErrorKind::kMissingPart,
+                             "the workbook lists a sheet without its part (relationship \"" +
+                                 sheet.rel_id + "\" is missing)"};
       } else if (!RelTypeIs(rel->type, "worksheet")) {
         continue;  // chart, dialog and macro sheets are not worksheets
       } else if (rel->external) {
-        source.error = "the sheet's part lies outside the workbook";
+        source.error = Error{ErrorKind::kMissingPart, "the sheet's part lies outside the workbook"};
       } else if (!zip_.Has(rel->target)) {
-        source.error = "missing part " + rel->target;
+        source.error = MissingPart(rel->target);
       } else {
         source.part = rel->target;
       }
       sheets_.push_back({sheet.name});
       sources_.push_back(std::move(source));
     }
-    for (const auto& r : *rels) {
+    for (const auto& r : rels->All()) {
       if (r.external) continue;
       // A missing styles part leaves every cell in General, as a
       // spreadsheet application repairing the file would.
@@ -91,23 +88,18 @@ class XlsxWorkbook final : public Workbook {
   std::vector<SheetInfo> sheets_;
   std::vector<SheetSource> sources_;
   std::vector<FormatEngine::Handle> styles_;
-  xlsx::SharedStrings strings_;
+  opc::SharedStrings strings_;
 };
 
 }  // namespace
 
 WorkbookResult OpenXlsx(const std::filesystem::path&, ZipArchive zip) {
-  auto package = xlsx::ReadRelationships(zip, "");
+  auto package = opc::ReadRelationships(zip, "");
   if (!package) return package.error();
-  std::string workbook_part;
-  for (const auto& r : *package) {
-    if (RelTypeIs(r.type, "officeDocument") && !r.external) {
-      workbook_part = r.target;
-      break;
-    }
-  }
+  const opc::Relationship* office_document = package->FirstInternal("officeDocument");
+  std::string workbook_part = office_document ? office_document->target : std::string();
   if (workbook_part.empty()) workbook_part = "xl/workbook.xml";
-  if (!zip.Has(workbook_part)) return Error{"missing part " + workbook_part};
+  if (!zip.Has(workbook_part)) return MissingPart(workbook_part);
 
   auto book = xlsx::ReadWorkbookPart(zip, workbook_part);
   if (!book) return book.error();

@@ -113,7 +113,7 @@ void SheetHandler::EndElement(const XmlName& name) {
 void SheetHandler::Characters(std::string_view text) {
   if (!in_value_) return;
   if (value_.size() + text.size() > kMaxCellBytes) {
-    return Fail("cell " + Where() + " holds more than 16 MB of text");
+    return Fail(ErrorKind::kTooLarge, "cell " + Where() + " holds more than 16 MB of text");
   }
   value_ += text;
 }
@@ -122,16 +122,19 @@ void SheetHandler::StartRow(const XmlAttributes& attrs) {
   if (const auto r = attrs.Get("r")) {
     std::uint64_t n = 0;
     if (!ParseUnsigned(*r, n) || n == 0) {
-      return Fail("damaged row number \"" + std::string(*r) + "\" in " + std::string(part_));
+      return Fail(ErrorKind::kDamagedWorkbook,
+                  "damaged row number \"" + std::string(*r) + "\" in " + std::string(part_));
     }
     if (n > kMaxRows) {
-      return Fail("row " + std::string(*r) + " is beyond the last row of a sheet (1048576) in " +
-                  std::string(part_));
+      return Fail(ErrorKind::kDamagedWorkbook,
+                  "row " + std::string(*r) + " is beyond the last row of a sheet (1048576) in " +
+                      std::string(part_));
     }
     row_ = static_cast<std::uint32_t>(n);
   } else {
     if (row_ >= kMaxRows) {
-      return Fail("a row beyond the last row of a sheet (1048576) in " + std::string(part_));
+      return Fail(ErrorKind::kDamagedWorkbook,
+                  "a row beyond the last row of a sheet (1048576) in " + std::string(part_));
     }
     ++row_;
   }
@@ -152,11 +155,14 @@ void SheetHandler::StartCell(const XmlAttributes& attrs) {
           column_ = ref.column;
           break;
         case RefStatus::kOutOfRange:
-          return Fail("cell reference " + std::string(a.value) +
-                      " is beyond the last cell of a sheet (XFD1048576) in " + std::string(part_));
+          return Fail(ErrorKind::kDamagedWorkbook,
+                      "cell reference " + std::string(a.value) +
+                          " is beyond the last cell of a sheet (XFD1048576) in " +
+                          std::string(part_));
         case RefStatus::kMalformed:
-          return Fail("damaged cell reference \"" + std::string(a.value) + "\" in " +
-                      std::string(part_));
+          return Fail(
+              ErrorKind::kDamagedWorkbook,
+              "damaged cell reference \"" + std::string(a.value) + "\" in " + std::string(part_));
       }
     } else if (n == "t") {
       const std::string_view t = a.value;
@@ -184,7 +190,8 @@ void SheetHandler::StartCell(const XmlAttributes& attrs) {
     // Without a reference a cell follows the previous one in its row.
     if (row_ == 0) row_ = 1;
     if (column_ >= kMaxColumns) {
-      return Fail("a cell beyond the last column of a sheet (XFD) in " + std::string(part_));
+      return Fail(ErrorKind::kDamagedWorkbook,
+                  "a cell beyond the last column of a sheet (XFD) in " + std::string(part_));
     }
     ++column_;
   }
@@ -252,13 +259,14 @@ void SheetHandler::EndCell() {
       std::uint64_t index = 0;
       if (TrimXmlSpace(value_).empty()) return sink_.Cell(row_, column_, {});
       if (!ParseUnsigned(value_, index)) {
-        return Fail("damaged shared-string index \"" + value_ + "\" at " + Where());
+        return Fail(ErrorKind::kDamagedWorkbook,
+                    "damaged shared-string index \"" + value_ + "\" at " + Where());
       }
       const std::size_t count = context_.strings ? context_.strings->size() : 0;
       if (index >= count) {
-        return Fail("shared string " + std::to_string(index) +
-                    " does not exist (the workbook has " + std::to_string(count) + ") at " +
-                    Where());
+        return Fail(ErrorKind::kDamagedWorkbook, "shared string " + std::to_string(index) +
+                                                     " does not exist (the workbook has " +
+                                                     std::to_string(count) + ") at " + Where());
       }
       // Shared strings are stored unescaped already.
       return DeliverStoredText((*context_.strings)[static_cast<std::size_t>(index)]);

@@ -17,7 +17,7 @@ namespace dialsift::sheet::xlsx {
 
 // What a worksheet's cells are rendered with: the workbook's shared tables.
 struct SheetContext {
-  const SharedStrings* strings = nullptr;
+  const opc::SharedStrings* strings = nullptr;
   std::span<const FormatEngine::Handle> styles;  // cellXfs index -> format
   FormatEngine* engine = nullptr;
   bool date1904 = false;

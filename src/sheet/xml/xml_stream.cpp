@@ -52,15 +52,11 @@ class XmlParser {
 
   Status Outcome() const {
     if (handler_.HandlerError()) return *handler_.HandlerError();
-    if (doctype_) {
-      return Error{"refused XML in " + std::string(part_) +
-                   ": a document type declaration (DOCTYPE) is not allowed"};
-    }
+    if (doctype_) return RefusedDoctype(part_);
     if (handler_.Done()) return Status::Ok();
     const XML_Error code = XML_GetErrorCode(parser_.get());
     if (code == XML_ERROR_NONE) return Status::Ok();
-    return Error{"damaged XML in " + std::string(part_) + ": " + XML_ErrorString(code) +
-                 " at line " + std::to_string(XML_GetCurrentLineNumber(parser_.get()))};
+    return DamagedXml(part_, XML_ErrorString(code), XML_GetCurrentLineNumber(parser_.get()));
   }
 
   bool Valid() const { return parser_ != nullptr; }
@@ -107,7 +103,7 @@ class XmlParser {
 };
 
 Error OutOfMemory(std::string_view part) {
-  return Error{"out of memory while reading " + std::string(part)};
+  return Error{ErrorKind::kTooLarge, "out of memory while reading " + std::string(part)};
 }
 
 }  // namespace

@@ -109,6 +109,17 @@ std::uint64_t CountLines(const char* b, const char* e) {
 
 }  // namespace
 
+Error DamagedXml(std::string_view part, std::string_view what, std::uint64_t line) {
+  return {ErrorKind::kDamagedXml, "damaged XML in " + std::string(part) + " (" + std::string(what) +
+                                      " at line " + std::to_string(line) + ")"};
+}
+
+Error RefusedDoctype(std::string_view part) {
+  return {ErrorKind::kDamagedXml,
+          "XML refused in " + std::string(part) +
+              " (a document type declaration, which workbook parts never have)"};
+}
+
 XmlTokenizer::XmlTokenizer(std::string_view part, XmlHandler& handler)
     : part_(part), handler_(handler) {
   bindings_.push_back({"xml", std::string(kXmlNs), 0});
@@ -153,7 +164,8 @@ bool XmlTokenizer::Fail(std::string what, const char* at) {
     const auto line =
         lines_before_ +
         static_cast<std::uint64_t>(std::count(static_cast<const char*>(buf_.data()), at, '\n')) + 1;
-    error_ = std::move(what) + " at line " + std::to_string(line);
+    error_ = std::move(what);
+    error_line_ = line;
     failed_ = true;
   }
   return false;
@@ -161,11 +173,8 @@ bool XmlTokenizer::Fail(std::string what, const char* at) {
 
 Status XmlTokenizer::Outcome() const {
   if (handler_.HandlerError()) return *handler_.HandlerError();
-  if (doctype_) {
-    return Error{"refused XML in " + std::string(part_) +
-                 ": a document type declaration (DOCTYPE) is not allowed"};
-  }
-  if (failed_) return Error{"damaged XML in " + std::string(part_) + ": " + error_};
+  if (doctype_) return RefusedDoctype(part_);
+  if (failed_) return DamagedXml(part_, error_, error_line_);
   return Status::Ok();
 }
 

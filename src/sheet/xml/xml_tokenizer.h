@@ -1,5 +1,6 @@
 // A fast, non-validating but well-formedness-checking XML tokenizer for
-// UTF-8 documents, used by ParseXml in place of expat where it can: worksheet
+// UTF-8 documents. Private to xml_stream.cpp, whose ParseXml uses it in place
+// of expat where it can: worksheet
 // parts run to hundreds of megabytes and expat spends most of a read in its
 // generic machinery. It reports the same events as the expat path (names
 // split into namespace URI and local part, attribute values normalised, line
@@ -22,9 +23,13 @@
 #include <vector>
 
 #include "sheet/result.h"
-#include "sheet/xml/xml_stream.h"
+#include "sheet/xml/xml_handler.h"
 
 namespace dialsift::sheet {
+
+// The errors of both parsers, worded alike.
+Error DamagedXml(std::string_view part, std::string_view what, std::uint64_t line);
+Error RefusedDoctype(std::string_view part);
 
 class XmlTokenizer {
  public:
@@ -87,6 +92,7 @@ class XmlTokenizer {
   bool doctype_ = false;
   bool failed_ = false;
   std::string error_;
+  std::uint64_t error_line_ = 0;
   std::vector<Binding> bindings_;
   std::vector<Open> open_;
   std::string open_names_;
