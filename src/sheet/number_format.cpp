@@ -74,6 +74,21 @@ std::string Render(const numfmt::Format& f, double value, bool date1904) {
   return out;
 }
 
+// True when the text section of `f` shows a text value unchanged: there is
+// none, or it holds the text once and nothing else.
+bool TextAsIs(const numfmt::Format& f) {
+  if (f.text < 0) return true;
+  int texts = 0;
+  for (const numfmt::Token& t : f.sections[static_cast<std::size_t>(f.text)].tokens) {
+    if (t.kind == numfmt::Tok::kText || t.kind == numfmt::Tok::kGeneral) {
+      ++texts;
+    } else if (t.kind == numfmt::Tok::kLiteral && !t.text.empty()) {
+      return false;
+    }
+  }
+  return texts == 1;
+}
+
 }  // namespace
 
 std::string_view BuiltinFormatCode(int id) {
@@ -91,6 +106,7 @@ std::string FormatGeneral(double value) {
 struct FormatEngine::Impl {
   bool date1904 = false;
   std::vector<numfmt::Format> formats;
+  std::vector<bool> text_as_is;  // by handle
   std::unordered_map<std::string, Handle> index;
 };
 
@@ -114,6 +130,7 @@ FormatEngine::Handle FormatEngine::Intern(std::string_view code) {
   if (it != impl_->index.end()) return it->second;
   const auto h = static_cast<Handle>(impl_->formats.size());
   impl_->formats.push_back(numfmt::ParseFormat(code));
+  impl_->text_as_is.push_back(TextAsIs(impl_->formats.back()));
   impl_->index.emplace(std::move(key), h);
   return h;
 }
@@ -121,6 +138,28 @@ FormatEngine::Handle FormatEngine::Intern(std::string_view code) {
 FormatEngine::Handle FormatEngine::InternBuiltin(int id) {
   auto code = BuiltinFormatCode(id);
   return Intern(code.empty() ? "General" : code);
+}
+
+bool FormatEngine::ShowsTextAsIs(Handle format) const {
+  return format >= impl_->text_as_is.size() || impl_->text_as_is[format];
+}
+
+std::string_view FormatEngine::DisplayedText(const StoredValue& value, Handle format,
+                                             std::string& scratch) {
+  switch (value.type) {
+    case StoredValue::Type::kNumber:
+      scratch = FormatNumber(value.number, format);
+      return scratch;
+    case StoredValue::Type::kText:
+      if (ShowsTextAsIs(format)) return value.text;
+      scratch = FormatText(value.text, format);
+      return scratch;
+    case StoredValue::Type::kBool:
+      return value.number != 0 ? "TRUE" : "FALSE";
+    case StoredValue::Type::kError:
+      return value.text;
+  }
+  return value.text;
 }
 
 std::string FormatEngine::FormatNumber(double value, Handle format) {

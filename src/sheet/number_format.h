@@ -17,6 +17,20 @@ namespace dialsift::sheet {
 // East Asian ids that map onto them). Empty for ids without a built-in code.
 std::string_view BuiltinFormatCode(int id);
 
+// A cell value as a workbook stores it: a number (dates and times are
+// numbers too: serial days), a text, a boolean or an error value.
+struct StoredValue {
+  enum class Type : std::uint8_t { kNumber, kText, kBool, kError };
+  Type type = Type::kText;
+  double number = 0;      // kNumber; kBool: 1 or 0
+  std::string_view text;  // kText; kError: as written ("#N/A")
+
+  static StoredValue Number(double v) { return {Type::kNumber, v, {}}; }
+  static StoredValue Text(std::string_view s) { return {Type::kText, 0, s}; }
+  static StoredValue Bool(bool b) { return {Type::kBool, b ? 1.0 : 0.0, {}}; }
+  static StoredValue Error(std::string_view s) { return {Type::kError, 0, s}; }
+};
+
 class FormatEngine {
  public:
   using Handle = std::uint32_t;
@@ -35,6 +49,16 @@ class FormatEngine {
   Handle Intern(std::string_view code);
   // Handle of a built-in id; General for unknown ids.
   Handle InternBuiltin(int id);
+
+  // True when `format` shows a text value unchanged (General, "@", a code
+  // without a text section), as found when the code was interned.
+  bool ShowsTextAsIs(Handle format) const;
+
+  // The displayed text of `value` in a cell of number format `format`:
+  // numbers rendered by the format, text through its text section, booleans
+  // as "TRUE"/"FALSE", errors as written. The result views `value.text`
+  // (text shown as it is, errors) or `scratch`, which it overwrites.
+  std::string_view DisplayedText(const StoredValue& value, Handle format, std::string& scratch);
 
   // The displayed text of a number.
   std::string FormatNumber(double value, Handle format);

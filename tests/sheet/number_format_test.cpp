@@ -286,6 +286,45 @@ TEST(NumberFormat, TextValues) {
   EXPECT_EQ(engine.FormatNumber(-2, engine.Intern("\"x\"@")), "-2");
 }
 
+// Whether a code shows text unchanged is known from the code alone, and
+// agrees with what its text section makes of any text.
+TEST(NumberFormat, ShowsTextAsIsAgreesWithTheTextSection) {
+  FormatEngine engine;
+  for (const char* code :
+       {"General", "@", "0.00", "[Red]@", "0;-0;0;@", "[$-409]@", "\"<\"@\">\"", "@@", "_(@_)",
+        "0;-0;0;\"text: \"@", "\"a\";\"b\";\"c\";\"d\"", "@\" \"", "\\@", "*-@"}) {
+    const auto h = engine.Intern(code);
+    bool unchanged = true;
+    for (const char* text : {"abc", "x y", "\xC3\xA9"}) {
+      unchanged = unchanged && engine.FormatText(text, h) == text;
+    }
+    EXPECT_EQ(engine.ShowsTextAsIs(h), unchanged) << code;
+  }
+  EXPECT_TRUE(engine.ShowsTextAsIs(engine.InternBuiltin(49)));
+  EXPECT_TRUE(engine.ShowsTextAsIs(9999));  // no such handle: General
+}
+
+TEST(NumberFormat, DisplayedTextOfEveryKindOfStoredValue) {
+  FormatEngine engine;
+  const auto wrap = engine.Intern("0.0;-0.0;0.0;\"<\"@\">\"");
+  const auto general = engine.InternBuiltin(0);
+  std::string scratch;
+  EXPECT_EQ(engine.DisplayedText(StoredValue::Number(2), wrap, scratch), "2.0");
+  EXPECT_EQ(engine.DisplayedText(StoredValue::Number(447911123456), general, scratch),
+            "447911123456");
+  EXPECT_EQ(engine.DisplayedText(StoredValue::Text("abc"), wrap, scratch), "<abc>");
+  const std::string stored = "abc";
+  const auto as_is = engine.DisplayedText(StoredValue::Text(stored), general, scratch);
+  EXPECT_EQ(as_is.data(), stored.data());  // shown as stored, not copied
+  // Booleans and errors are not formatted.
+  EXPECT_EQ(engine.DisplayedText(StoredValue::Bool(true), wrap, scratch), "TRUE");
+  EXPECT_EQ(engine.DisplayedText(StoredValue::Bool(false), wrap, scratch), "FALSE");
+  EXPECT_EQ(engine.DisplayedText(StoredValue::Error("#N/A"), wrap, scratch), "#N/A");
+  // A 1900 serial date through a date code.
+  EXPECT_EQ(engine.DisplayedText(StoredValue::Number(45292), engine.Intern("yyyy-mm-dd"), scratch),
+            "2024-01-01");
+}
+
 TEST(NumberFormat, BuiltinIds) {
   FormatEngine engine;
   EXPECT_EQ(BuiltinFormatCode(14), "m/d/yyyy");

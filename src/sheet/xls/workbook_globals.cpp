@@ -99,19 +99,6 @@ FormatEngine::Handle WorkbookGlobals::FormatOfXf(std::uint16_t xf) {
   return formats.InternBuiltin(0);
 }
 
-std::string_view WorkbookGlobals::TextOfXf(std::uint16_t xf, std::string_view stored,
-                                           std::string& scratch) {
-  if (xf >= text_as_is.size()) text_as_is.resize(std::size_t{xf} + 1, -1);
-  auto& known = text_as_is[xf];
-  if (known < 0) {
-    constexpr std::string_view kProbe = "\x01probe text\x02";
-    known = formats.FormatText(kProbe, FormatOfXf(xf)) == kProbe ? 1 : 0;
-  }
-  if (known == 1) return stored;
-  scratch = formats.FormatText(stored, FormatOfXf(xf));
-  return scratch;
-}
-
 bool ReadCellString(RecordCursor& cur, WorkbookGlobals& g, std::string& out) {
   switch (g.version) {
     case BiffVersion::kBiff8:

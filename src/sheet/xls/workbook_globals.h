@@ -34,11 +34,6 @@ struct WorkbookGlobals {
   std::vector<SheetEntry> sheets;
 
   FormatEngine::Handle FormatOfXf(std::uint16_t xf);
-  // The displayed text of a text cell of style `xf`.
-  std::string_view TextOfXf(std::uint16_t xf, std::string_view stored, std::string& scratch);
-  // Per XF: 1 when its format shows text as it is (General, "@", no text
-  // section), 0 when not, -1 until known.
-  std::vector<std::int8_t> text_as_is;
 };
 
 // Reads the globals from the start of the stream. A stream that holds one

@@ -1,6 +1,5 @@
 #include "sheet/xlsb/xlsb_parts.h"
 
-#include <cmath>
 #include <optional>
 #include <unordered_map>
 
@@ -176,39 +175,37 @@ class SheetParser {
       case rt::kShortRk: {
         std::uint32_t rk = 0;
         if (!p.U32(rk)) return Fail("an unreadable number cell");
-        return Number(DecodeRk(rk));
+        return Show(StoredValue::Number(DecodeRk(rk)));
       }
       case rt::kCellReal:
       case rt::kShortReal:
       case rt::kFmlaNum: {
         double v = 0;
         if (!p.F64(v)) return Fail("an unreadable number cell");
-        return Number(v);
+        return Show(StoredValue::Number(v));
       }
       case rt::kCellError:
       case rt::kShortError:
       case rt::kFmlaError: {
         std::uint8_t code = 0;
         if (!p.U8(code)) return Fail("an unreadable error cell");
-        sink_.Cell(row_, column_, BiffErrorText(code));
-        return true;
+        return Show(StoredValue::Error(BiffErrorText(code)));
       }
       case rt::kCellBool:
       case rt::kShortBool:
       case rt::kFmlaBool: {
         std::uint8_t b = 0;
         if (!p.U8(b)) return Fail("an unreadable boolean cell");
-        sink_.Cell(row_, column_, b ? "TRUE" : "FALSE");
-        return true;
+        return Show(StoredValue::Bool(b != 0));
       }
       case rt::kCellSt:
       case rt::kShortSt:
       case rt::kFmlaString:
         if (!p.WideString(text_)) return Fail("an unreadable text cell");
-        return Text(text_);
+        return Show(StoredValue::Text(text_));
       case rt::kCellRString:
         if (!p.Skip(1) || !p.WideString(text_)) return Fail("an unreadable text cell");
-        return Text(text_);
+        return Show(StoredValue::Text(text_));
       case rt::kCellIsst:
       case rt::kShortIsst: {
         std::uint32_t index = 0;
@@ -218,7 +215,7 @@ class SheetParser {
           return Fail("shared string " + std::to_string(index) +
                       " does not exist (the workbook has " + std::to_string(count) + ")");
         }
-        return Text((*context_.strings)[index]);
+        return Show(StoredValue::Text((*context_.strings)[index]));
       }
       default:
         return true;
@@ -230,32 +227,8 @@ class SheetParser {
                                                                : general_;
   }
 
-  bool Number(double v) {
-    if (!std::isfinite(v)) {
-      sink_.Cell(row_, column_, "#NUM!");
-      return true;
-    }
-    sink_.Cell(row_, column_, context_.engine->FormatNumber(v, Format()));
-    return true;
-  }
-
-  bool Text(std::string_view text) {
-    // Most formats show text as it is; find out once per style.
-    if (style_ >= as_is_.size() && style_ < (context_.styles ? context_.styles->size() : 0)) {
-      as_is_.resize(style_ + 1, -1);
-    }
-    if (style_ < as_is_.size()) {
-      auto& known = as_is_[style_];
-      if (known < 0) {
-        constexpr std::string_view kProbe = "\x01probe text\x02";
-        known = context_.engine->FormatText(kProbe, Format()) == kProbe ? 1 : 0;
-      }
-      if (known == 0) {
-        sink_.Cell(row_, column_, context_.engine->FormatText(text, Format()));
-        return true;
-      }
-    }
-    sink_.Cell(row_, column_, text);
+  bool Show(const StoredValue& value) {
+    sink_.Cell(row_, column_, context_.engine->DisplayedText(value, Format(), shown_));
     return true;
   }
 
@@ -274,7 +247,7 @@ class SheetParser {
   bool have_row_ = false;
   std::optional<Error> error_;
   std::string text_;
-  std::vector<signed char> as_is_;
+  std::string shown_;
 };
 
 }  // namespace

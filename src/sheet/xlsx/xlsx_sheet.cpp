@@ -39,11 +39,7 @@ bool ParseDouble(std::string_view text, double& out) {
 }  // namespace
 
 SheetHandler::SheetHandler(const SheetContext& context, std::string_view part, CellSink& sink)
-    : context_(context),
-      part_(part),
-      sink_(sink),
-      general_(context.engine->InternBuiltin(0)),
-      shows_text_as_is_(context.styles.size(), -1) {}
+    : context_(context), part_(part), sink_(sink), general_(context.engine->InternBuiltin(0)) {}
 
 std::string SheetHandler::Where() const {
   return ColumnName(column_) + std::to_string(row_) + " in " + std::string(part_);
@@ -214,28 +210,11 @@ void SheetHandler::DeliverText(std::string_view text) {
     AppendUnescaped(text, scratch_);
     stored = scratch_;
   }
-  DeliverStoredText(stored);
+  Deliver(StoredValue::Text(stored));
 }
 
-void SheetHandler::DeliverStoredText(std::string_view stored) {
-  if (style_ < shows_text_as_is_.size()) {
-    auto& known = shows_text_as_is_[style_];
-    if (known < 0) {
-      // Most formats (General, "@", any without a text section) show text as
-      // it is; finding out once per style spares a copy per cell.
-      constexpr std::string_view kProbe = "\x01probe text\x02";
-      known = context_.engine->FormatText(kProbe, StyleFormat()) == kProbe ? 1 : 0;
-    }
-    if (known == 0) {
-      sink_.Cell(row_, column_, context_.engine->FormatText(stored, StyleFormat()));
-      return;
-    }
-  }
-  sink_.Cell(row_, column_, stored);
-}
-
-void SheetHandler::DeliverNumber(double value) {
-  sink_.Cell(row_, column_, context_.engine->FormatNumber(value, StyleFormat()));
+void SheetHandler::Deliver(const StoredValue& value) {
+  sink_.Cell(row_, column_, context_.engine->DisplayedText(value, StyleFormat(), shown_));
 }
 
 void SheetHandler::EndCell() {
@@ -250,7 +229,7 @@ void SheetHandler::EndCell() {
   switch (type_) {
     case Type::kNumber: {
       double value = 0;
-      if (ParseDouble(value_, value)) return DeliverNumber(value);
+      if (ParseDouble(value_, value)) return Deliver(StoredValue::Number(value));
       // Not a number after all: show what is written.
       if (TrimXmlSpace(value_).empty()) return sink_.Cell(row_, column_, {});
       return DeliverText(value_);
@@ -269,7 +248,7 @@ void SheetHandler::EndCell() {
                                                      std::to_string(count) + ") at " + Where());
       }
       // Shared strings are stored unescaped already.
-      return DeliverStoredText((*context_.strings)[static_cast<std::size_t>(index)]);
+      return Deliver(StoredValue::Text((*context_.strings)[static_cast<std::size_t>(index)]));
     }
     case Type::kInline:
     case Type::kFormulaString:
@@ -277,14 +256,16 @@ void SheetHandler::EndCell() {
     case Type::kBool: {
       const std::string_view v = TrimXmlSpace(value_);
       if (v.empty()) return sink_.Cell(row_, column_, {});
-      return sink_.Cell(row_, column_, v == "0" || v == "false" ? "FALSE" : "TRUE");
+      return Deliver(StoredValue::Bool(v != "0" && v != "false"));
     }
     case Type::kError:
-      return sink_.Cell(row_, column_, TrimXmlSpace(value_));
+      return Deliver(StoredValue::Error(TrimXmlSpace(value_)));
     case Type::kDate: {
       const std::string_view v = TrimXmlSpace(value_);
       if (v.empty()) return sink_.Cell(row_, column_, {});
-      if (const auto serial = IsoDateToSerial(v, context_.date1904)) return DeliverNumber(*serial);
+      if (const auto serial = IsoDateToSerial(v, context_.date1904)) {
+        return Deliver(StoredValue::Number(*serial));
+      }
       return DeliverText(value_);
     }
   }

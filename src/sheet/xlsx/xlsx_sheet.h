@@ -53,19 +53,16 @@ class SheetHandler final : public XmlHandler {
   FormatEngine::Handle StyleFormat() const;
   // True for elements of the SpreadsheetML namespace (or of none).
   bool Ours(const XmlName& name);
-  // Shows text through the cell's format; DeliverText decodes its escapes
-  // first, DeliverStoredText takes it decoded.
+  // Shows a value through the cell's format; DeliverText decodes the
+  // escapes of a text first.
   void DeliverText(std::string_view text);
-  void DeliverStoredText(std::string_view stored);
-  void DeliverNumber(double value);
+  void Deliver(const StoredValue& value);
   std::string Where() const;
 
   const SheetContext& context_;
   std::string_view part_;
   CellSink& sink_;
   FormatEngine::Handle general_;
-  // Per style: -1 not yet known, 0 the format changes text, 1 it shows text as is.
-  std::vector<std::int8_t> shows_text_as_is_;
 
   std::uint32_t row_ = 0;
   std::uint32_t column_ = 0;
@@ -81,6 +78,7 @@ class SheetHandler final : public XmlHandler {
   bool last_ns_ours_ = false;
   std::string value_;    // raw characters of the cell's value
   std::string scratch_;  // the unescaped text
+  std::string shown_;    // the displayed text, when the format builds it
 };
 
 }  // namespace dialsift::sheet::xlsx
