@@ -64,12 +64,16 @@ void Form1::PushButton4_Click() {
   if (folder.empty()) return;  // 108
 
   SetPointer(Pointer::kBusy);  // 110
-  std::vector<std::string> rows;
+  filelist::Intake intake;
   Statement(where, 114, [&] {
-    rows = filelist::FolderIntake(
+    intake = filelist::FolderIntake(
         folder, "*." + extension, [this] { Yield(); }, [this] { return closing_; });
+    // Folders the walk could not read are named; the files found elsewhere
+    // are still added.
+    if (!intake.problems.empty())
+      throw std::runtime_error(filelist::WalkProblemsText(intake.problems));
   });
-  for (const auto& row : rows) Statement(where, 128, [&] { list_view1_->AppendRow(row); });
+  for (const auto& row : intake.rows) Statement(where, 128, [&] { list_view1_->AppendRow(row); });
   SetPointer(Pointer::kDefault);  // 132
 }
 
@@ -135,11 +139,16 @@ void Form1::ListView1_Drop(QDropEvent* event) {
     if (closing_) return;
     const filelist::DroppedPath dropped = filelist::ExamineDroppedPath(path);
     switch (dropped.kind) {
-      case filelist::DroppedPath::Kind::kFolder:
-        for (const auto& row : filelist::FolderIntake(
-                 path, "*.*", [this] { Yield(); }, [this] { return closing_; }))
-          list_view1_->AppendRow(row);
+      case filelist::DroppedPath::Kind::kFolder: {
+        const filelist::Intake intake = filelist::FolderIntake(
+            path, "*.*", [this] { Yield(); }, [this] { return closing_; });
+        for (const auto& row : intake.rows) list_view1_->AppendRow(row);
+        if (!intake.problems.empty() && !closing_) {
+          ui_.Message(filelist::WalkProblemsText(intake.problems), {}, UserInterface::Buttons::kOk,
+                      UserInterface::Icon::kWarning);
+        }
         break;
+      }
       case filelist::DroppedPath::Kind::kRow:
         list_view1_->AppendRow(path);
         break;
