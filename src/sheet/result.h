@@ -41,19 +41,11 @@ inline Error PasswordProtected() {
   return {ErrorKind::kPasswordProtected, std::string(kPasswordProtectedReason)};
 }
 
-// A library's message ("Permission denied") as part of a reason: its first
-// letter in lower case.
-inline std::string LowerFirst(std::string_view message) {
-  std::string out(message);
-  if (!out.empty() && out[0] >= 'A' && out[0] <= 'Z')
-    out[0] = static_cast<char>(out[0] - 'A' + 'a');
-  return out;
-}
-
-// The file cannot be read; `detail` says why when the system told.
+// The file cannot be read; `detail` says why, in the system's words, when
+// it told.
 inline Error CannotReadFile(std::string_view detail = {}) {
   std::string reason = "cannot read the file";
-  if (!detail.empty()) reason += " (" + LowerFirst(detail) + ")";
+  if (!detail.empty()) reason += " (" + std::string(detail) + ")";
   return {ErrorKind::kIo, std::move(reason)};
 }
 

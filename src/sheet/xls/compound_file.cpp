@@ -35,7 +35,7 @@ std::string Message(const GErrorPtr& err) {
   if (!err || err->message == nullptr) return "unknown fault";
   const std::string_view text(err->message);
   const auto colon = text.rfind(": ");
-  return LowerFirst(colon == std::string_view::npos ? text : text.substr(colon + 2));
+  return std::string(colon == std::string_view::npos ? text : text.substr(colon + 2));
 }
 
 void DropLogMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
