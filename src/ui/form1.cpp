@@ -280,24 +280,15 @@ void Form1::Load() {
   Statement(where, 148, [this] { CheckExcelInstalled(); });
 }
 
-// The skin: a Qt style sheet beside the program. Present means the window and
-// the frame and boxes take the colour of button faces, then the sheet applies.
+// The skin: a Qt style sheet beside the program. Present means the window
+// takes the colour of button faces, then the sheet applies. The length frame
+// and its boxes stay white (their own sheet outranks the window's).
 void Form1::ApplySkin() {
   const std::filesystem::path file = beside_ / "x" / "o.cjs";
   if (!IsListedFile(file)) return;
   QPalette face = palette();
-  const QColor button_face = face.color(QPalette::Button);
-  face.setColor(QPalette::Window, button_face);
+  face.setColor(QPalette::Window, face.color(QPalette::Button));
   setPalette(face);
-  QWidget* frame = Frame1();
-  QPalette p = frame->palette();
-  p.setColor(QPalette::Window, button_face);
-  frame->setPalette(p);
-  for (int i = 0; i < 16; ++i) {
-    QPalette box = Check1(i)->palette();
-    box.setColor(QPalette::Window, button_face);
-    Check1(i)->setPalette(box);
-  }
   skinned_ = true;
   setStyleSheet(ReadStyleSheet(file));
 }
