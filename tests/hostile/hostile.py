@@ -535,6 +535,20 @@ def case_wrong_results(d):
         f.write(ole2(biff_workbook(8, [[biff8_label(0, 0, PHONE)]]), claimed_size=1 << 30))
     runs.append(Run([path], err=["claims.xls: "], no_err=["without a workbook stream"],
                     exit_codes=(1,)))
+    # A compound file whose header overstates its FAT sectors, and one whose
+    # directory chain runs off the end of the file after the workbook's
+    # entry: refused by libgsf as a whole, their workbook streams are intact.
+    stream = biff_workbook(8, [[biff8_label(0, 0, PHONE)]])
+    path = os.path.join(d, "fat_count.xls")
+    data = bytearray(ole2(stream))
+    struct.pack_into("<I", data, 44, 8388610)
+    with open(path, "wb") as f:
+        f.write(data)
+    runs.append(Run([path], out=[PHONE], exit_codes=(0,)))
+    path = os.path.join(d, "directory_end.xls")
+    with open(path, "wb") as f:
+        f.write(ole2(stream, broken_fat_entry=(1, 0x7FFFFFF)))
+    runs.append(Run([path], out=[PHONE], exit_codes=(0,)))
     # An attribute of 100 MB.
     path = os.path.join(d, "attribute.xlsx")
     xlsx(path, [("S", "worksheets/s.xml")],
