@@ -184,6 +184,8 @@ class Form1 final : public QWidget {
   void ListView1_DragEnter(QDragEnterEvent* event);
   void ListView1_DragMove(QDragMoveEvent* event);
   void ListView1_Drop(QDropEvent* event);
+  // The files and folders of a drop, or of the program's command line.
+  void AddPaths(const std::vector<std::string>& paths);
   // Results list (form1_results.cpp).
   void PushButton6_Click();
   void PushButton2_Click();

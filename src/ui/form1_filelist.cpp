@@ -120,10 +120,7 @@ void Form1::ListView1_DragMove(QDragMoveEvent* event) {
   }
 }
 
-// Each dropped path in order: a visible folder is taken in with every file
-// of its tree; anything else becomes one row as given. A path that vanished
-// or a folder that cannot be read is named in a message, and the others are
-// still taken.
+// A drop of local files and folders: they are taken in as AddPaths says.
 void Form1::ListView1_Drop(QDropEvent* event) {
   const std::vector<std::string> paths = LocalPaths(event->mimeData());
   if (paths.empty()) {
@@ -131,6 +128,14 @@ void Form1::ListView1_Drop(QDropEvent* event) {
     return;
   }
   event->acceptProposedAction();
+  AddPaths(paths);
+}
+
+// Each path in order: a visible folder is taken in with every file of its
+// tree; anything else becomes one row as given. A path that vanished or a
+// folder that cannot be read is named in a message, and the others are still
+// taken.
+void Form1::AddPaths(const std::vector<std::string>& paths) {
   for (const auto& path : paths) {
     if (closing_) return;
     const filelist::DroppedPath dropped = filelist::ExamineDroppedPath(path);
