@@ -43,8 +43,8 @@ int StartupReport(const std::filesystem::path& files_folder,
   ReportingUserInterface ui;
   ui::Form1 form(ui, files_folder);
   form.Load();
-  form.AddPaths(paths);
-  form.PushButton11_Click();
+  form.Inputs().AddPaths(paths);
+  form.Inputs().AddSampleFiles();
   std::cout << "files folder: " << files_folder.string() << '\n'
             << "hand pointer: " << (form.HasPointerPicture() ? "loaded" : "missing") << '\n';
   for (const std::string& row : form.ListView1()->Rows()) std::cout << "row: " << row << '\n';
@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
   form.show();
   // Taken in once the window shows, so that a message about a path has its
   // window and a large folder fills the list while the window answers.
-  if (!paths.empty()) QTimer::singleShot(0, &form, [&form, &paths] { form.AddPaths(paths); });
+  if (!paths.empty())
+    QTimer::singleShot(0, &form, [&form, &paths] { form.Inputs().AddPaths(paths); });
   return QApplication::exec();
 }
