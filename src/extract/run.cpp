@@ -32,9 +32,11 @@ void RunExtraction(RunHost& host) {
                                   [&host] { host.Yield(); });
   const std::function<bool()> stopped = [&host] { return host.Stopped(); };
 
-  for (const std::string& path : rows) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const std::string& path = rows[i];
     host.Yield();  // 114
     if (host.Stopped()) return;
+    host.Progress(i + 1, rows.size());
     host.SetPointer(Pointer::kBusy);        // 116, 120
     auto opened = host.OpenWorkbook(path);  // 122
     if (!opened) {
