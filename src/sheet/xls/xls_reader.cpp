@@ -78,7 +78,10 @@ WorkbookResult OpenDirectly(Result<std::unique_ptr<xls::CompoundFile>> opened,
                             std::unique_ptr<xls::ByteSource> file) {
   auto direct = xls::OpenWorkbookStreamDirect(std::move(file));
   if (direct.stream) return OpenFromStream(std::move(direct.stream), "Sheet1");
-  if (!direct.damage.empty()) return Error{"damaged OLE2 compound file (" + direct.damage + ")"};
+  if (!direct.damage.empty()) {
+    return Error{ErrorKind::kDamagedContainer,
+                 "damaged OLE2 compound file (" + direct.damage + ")"};
+  }
   return OpenFromContainer(std::move(opened));
 }
 
