@@ -174,11 +174,10 @@ phone::LengthSelection StoredLengths() {
   phone::LengthSelection sel;
   bool any = store.Read("Loads").has_value();
   for (int i = 0; i < 16; ++i) {
-    auto value = store.Read(PhoneLengthKey(i));
-    if (!value) continue;
+    const auto stored = ReadLengthBox(store, i);
+    if (!stored) continue;
     any = true;
-    auto number = LeadingNumber(*value);
-    if (number && RoundHalfEven(*number) == 1) sel.Set(i + 5, true);
+    if (stored->state == 1) sel.Set(i + 5, true);
   }
   if (!any) sel = phone::LengthSelection::Of({10, 11});
   return sel;

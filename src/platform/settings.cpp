@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 namespace dialsift {
 
@@ -105,6 +106,13 @@ long long RoundHalfEven(double value) {
 
 std::string PhoneLengthKey(int index) {
   return std::to_string(index) + "Phone Length";
+}
+
+std::optional<StoredLengthBox> ReadLengthBox(const SettingsStore& store, int index) {
+  std::optional<std::string> text = store.Read(PhoneLengthKey(index));
+  if (!text) return std::nullopt;
+  const std::optional<double> number = LeadingNumber(*text);
+  return StoredLengthBox{std::move(*text), number ? RoundHalfEven(*number) : 0};
 }
 
 }  // namespace dialsift

@@ -48,4 +48,14 @@ long long RoundHalfEven(double value);
 // Key of phone-length box i ("0Phone Length" to "15Phone Length").
 std::string PhoneLengthKey(int index);
 
+// What the store holds for phone-length box i: the text as stored and the
+// state it reads as (its leading number rounded half to even; 0 when the text
+// has none). Only the state 1 ticks a box.
+struct StoredLengthBox {
+  std::string text;
+  long long state = 0;
+};
+// The stored phone-length box `index`, or nothing when its key is absent.
+std::optional<StoredLengthBox> ReadLengthBox(const SettingsStore& store, int index);
+
 }  // namespace dialsift

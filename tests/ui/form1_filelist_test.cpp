@@ -40,7 +40,7 @@ TEST_F(WindowTest, AddFilesTakesTheDialogsPicksAsRows) {
   single.single = "/book.xlsx";
   ui_.open_results = {single, Picked("/", {"b.xls", "a.xlsm"}),
                       Picked("/home/u/data", {"x.xls", "no such file.xls"}), single};
-  for (int i = 0; i < 4; ++i) form.PushButton1_Click();
+  for (int i = 0; i < 4; ++i) form.Inputs().AddFiles();
   EXPECT_EQ(Rows(form),
             (std::vector<std::string>{"/book.xlsx", "/b.xls", "/a.xlsm", "/home/u/data/x.xls",
                                       "/home/u/data/no such file.xls", "/book.xlsx"}));
@@ -48,7 +48,7 @@ TEST_F(WindowTest, AddFilesTakesTheDialogsPicksAsRows) {
   EXPECT_EQ(ui_.dialog_filters.front(), "Excel Files (*.xls*)|*.xls*|");
   EXPECT_TRUE(ui_.messages.empty());
 
-  form.PushButton1_Click();  // cancelled: the script is out of picks
+  form.Inputs().AddFiles();  // cancelled: the script is out of picks
   EXPECT_EQ(Rows(form).size(), 6u);
   EXPECT_TRUE(ui_.messages.empty());
 }
@@ -58,7 +58,7 @@ TEST_F(WindowTest, AddFilesRefusesASelectionTooLongForTheDialog) {
   // Folder, names and their NULs: 10 + 1 + 2999 * (9 + 1) = 30001 characters.
   std::vector<std::string> names(2999, "book.xlsx");
   ui_.open_results = {Picked("/some/path", names)};
-  form.PushButton1_Click();
+  form.Inputs().AddFiles();
   EXPECT_EQ(form.ListView1()->RowCount(), 0);
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text,
@@ -70,39 +70,39 @@ TEST_F(WindowTest, AddFilesRefusesASelectionTooLongForTheDialog) {
 
   names.pop_back();  // 29991 characters fit
   ui_.open_results = {Picked("/some/path", names)};
-  form.PushButton1_Click();
+  form.Inputs().AddFiles();
   EXPECT_EQ(form.ListView1()->RowCount(), 2998);
 }
 
 TEST_F(WindowTest, DoubleClickAndDeleteRemoveTheSelectedRowOnly) {
   ui::Form1& form = Start();
   ui::ReportList* list = form.ListView1();
-  form.ListView1_DblClick();
-  form.ListView1_KeyDown(Qt::Key_Delete, Qt::NoModifier);
+  form.Inputs().RemoveSelectedRow();
+  form.Inputs().KeyPressed(Qt::Key_Delete);
   for (const char* row : {"a", "b", "c", "d"}) list->AppendRow(row);
   list->setCurrentItem(list->topLevelItem(1));
-  form.ListView1_DblClick();
+  form.Inputs().RemoveSelectedRow();
   EXPECT_EQ(Rows(form), (std::vector<std::string>{"a", "c", "d"}));
   list->setCurrentItem(list->topLevelItem(2));
-  form.ListView1_KeyDown(Qt::Key_Backspace, Qt::NoModifier);
-  form.ListView1_KeyDown(Qt::Key_D, Qt::NoModifier);
+  form.Inputs().KeyPressed(Qt::Key_Backspace);
+  form.Inputs().KeyPressed(Qt::Key_D);
   EXPECT_EQ(list->RowCount(), 3);
-  form.ListView1_KeyDown(Qt::Key_Delete, Qt::ShiftModifier);
+  form.Inputs().KeyPressed(Qt::Key_Delete);
   EXPECT_EQ(Rows(form), (std::vector<std::string>{"a", "c"}));
   EXPECT_TRUE(ui_.messages.empty());
 
   form.ListView2()->AppendRow("555-0100");
-  form.PushButton3_Click();
+  form.Inputs().ClearInputList();
   EXPECT_EQ(list->RowCount(), 0);
   EXPECT_EQ(form.ListView2()->RowCount(), 1);  // the results keep their own Clear List
-  form.PushButton3_Click();
+  form.Inputs().ClearInputList();
   EXPECT_TRUE(ui_.messages.empty());
 }
 
 TEST_F(WindowTest, AddFolderStoresTheExtensionAndTakesTheTreeUnderTheHourglass) {
   ui::Form1& form = Start();
   form.SetPointer(Pointer::kArrow);
-  form.PushButton4_Click();  // cancelled
+  form.Inputs().AddFolder();  // cancelled
   EXPECT_EQ(Stored("Extension"), "xls*");
   EXPECT_EQ(ui_.dialog_titles, (std::vector<std::string>{"Please select folder:"}));
   EXPECT_EQ(form.PointerKind(), Pointer::kArrow);
@@ -114,7 +114,7 @@ TEST_F(WindowTest, AddFolderStoresTheExtensionAndTakesTheTreeUnderTheHourglass) 
   Touch(tree.path() / "sub" / "c.XLSB");
   Touch(tree.path() / "~$b.xls");
   ui_.folder_results = {tree.path().string()};
-  form.PushButton4_Click();
+  form.Inputs().AddFolder();
   const std::string root = tree.path().string();
   EXPECT_EQ(Rows(form), (std::vector<std::string>{root + "/b.xls", root + "/sub/c.XLSB"}));
   EXPECT_EQ(form.PointerKind(), Pointer::kDefault);
@@ -124,7 +124,7 @@ TEST_F(WindowTest, AddFolderStoresTheExtensionAndTakesTheTreeUnderTheHourglass) 
 TEST_F(WindowTest, SamplesPressedTwiceGiveEveryFileTwiceAndOfferTheFolder) {
   ui::Form1& form = Start();
   ui_.answers = {Answer::kNo};
-  form.PushButton11_Click();  // no Samples folder yet: nothing added, the question still comes
+  form.Inputs().AddSampleFiles();  // no Samples folder yet: nothing added, the question still comes
   EXPECT_EQ(form.ListView1()->RowCount(), 0);
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text,
@@ -137,8 +137,8 @@ TEST_F(WindowTest, SamplesPressedTwiceGiveEveryFileTwiceAndOfferTheFolder) {
   WriteBeside("Samples/~two.csv", "x");
   WriteBeside("Samples/inner/three.xls", "x");
   ui_.answers = {Answer::kNo, Answer::kYes};
-  form.PushButton11_Click();
-  form.PushButton11_Click();
+  form.Inputs().AddSampleFiles();
+  form.Inputs().AddSampleFiles();
   const std::string s = beside_.path().string() + "/Samples/";
   EXPECT_EQ(Rows(form), (std::vector<std::string>{s + "one.xlsx", s + "~two.csv", s + "one.xlsx",
                                                   s + "~two.csv"}));
@@ -148,7 +148,7 @@ TEST_F(WindowTest, SamplesPressedTwiceGiveEveryFileTwiceAndOfferTheFolder) {
 TEST_F(WindowTest, TheRealSamplesBesideTheProgramLoad) {
   ui_.answers = {Answer::kNo};
   ui::Form1 form(ui_, BinDir());
-  form.PushButton11_Click();
+  form.Inputs().AddSampleFiles();
   const auto rows = form.ListView1()->Rows();
   const std::string s = (BinDir() / "Samples").string() + "/";
   for (const char* name :
@@ -183,11 +183,11 @@ TEST_F(WindowTest, DropsTakeFilesAsGivenAndFoldersThroughTheIntake) {
              Local(d / ".hidden-folder"), Local(d / "other")});
 
   QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &drop.mime, Qt::LeftButton, Qt::NoModifier);
-  form.ListView1_DragEnter(&enter);
+  form.Inputs().DragEntered(&enter);
   EXPECT_TRUE(enter.isAccepted());
 
   QDropEvent event(QPointF(5, 5), Qt::CopyAction, &drop.mime, Qt::LeftButton, Qt::NoModifier);
-  form.ListView1_Drop(&event);
+  form.Inputs().Dropped(&event);
   const std::string r = d.string();
   EXPECT_EQ(Rows(form),
             (std::vector<std::string>{r + "/notes.txt", r + "/tree/a.csv", r + "/tree/deep/b.xlsx",
@@ -201,17 +201,17 @@ TEST_F(WindowTest, ADragOfTextIsRefused) {
   Drop drop({}, QStringLiteral("/etc/passwd"));
   QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &drop.mime, Qt::LeftButton, Qt::NoModifier);
   enter.accept();
-  form.ListView1_DragEnter(&enter);
+  form.Inputs().DragEntered(&enter);
   EXPECT_FALSE(enter.isAccepted());
   EXPECT_EQ(enter.dropAction(), Qt::IgnoreAction);
   QDropEvent event(QPointF(5, 5), Qt::CopyAction, &drop.mime, Qt::LeftButton, Qt::NoModifier);
-  form.ListView1_Drop(&event);
+  form.Inputs().Dropped(&event);
   EXPECT_EQ(form.ListView1()->RowCount(), 0);
 
   Drop web({QUrl(QStringLiteral("https://example.com/book.xlsx"))});
   QDragEnterEvent web_enter(QPoint(5, 5), Qt::CopyAction, &web.mime, Qt::LeftButton,
                             Qt::NoModifier);
-  form.ListView1_DragEnter(&web_enter);
+  form.Inputs().DragEntered(&web_enter);
   EXPECT_FALSE(web_enter.isAccepted());
 }
 

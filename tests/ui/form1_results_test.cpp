@@ -43,8 +43,8 @@ TEST_F(WindowTest, TextAndCommaExportsWriteTheirBytes) {
     const fs::path text = out.path() / ("text" + std::to_string(n) + ".txt");
     const fs::path comma = out.path() / ("comma" + std::to_string(n) + ".txt");
     ui_.save_results = {text.string(), comma.string()};
-    form.PushButton6_Click();
-    form.PushButton2_Click();
+    form.Results().SaveResultsAsText();
+    form.Results().SaveResultsCommaDelimited();
     ASSERT_TRUE(fs::exists(text) && fs::exists(comma)) << n;  // empty lists too: 0 bytes
     EXPECT_EQ(ReadAll(text), lines) << n;
     EXPECT_EQ(ReadAll(comma), commas) << n;
@@ -60,8 +60,8 @@ TEST_F(WindowTest, CancellingTheSaveDialogWritesNothing) {
   ui::Form1& form = Start();
   Fill(form, 2);
   form.SetPointer(Pointer::kHand);
-  form.PushButton6_Click();
-  form.PushButton2_Click();
+  form.Results().SaveResultsAsText();
+  form.Results().SaveResultsCommaDelimited();
   EXPECT_EQ(form.PointerKind(), Pointer::kHand);
   EXPECT_TRUE(ui_.messages.empty());
 }
@@ -80,16 +80,16 @@ TEST_F(WindowTest, OverwriteIsAskedAndNoKeepsTheFile) {
   form.SetPointer(Pointer::kHand);
   ui_.save_results = {path.string(), path.string(), path.string(), path.string()};
   ui_.answers = {Answer::kNo, Answer::kNo, Answer::kYes, Answer::kYes};
-  form.PushButton6_Click();
+  form.Results().SaveResultsAsText();
   EXPECT_EQ(ReadAll(path), "old");
   EXPECT_EQ(form.PointerKind(), Pointer::kHand);
   // Comma export: busy before its question, the arrow after a No.
-  form.PushButton2_Click();
+  form.Results().SaveResultsCommaDelimited();
   EXPECT_EQ(ReadAll(path), "old");
   EXPECT_EQ(form.PointerKind(), Pointer::kArrow);
-  form.PushButton6_Click();
+  form.Results().SaveResultsAsText();
   EXPECT_EQ(ReadAll(path), "2125550000\r\n2125550001\r\n");
-  form.PushButton2_Click();
+  form.Results().SaveResultsCommaDelimited();
   EXPECT_EQ(ReadAll(path), "2125550000,2125550001");
 
   EXPECT_EQ(ui_.Texts(), std::vector<std::string>(4, question));
@@ -110,10 +110,10 @@ TEST_F(WindowTest, AnUnwritableTargetIsReportedOnceAndKeepsItsContent) {
 
   ui_.save_results = {locked.string(), locked.string(), missing.string(), missing.string()};
   ui_.answers = {Answer::kYes, Answer::kYes};
-  form.PushButton6_Click();
-  form.PushButton2_Click();
-  form.PushButton6_Click();
-  form.PushButton2_Click();
+  form.Results().SaveResultsAsText();
+  form.Results().SaveResultsCommaDelimited();
+  form.Results().SaveResultsAsText();
+  form.Results().SaveResultsCommaDelimited();
 
   const auto texts = ui_.Texts();
   ASSERT_EQ(texts.size(), 6u);  // two questions, then one report per export
@@ -133,12 +133,13 @@ TEST_F(WindowTest, ClipboardCopyTakesEveryRowAndAlwaysConfirms) {
   ui::Form1& form = Start();
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->setText(QStringLiteral("untouched"));
-  form.PushButton8_Click();  // empty list: the clipboard stays, the message still comes
+  form.Results()
+      .CopyResultsToClipboard();  // empty list: the clipboard stays, the message still comes
   EXPECT_EQ(clipboard->text(), "untouched");
 
   form.ListView2()->AppendRow("212-555-0147");
   form.ListView2()->AppendRow("(718)555-0134  ");
-  form.PushButton8_Click();
+  form.Results().CopyResultsToClipboard();
   EXPECT_EQ(clipboard->text(), "212-555-0147\r\n(718)555-0134\r\n");
   const std::string message =
       "Results have been copied to the clipboard.\r\rClick a text area where you normally type "
@@ -151,17 +152,17 @@ TEST_F(WindowTest, ClipboardCopyTakesEveryRowAndAlwaysConfirms) {
 TEST_F(WindowTest, ResultsClearRemoveAndTheFormattingPage) {
   ui::Form1& form = Start();
   ui::ReportList* list = form.ListView2();
-  form.ListView2_DblClick();  // nothing selected: nothing happens
+  form.Results().RemoveSelectedRow();  // nothing selected: nothing happens
   Fill(form, 3);
   form.ListView1()->AppendRow("/a.xlsx");
   list->setCurrentItem(list->topLevelItem(0));
-  form.ListView2_DblClick();
+  form.Results().RemoveSelectedRow();
   EXPECT_EQ(list->Rows(), (std::vector<std::string>{"2125550001", "2125550002"}));
-  form.PushButton9_Click();
+  form.Results().ClearResults();
   EXPECT_EQ(list->RowCount(), 0);
   EXPECT_EQ(form.ListView1()->RowCount(), 1);
 
-  form.PushButton10_Click();
+  form.Results().OpenFormattingPage();
   ASSERT_EQ(ui_.shell_opened.size(), 1u);
   EXPECT_EQ(ui_.shell_opened[0], (beside_.path() / "phone-formatting.html").string());
   EXPECT_TRUE(ui_.messages.empty());

@@ -1,0 +1,155 @@
+#include "ui/input_file_list.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+#include <stdexcept>
+
+#include "filelist/add_files.h"
+#include "filelist/folder_intake.h"
+
+namespace dialsift::ui {
+
+namespace {
+
+// The local files and folders a drag carries, in the order given.
+std::vector<std::string> LocalPaths(const QMimeData* data) {
+  std::vector<std::string> paths;
+  if (data == nullptr || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+  }
+  return paths;
+}
+
+// A drag is welcome only when it carries local files or folders.
+void AnswerDrag(QDragMoveEvent* event) {
+  if (LocalPaths(event->mimeData()).empty()) {
+    event->setDropAction(Qt::IgnoreAction);
+    event->ignore();
+  } else {
+    event->acceptProposedAction();
+  }
+}
+
+}  // namespace
+
+InputFileList::InputFileList(WindowServices& window, ReportList& list, std::filesystem::path beside)
+    : window_(window), list_(list), beside_(std::move(beside)) {}
+
+void InputFileList::AddFiles() {
+  constexpr auto where = location::kPushButton1;
+  UserInterface::OpenFilesResult chosen;
+  // Lines 100 to 106 set the dialog's file name, flags, title and filter.
+  window_.Statement(where, 108, [&] {
+    chosen = window_.Ui().OpenFiles(filelist::kAddFilesTitle, filelist::kAddFilesFilter);
+  });
+  if (chosen.cancelled()) return;  // 110
+
+  const auto rows = filelist::RowsFromDialog(chosen);
+  if (!rows) {
+    window_.Ui().Message(filelist::kTooManyFilesMessage, {}, UserInterface::Buttons::kOk,
+                         UserInterface::Icon::kNone);
+    return;
+  }
+  const int line = chosen.names.empty() ? 118 : 132;
+  for (const auto& row : *rows) window_.Statement(where, line, [&] { list_.AppendRow(row); });
+}
+
+void InputFileList::ClearInputList() {
+  window_.Statement(location::kPushButton3, 100, [this] { list_.ClearRows(); });
+}
+
+void InputFileList::AddFolder() {
+  constexpr auto where = location::kPushButton4;
+  const std::string extension(filelist::kExcelExtension);  // 100
+  window_.Statement(where, 104, [&] {
+    SettingsStore& settings = window_.Settings();
+    if (!settings.Write(filelist::kExtensionKey, extension))
+      throw std::runtime_error("The settings file " + settings.FileName() + " cannot be written.");
+  });
+  std::string folder;
+  window_.Statement(where, 106,
+                    [&] { folder = window_.Ui().ChooseFolder(filelist::kChooseFolderTitle); });
+  if (folder.empty()) return;  // 108
+
+  window_.SetPointer(Pointer::kBusy);  // 110
+  std::vector<std::string> rows;
+  window_.Statement(where, 114, [&] {
+    rows = filelist::FolderIntake(
+        folder, "*." + extension, [this] { window_.Yield(); },
+        [this] { return window_.Closing(); });
+  });
+  for (const auto& row : rows) window_.Statement(where, 128, [&] { list_.AppendRow(row); });
+  window_.SetPointer(Pointer::kDefault);  // 132
+}
+
+void InputFileList::AddSampleFiles() {
+  constexpr auto where = location::kPushButton11;
+  const std::string program_folder = beside_.string();
+  std::vector<std::string> rows;
+  window_.Statement(where, 100, [&] { rows = filelist::SampleRows(program_folder); });
+  for (const auto& row : rows) window_.Statement(where, 104, [&] { list_.AppendRow(row); });
+
+  UserInterface::Answer answer = UserInterface::Answer::kNo;
+  window_.Statement(where, 106, [&] {
+    answer = window_.Ui().Message(filelist::kOpenSamplesQuestion, {},
+                                  UserInterface::Buttons::kYesNo, UserInterface::Icon::kNone);
+  });
+  if (answer == UserInterface::Answer::kYes) {
+    window_.Statement(where, 108,
+                      [&] { window_.Ui().OpenWithShell(filelist::SamplesFolder(program_folder)); });
+  }
+}
+
+// Double-click and Delete remove the selected row; nothing is ever reported.
+void InputFileList::RemoveSelectedRow() {
+  if (const int row = list_.SelectedRow(); row > 0) list_.RemoveRow(row);
+}
+
+void InputFileList::KeyPressed(int key) {
+  if (key == Qt::Key_Delete) RemoveSelectedRow();
+}
+
+void InputFileList::DragEntered(QDragEnterEvent* event) {
+  AnswerDrag(event);
+}
+
+void InputFileList::DragMoved(QDragMoveEvent* event) {
+  AnswerDrag(event);
+}
+
+// Each dropped path in order: a visible folder is taken in with every file
+// of its tree; anything else becomes one row as given. A path that vanished
+// or a folder that cannot be read is named in a message, and the others are
+// still taken.
+void InputFileList::Dropped(QDropEvent* event) {
+  const std::vector<std::string> paths = LocalPaths(event->mimeData());
+  if (paths.empty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  for (const auto& path : paths) {
+    if (window_.Closing()) return;
+    const filelist::DroppedPath dropped = filelist::ExamineDroppedPath(path);
+    switch (dropped.kind) {
+      case filelist::DroppedPath::Kind::kFolder:
+        for (const auto& row : filelist::FolderIntake(
+                 path, "*.*", [this] { window_.Yield(); }, [this] { return window_.Closing(); }))
+          list_.AppendRow(row);
+        break;
+      case filelist::DroppedPath::Kind::kRow:
+        list_.AppendRow(path);
+        break;
+      case filelist::DroppedPath::Kind::kProblem:
+        window_.Ui().Message(filelist::DropProblemText(path, dropped.reason), {},
+                             UserInterface::Buttons::kOk, UserInterface::Icon::kWarning);
+        break;
+    }
+  }
+}
+
+}  // namespace dialsift::ui

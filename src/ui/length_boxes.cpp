@@ -1,0 +1,92 @@
+#include "ui/length_boxes.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+
+#include <stdexcept>
+
+#include "ui/layout.h"
+
+namespace dialsift::ui {
+
+namespace {
+constexpr int kBoxLeft[8] = {240, 1100, 1960, 2820, 3680, 4540, 5400, 6260};
+}  // namespace
+
+PhoneLengthBoxes::PhoneLengthBoxes(WindowServices& services, QWidget& window)
+    : services_(services) {
+  frame_ = new QGroupBox(QStringLiteral("Phone Number Length"), &window);
+  frame_->setObjectName(QStringLiteral("Frame1"));
+  frame_->setGeometry(TwipRect(120, 3250, 7800, 1020));
+  frame_->setAutoFillBackground(true);
+  for (int i = 0; i < 16; ++i) {
+    auto* box = new QCheckBox(QString::number(i + 5), frame_);
+    box->setObjectName(QStringLiteral("Check1_%1").arg(i));
+    box->setGeometry(TwipRect(kBoxLeft[i % 8], i < 8 ? 300 : 650, 550, 255));
+    box->setAutoFillBackground(true);
+    boxes_[static_cast<std::size_t>(i)] = box;
+    QObject::connect(box, &QCheckBox::stateChanged, frame_, [this, i] { StoreState(i); });
+  }
+  // Design-time colours: white for the frame and boxes.
+  QPalette white = frame_->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  frame_->setPalette(white);
+  for (QCheckBox* box : boxes_) box->setPalette(white);
+}
+
+QCheckBox* PhoneLengthBoxes::Box(int index) const {
+  if (index < 0 || index > 15) return nullptr;
+  return boxes_[static_cast<std::size_t>(index)];
+}
+
+int PhoneLengthBoxes::State(int index) const {
+  const QCheckBox* box = Box(index);
+  if (box == nullptr) return 0;
+  switch (box->checkState()) {
+    case Qt::Checked:
+      return 1;
+    case Qt::PartiallyChecked:
+      return 2;
+    default:
+      return 0;
+  }
+}
+
+std::string PhoneLengthBoxes::Caption(int index) const {
+  const QCheckBox* box = Box(index);
+  return box ? box->text().toStdString() : std::string();
+}
+
+void PhoneLengthBoxes::Tick(int index) {
+  Box(index)->setCheckState(Qt::Checked);
+}
+
+void PhoneLengthBoxes::Restore(int index) {
+  const std::optional<StoredLengthBox> stored = ReadLengthBox(services_.Settings(), index);
+  const long long state = stored ? stored->state : 0;
+  if (state != 0 && state != 1)
+    throw std::runtime_error("Invalid property value: \"" + PhoneLengthKey(index) + "\" holds \"" +
+                             stored->text + "\"");
+  Box(index)->setCheckState(state == 1 ? Qt::Checked : Qt::Unchecked);
+}
+
+// A store that cannot be written leaves the box as the user set it and says
+// so once per start.
+void PhoneLengthBoxes::StoreState(int index) {
+  SettingsStore& settings = services_.Settings();
+  if (settings.Write(PhoneLengthKey(index), std::to_string(State(index)))) return;
+  if (store_failure_shown_) return;
+  store_failure_shown_ = true;
+  services_.Ui().Message("The phone length choice could not be saved in " + settings.FileName() +
+                             ". It stays in effect until the program is closed.",
+                         {}, UserInterface::Buttons::kOk, UserInterface::Icon::kWarning);
+}
+
+void PhoneLengthBoxes::ShowHelp() {
+  services_.Statement(location::kPushButton5, 100, [this] {
+    services_.Ui().Message(kHelpMessage, {}, UserInterface::Buttons::kOk,
+                           UserInterface::Icon::kNone);
+  });
+}
+
+}  // namespace dialsift::ui

@@ -1,0 +1,54 @@
+// The results list (ListView2) and its exports: the text file, the comma
+// delimited file, the clipboard copy, clearing and removing rows, the page on
+// formatting phone numbers. The run fills it through QueueRow: queued rows
+// reach the list at the window's next event-loop pass or message, in order.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/report_list.h"
+#include "ui/window_services.h"
+
+namespace dialsift::ui {
+
+class ResultsList {
+ public:
+  // `list` is the window's ListView2; `beside` the folder of the files
+  // beside the program (the formatting page).
+  ResultsList(WindowServices& window, ReportList& list, std::filesystem::path beside);
+
+  ReportList& List() const { return list_; }
+
+  // "Save Results As Text File".
+  void SaveResultsAsText();
+  // "Save As Comma Delimited".
+  void SaveResultsCommaDelimited();
+  // "Copy Results To Clipboard".
+  void CopyResultsToClipboard();
+  // "Clear List" of the results list.
+  void ClearResults();
+  // "Format Phone Number Results": our page, in the default browser.
+  void OpenFormattingPage();
+  // A double-click on the list: removes the selected row, quietly.
+  void RemoveSelectedRow();
+
+  // The run's side: empty the list (queued rows included), queue a row,
+  // and put the queued rows in.
+  void StartOver();
+  void QueueRow(std::string_view text) { queued_.emplace_back(text); }
+  void FlushQueuedRows();
+
+ private:
+  // The save dialog of both file exports: the chosen path, empty on cancel.
+  std::string AskSavePath(std::string_view where);
+
+  WindowServices& window_;
+  ReportList& list_;
+  std::filesystem::path beside_;
+  std::vector<std::string> queued_;
+};
+
+}  // namespace dialsift::ui
