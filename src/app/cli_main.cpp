@@ -315,16 +315,25 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, bool
   std::vector<std::string> files;
   for (const auto& p : paths) {
     std::error_code ec;
-    if (std::filesystem::is_directory(p, ec)) {
-      std::string folder = p;
-      while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-      auto rows = filelist::FolderIntake(folder, "*.xls*");
-      files.insert(files.end(), rows.begin(), rows.end());
-    } else if (std::filesystem::exists(p, ec)) {
-      files.push_back(p);
-    } else {
+    const auto status = std::filesystem::status(p, ec);
+    if (status.type() == std::filesystem::file_type::not_found) {
       std::cerr << Printable(p) << ": file not found\n";
       missing = true;
+    } else if (ec) {
+      std::cerr << Printable(p) << ": " << ec.message() << "\n";
+      missing = true;
+    } else if (std::filesystem::is_directory(status)) {
+      std::string folder = p;
+      while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+      auto intake = filelist::FolderIntake(folder, "*.xls*");
+      files.insert(files.end(), intake.rows.begin(), intake.rows.end());
+      for (const auto& problem : intake.problems) {
+        std::cerr << Printable(problem.path) << ": cannot read the folder (" << problem.reason
+                  << ")\n";
+        missing = true;
+      }
+    } else {
+      files.push_back(p);  // anything else is the reader's to judge
     }
   }
   return files;

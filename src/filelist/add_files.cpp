@@ -1,18 +1,11 @@
 #include "filelist/add_files.h"
 
 #include "filelist/folder_walk.h"
+#include "sheet/unicode.h"
 
 namespace dialsift::filelist {
 
-std::size_t Utf16Length(std::string_view text) {
-  std::size_t units = 0;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if ((byte & 0xC0) == 0x80) continue;  // continuation byte
-    units += (byte >= 0xF0) ? 2 : 1;      // four-byte sequences need a surrogate pair
-  }
-  return units;
-}
+using sheet::Utf16Length;
 
 std::optional<std::vector<std::string>> RowsFromDialog(
     const UserInterface::OpenFilesResult& result) {

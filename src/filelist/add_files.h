@@ -28,9 +28,6 @@ inline constexpr std::string_view kOpenSamplesQuestion =
     "Would you like this software to open the folder where these sample files are stored (so "
     "that you can view them before working with them)?";
 
-// Length of a UTF-8 text in UTF-16 code units, the dialog's characters.
-std::size_t Utf16Length(std::string_view text);
-
 // The rows that the open dialog's result gives: one full path unchanged, or
 // folder + "/" + name for each name in dialog order with the doubled
 // separator repaired. Nothing when the result would not fit the dialog's

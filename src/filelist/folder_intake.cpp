@@ -1,5 +1,7 @@
 #include "filelist/folder_intake.h"
 
+#include <algorithm>
+
 #include "filelist/folder_walk.h"
 #include "platform/dir_listing.h"
 #include "platform/file_attributes.h"
@@ -13,16 +15,25 @@ constexpr std::uint32_t kHiddenWritableFile = platform::kAttrHidden | platform::
 
 }  // namespace
 
-std::vector<std::string> FolderIntake(const std::string& folder, std::string_view pattern,
-                                      const std::function<void()>& yield,
-                                      const std::function<bool()>& stopped) {
+Intake FolderIntake(const std::string& folder, std::string_view pattern,
+                    const std::function<void()>& yield, const std::function<bool()>& stopped) {
   std::vector<std::string> folders{folder + "/"};
-  CollectSubfolders(folders, yield, stopped);
-  std::vector<std::string> rows;
-  if (stopped && stopped()) return rows;
+  Intake intake;
+  CollectSubfolders(folders, yield, stopped, &intake.problems);
+  if (stopped && stopped()) return {};
+  std::vector<std::string>& rows = intake.rows;
   for (const auto& entry : folders) {
     const std::string parent = entry.substr(0, entry.size() - 1);
-    for (const auto& name : ListFolderFiles(parent, pattern)) {
+    // A folder the walk could not list cannot be listed for its files
+    // either: it is named once.
+    std::vector<WalkProblem> unlisted;
+    const auto names = ListFolderFiles(parent, pattern, &unlisted);
+    for (auto& problem : unlisted) {
+      if (std::find(intake.problems.begin(), intake.problems.end(), problem) ==
+          intake.problems.end())
+        intake.problems.push_back(std::move(problem));
+    }
+    for (const auto& name : names) {
       if (name.front() == '~') continue;
       std::string path = parent + "/" + name;
       // Only a name beginning with "." is hidden, so only such a file can
@@ -31,7 +42,19 @@ std::vector<std::string> FolderIntake(const std::string& folder, std::string_vie
       rows.push_back(RepairJoinedPath(std::move(path)));
     }
   }
-  return rows;
+  return intake;
+}
+
+std::string WalkProblemsText(const std::vector<WalkProblem>& problems, std::size_t shown) {
+  std::string text;
+  for (std::size_t i = 0; i < problems.size() && i < shown; ++i) {
+    if (!text.empty()) text += "\r\n";
+    text += "Cannot read \"" + problems[i].path + "\": " + problems[i].reason + ".";
+  }
+  if (problems.size() > shown) {
+    text += "\r\n(and " + std::to_string(problems.size() - shown) + " more)";
+  }
+  return text;
 }
 
 DroppedPath ExamineDroppedPath(const std::string& path) {

@@ -34,6 +34,12 @@ bool WildcardMatch(std::string_view name, std::string_view pattern) {
   return p == pattern.size();
 }
 
+// A folder as problems name it: without its trailing separator.
+std::string FolderName(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return RepairJoinedPath(std::move(folder));
+}
+
 // Yields; true when the walk is to end.
 bool Call(const YieldFn& yield, const StopFn& stopped) {
   if (yield) yield();
@@ -43,10 +49,15 @@ bool Call(const YieldFn& yield, const StopFn& stopped) {
 // The direct sub-folders of `folder` (which ends with "/"), in name order.
 // False when the walk is to end.
 bool AppendSubfolders(const std::string& folder, std::vector<std::string>& found,
-                      const YieldFn& yield, const StopFn& stopped) {
-  const auto entries = platform::ListDirectory(folder);
+                      const YieldFn& yield, const StopFn& stopped,
+                      std::vector<WalkProblem>* problems) {
+  std::string reason;
+  const auto entries = platform::ListDirectory(folder, &reason);
   if (Call(yield, stopped)) return false;
-  if (!entries) return true;
+  if (!entries) {
+    if (problems) problems->push_back({FolderName(folder), std::move(reason)});
+    return true;
+  }
   for (const auto& entry : *entries) {
     if (Call(yield, stopped)) return false;
     // The listing asks for ordinary entries and folders only.
@@ -56,8 +67,12 @@ bool AppendSubfolders(const std::string& folder, std::vector<std::string>& found
     // listing already knows, which spares a query per file.
     if (!entry.is_folder) continue;
     std::string path = folder + entry.name;
-    const auto attributes = platform::FileAttributes(path);
-    if (!attributes || (*attributes & platform::kAttrDirectory) == 0) continue;
+    const auto attributes = platform::FileAttributes(path, &reason);
+    if (!attributes) {
+      if (problems) problems->push_back({FolderName(path), std::move(reason)});
+      continue;
+    }
+    if ((*attributes & platform::kAttrDirectory) == 0) continue;
     // A link to a folder is not followed: it could lead back up the tree.
     if (*attributes & platform::kAttrReparsePoint) continue;
     path += '/';
@@ -76,19 +91,19 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
 }
 
 void CollectSubfolders(std::vector<std::string>& folders, const YieldFn& yield,
-                       const StopFn& stopped) {
+                       const StopFn& stopped, std::vector<WalkProblem>* problems) {
   // Level by level: each level's folders are listed one after the other, and
   // all levels are added to `folders` only once the walk is complete.
   std::vector<std::string> found;
   bool going = true;
   for (std::size_t i = 0; going && i < folders.size(); ++i)
-    going = AppendSubfolders(folders[i], found, yield, stopped);
+    going = AppendSubfolders(folders[i], found, yield, stopped, problems);
   std::size_t level_begin = 0;
   while (going && level_begin < found.size()) {
     const std::size_t level_end = found.size();
     for (std::size_t i = level_begin; going && i < level_end; ++i) {
       const std::string folder = found[i];  // `found` grows while we read it
-      going = AppendSubfolders(folder, found, yield, stopped);
+      going = AppendSubfolders(folder, found, yield, stopped, problems);
     }
     level_begin = level_end;
   }
@@ -99,13 +114,18 @@ void CollectSubfolders(std::vector<std::string>& folders, const YieldFn& yield,
   }
 }
 
-std::vector<std::string> ListFolderFiles(std::string folder, std::string_view pattern) {
+std::vector<std::string> ListFolderFiles(std::string folder, std::string_view pattern,
+                                         std::vector<WalkProblem>* problems) {
   if (!folder.ends_with('/')) folder += '/';
   std::vector<std::string> names;
-  auto entries = platform::ListDirectory(folder);
-  if (!entries) return names;
+  std::string reason;
+  auto entries = platform::ListDirectory(folder, &reason);
+  if (!entries) {
+    if (problems) problems->push_back({FolderName(folder), std::move(reason)});
+    return names;
+  }
   for (auto& entry : *entries) {
-    if (entry.is_folder) continue;
+    if (entry.is_folder || entry.is_system) continue;
     if (MatchesPattern(entry.name, pattern)) names.push_back(std::move(entry.name));
   }
   return names;

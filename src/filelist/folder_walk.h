@@ -14,6 +14,13 @@ using YieldFn = std::function<void()>;
 // True once the caller wants the walk to end early (the window is closing).
 using StopFn = std::function<bool()>;
 
+// A folder or entry the walk could not take, and the platform's reason.
+struct WalkProblem {
+  std::string path;
+  std::string reason;
+  bool operator==(const WalkProblem&) const = default;
+};
+
 // True when `name` matches the listing pattern `pattern`: "*" stands for any
 // run of characters, "?" for one; letters match without regard to case. A
 // pattern ending in ".*" also takes names without a dot, so "*.*" takes every
@@ -24,17 +31,21 @@ bool MatchesPattern(std::string_view name, std::string_view pattern);
 // any depth, each ending with "/": first all direct sub-folders of the given
 // folders, then the next level, and so on; within a folder in name order.
 // Hidden and system entries, names holding "?" and links to folders are left
-// out, and so is everything below them; a folder that cannot be read is
-// passed over. Each folder's listing is read whole before the next starts.
-// When `stopped` answers true after a yield, the walk ends and appends what
-// it has found.
+// out, and so is everything below them. A folder that cannot be read, or a
+// sub-folder that cannot be examined (no permission, a path too long), is
+// passed over and added to `problems` when given. Each folder's listing is
+// read whole before the next starts. When `stopped` answers true after a
+// yield, the walk ends and appends what it has found.
 void CollectSubfolders(std::vector<std::string>& folders, const YieldFn& yield = {},
-                       const StopFn& stopped = {});
+                       const StopFn& stopped = {}, std::vector<WalkProblem>* problems = nullptr);
 
-// The names of the files of `folder` that match `pattern`, in name order:
-// ordinary, hidden and system files; no folders (nor links to folders).
-// Nothing when the folder cannot be read.
-std::vector<std::string> ListFolderFiles(std::string folder, std::string_view pattern);
+// The names of the regular files of `folder` that match `pattern`, in name
+// order, hidden ones and links to regular files included. Folders, pipes,
+// sockets, devices and dangling links are no workbooks and are left out: a
+// pipe would block whoever opens it. Nothing when the folder cannot be read;
+// the reason then goes to `problems` when given.
+std::vector<std::string> ListFolderFiles(std::string folder, std::string_view pattern,
+                                         std::vector<WalkProblem>* problems = nullptr);
 
 // A path built by joining a folder, "/" and a name, with the doubled
 // separator that joining a root folder produces made single ("//a" -> "/a").

@@ -1,56 +1,37 @@
+// Listings go through std::filesystem, which reads each entry's type from the
+// directory itself where the file system reports it (as readdir's d_type
+// does), so a listing costs one query only for links and for file systems
+// that do not report types.
 #include "platform/dir_listing.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <memory>
+#include <filesystem>
+#include <system_error>
 
 namespace dialsift::platform {
 namespace {
+
+namespace fs = std::filesystem;
 
 unsigned char FoldAscii(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
 }
 
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
-// Fills the kind flags from the entry's own type and, for links and file
-// systems that do not report types, from the file system.
-void Classify(const std::string& folder, unsigned char type, DirEntry& entry) {
-  if (type == DT_DIR) {
-    entry.is_folder = true;
-    return;
-  }
-  if (type == DT_REG) return;
-  const std::string path = folder + (folder.ends_with('/') ? "" : "/") + entry.name;
-  struct stat st {};
-  if (type == DT_UNKNOWN) {
-    if (::lstat(path.c_str(), &st) != 0) return;
-    if (S_ISDIR(st.st_mode)) {
-      entry.is_folder = true;
-      return;
-    }
-    if (S_ISREG(st.st_mode)) return;
-    if (!S_ISLNK(st.st_mode)) {
-      entry.is_system = true;
-      return;
-    }
-  } else if (type != DT_LNK) {
+// Fills the kind flags; a link is described by what it points to, and one
+// that points nowhere is a system entry.
+void Classify(const fs::directory_entry& d, DirEntry& entry) {
+  std::error_code ec;
+  entry.is_link = d.is_symlink(ec);
+  // These use the type the listing reported and query the file system only
+  // for links and untyped entries.
+  entry.is_folder = d.is_directory(ec);
+  if (ec) {
+    entry.is_folder = false;
     entry.is_system = true;
     return;
   }
-  entry.is_link = true;
-  if (::stat(path.c_str(), &st) != 0) {
-    entry.is_system = true;  // dangling
-    return;
-  }
-  entry.is_folder = S_ISDIR(st.st_mode);
-  entry.is_system = !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
+  entry.is_system = !entry.is_folder && !d.is_regular_file(ec);
+  if (ec) entry.is_system = true;
 }
 
 }  // namespace
@@ -70,22 +51,25 @@ bool NameOrderLess(const std::string& a, const std::string& b) {
 }
 
 std::optional<std::string> FolderReadError(const std::string& folder) {
-  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-  if (dir) return std::nullopt;
-  return std::string(std::strerror(errno));
+  std::error_code ec;
+  fs::directory_iterator it(fs::path(folder), ec);
+  if (!ec) return std::nullopt;
+  return ec.message();
 }
 
-std::optional<std::vector<DirEntry>> ListDirectory(const std::string& folder) {
-  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-  if (!dir) return std::nullopt;
+std::optional<std::vector<DirEntry>> ListDirectory(const std::string& folder, std::string* reason) {
+  std::error_code ec;
+  fs::directory_iterator it(fs::path(folder), ec);
   std::vector<DirEntry> entries;
-  while (const dirent* d = ::readdir(dir.get())) {
-    const std::string_view name = d->d_name;
-    if (name == "." || name == "..") continue;
+  for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
     DirEntry entry;
-    entry.name = std::string(name);
-    Classify(folder, d->d_type, entry);
+    entry.name = it->path().filename().string();
+    Classify(*it, entry);
     entries.push_back(std::move(entry));
+  }
+  if (ec) {
+    if (reason) *reason = ec.message();
+    return std::nullopt;
   }
   std::sort(entries.begin(), entries.end(),
             [](const DirEntry& a, const DirEntry& b) { return NameOrderLess(a.name, b.name); });

@@ -17,8 +17,10 @@ struct DirEntry {
 
 // Every entry of `folder` but "." and "..", ordered by name: letters compared
 // without case first, then byte by byte. Nothing when the folder cannot be
-// read (missing, not a folder, no permission).
-std::optional<std::vector<DirEntry>> ListDirectory(const std::string& folder);
+// read (missing, not a folder, no permission, a path too long); `reason`,
+// when given, then receives the platform's description.
+std::optional<std::vector<DirEntry>> ListDirectory(const std::string& folder,
+                                                   std::string* reason = nullptr);
 
 // Why `folder` cannot be listed, or nothing when it can.
 std::optional<std::string> FolderReadError(const std::string& folder);

@@ -22,10 +22,10 @@ using numfmt::Kind;
 // of '#' as wide as the cell; when a workbook is saved as text the
 // application writes 255 of them.
 constexpr std::size_t kHashRun = 255;
-// Longest text a cell can hold; longer renderings (huge repetitions of @
-// or of literals) are cut there.
-constexpr std::size_t kMaxOutput = 32767;
+using numfmt::kMaxOutput;
 
+// Number and date renderings are bounded by the code's length; what goes
+// beyond the longest cell text is cut there.
 void Cap(std::string& s) {
   if (s.size() <= kMaxOutput) return;
   std::size_t cut = kMaxOutput;

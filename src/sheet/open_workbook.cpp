@@ -72,10 +72,16 @@ WorkbookResult OpenZipWorkbook(const std::filesystem::path& path) {
 }  // namespace
 
 Result<std::unique_ptr<Workbook>> OpenWorkbook(const std::filesystem::path& path) {
+  // The type is checked before anything opens the file: opening a pipe
+  // would wait for a writer that never comes.
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
-  if (ec || !std::filesystem::exists(status)) return Error{"file not found"};
+  if (status.type() == std::filesystem::file_type::not_found) return Error{"file not found"};
+  if (ec) return Error{"cannot read the file (" + ec.message() + ")"};
   if (std::filesystem::is_directory(status)) return Error{"is a folder, not a workbook"};
+  if (!std::filesystem::is_regular_file(status)) {
+    return Error{"not a workbook (a pipe, socket or device, not a regular file)"};
+  }
 
   std::ifstream in(path, std::ios::binary);
   if (!in) return Error{"cannot read the file (" + std::string(std::strerror(errno)) + ")"};
@@ -96,7 +102,7 @@ Result<std::unique_ptr<Workbook>> OpenWorkbook(const std::filesystem::path& path
       head.find("opendocument") != std::string_view::npos) {
     return OpenFlatOds(path);
   }
-  return OpenTextWorkbook(path, std::span<const char>(buf.data(), got));
+  return OpenTextWorkbook(path);
 }
 
 }  // namespace dialsift::sheet

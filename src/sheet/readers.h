@@ -26,9 +26,8 @@ WorkbookResult OpenCompoundFile(const std::filesystem::path& path);
 // A bare BIFF stream (BIFF2-4 files, which are not compound files).
 WorkbookResult OpenBareBiff(const std::filesystem::path& path);
 // A text file a spreadsheet application opens as one sheet (.csv, .txt and
-// the like). `head` holds the first bytes of the file. Answers "not a
-// workbook" when the content is not text.
-WorkbookResult OpenTextWorkbook(const std::filesystem::path& path, std::span<const char> head);
+// the like). Answers "not a workbook" when the content is not text.
+WorkbookResult OpenTextWorkbook(const std::filesystem::path& path);
 // A flat OpenDocument spreadsheet (.fods), the content.xml of an .ods as one file.
 WorkbookResult OpenFlatOds(const std::filesystem::path& path);
 

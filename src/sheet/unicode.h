@@ -30,6 +30,18 @@ inline void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+// Length of a UTF-8 text in UTF-16 code units, the characters a spreadsheet
+// application and the Windows dialogs count.
+inline std::size_t Utf16Length(std::string_view utf8) {
+  std::size_t units = 0;
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) == 0x80) continue;  // continuation byte
+    units += (byte >= 0xF0) ? 2 : 1;      // four-byte sequences need a surrogate pair
+  }
+  return units;
+}
+
 // Turns UTF-16 code units into UTF-8 one unit at a time, so the units may
 // arrive in pieces. Surrogate pairs become one code point; a surrogate
 // without its partner becomes U+FFFD.

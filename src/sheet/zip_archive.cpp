@@ -20,18 +20,15 @@ std::string ZipErrorText(int code) {
   return text;
 }
 
-// Index of entry `name`, matched without regard to case. Some Windows tools
-// write "\\" between folders; such names are found under "/" as well.
-zip_int64_t Locate(zip* z, std::string_view name) {
-  std::string n(name);
-  zip_int64_t index = zip_name_locate(z, n.c_str(), ZIP_FL_NOCASE);
-  if (index < 0 && n.find('/') != std::string::npos) {
-    for (auto& c : n) {
-      if (c == '/') c = '\\';
-    }
-    index = zip_name_locate(z, n.c_str(), ZIP_FL_NOCASE);
+// The form names are compared in: ASCII letters in lower case (as libzip's
+// case-blind lookup compares), "\\" as "/".
+std::string Folded(std::string_view name) {
+  std::string folded(name);
+  for (auto& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c == '\\') c = '/';
   }
-  return index;
+  return folded;
 }
 
 }  // namespace
@@ -90,6 +87,15 @@ Result<ZipArchive> ZipArchive::Open(const std::filesystem::path& path, ZipLimits
   ZipArchive archive;
   archive.zip_.reset(z);
   archive.limits_ = limits;
+  const zip_int64_t count = zip_get_num_entries(z, 0);
+  archive.by_folded_name_.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
+  for (zip_int64_t i = 0; i < count; ++i) {
+    if (const char* n = zip_get_name(z, static_cast<zip_uint64_t>(i), 0)) {
+      // The first of several entries with the same name wins, as in
+      // libzip's own lookup.
+      archive.by_folded_name_.emplace(Folded(n), static_cast<std::uint64_t>(i));
+    }
+  }
   return archive;
 }
 
@@ -97,8 +103,13 @@ ZipArchive::ZipArchive(ZipArchive&&) noexcept = default;
 ZipArchive& ZipArchive::operator=(ZipArchive&&) noexcept = default;
 ZipArchive::~ZipArchive() = default;
 
+std::int64_t ZipArchive::Locate(std::string_view name) const {
+  const auto it = by_folded_name_.find(Folded(name));
+  return it == by_folded_name_.end() ? -1 : static_cast<std::int64_t>(it->second);
+}
+
 bool ZipArchive::Has(std::string_view name) const {
-  return Locate(zip_.get(), name) >= 0;
+  return Locate(name) >= 0;
 }
 
 std::vector<std::string> ZipArchive::Names() const {
@@ -114,7 +125,7 @@ std::vector<std::string> ZipArchive::Names() const {
 
 Result<ZipEntryReader> ZipArchive::OpenEntry(std::string_view name) const {
   const std::string n(name);
-  const zip_int64_t index = Locate(zip_.get(), n);
+  const std::int64_t index = Locate(n);
   if (index < 0) return Error{"missing part " + n};
   zip_stat_t st;
   zip_stat_init(&st);

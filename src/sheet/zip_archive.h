@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "sheet/result.h"
@@ -55,7 +56,8 @@ class ZipArchive {
   ZipArchive& operator=(ZipArchive&&) noexcept;
   ~ZipArchive();
 
-  // Entry names are matched without regard to case, as OPC part names are.
+  // Entry names are matched without regard to case, as OPC part names are,
+  // and "\\" between folders matches "/" (some Windows tools write it).
   bool Has(std::string_view name) const;
   std::vector<std::string> Names() const;
   Result<ZipEntryReader> OpenEntry(std::string_view name) const;
@@ -67,8 +69,14 @@ class ZipArchive {
   struct Closer {
     void operator()(zip* z) const;
   };
+  // Index of the entry `name` names, or -1.
+  std::int64_t Locate(std::string_view name) const;
+
   std::unique_ptr<zip, Closer> zip_;
   ZipLimits limits_;
+  // Every entry's folded name and index, built once when the archive opens:
+  // a lookup per part would otherwise compare every name of the archive.
+  std::unordered_map<std::string, std::uint64_t> by_folded_name_;
 };
 
 // Joins an OPC relationship target to the folder of its source part and

@@ -76,13 +76,17 @@ void InputFileList::AddFolder() {
   if (folder.empty()) return;  // 108
 
   window_.SetPointer(Pointer::kBusy);  // 110
-  std::vector<std::string> rows;
+  filelist::Intake intake;
   window_.Statement(where, 114, [&] {
-    rows = filelist::FolderIntake(
+    intake = filelist::FolderIntake(
         folder, "*." + extension, [this] { window_.Yield(); },
         [this] { return window_.Closing(); });
+    // Folders the walk could not read are named; the files found elsewhere
+    // are still added.
+    if (!intake.problems.empty())
+      throw std::runtime_error(filelist::WalkProblemsText(intake.problems));
   });
-  for (const auto& row : rows) window_.Statement(where, 128, [&] { list_.AppendRow(row); });
+  for (const auto& row : intake.rows) window_.Statement(where, 128, [&] { list_.AppendRow(row); });
   window_.SetPointer(Pointer::kDefault);  // 132
 }
 
@@ -136,11 +140,16 @@ void InputFileList::Dropped(QDropEvent* event) {
     if (window_.Closing()) return;
     const filelist::DroppedPath dropped = filelist::ExamineDroppedPath(path);
     switch (dropped.kind) {
-      case filelist::DroppedPath::Kind::kFolder:
-        for (const auto& row : filelist::FolderIntake(
-                 path, "*.*", [this] { window_.Yield(); }, [this] { return window_.Closing(); }))
-          list_.AppendRow(row);
+      case filelist::DroppedPath::Kind::kFolder: {
+        const filelist::Intake intake = filelist::FolderIntake(
+            path, "*.*", [this] { window_.Yield(); }, [this] { return window_.Closing(); });
+        for (const auto& row : intake.rows) list_.AppendRow(row);
+        if (!intake.problems.empty() && !window_.Closing()) {
+          window_.Ui().Message(filelist::WalkProblemsText(intake.problems), {},
+                               UserInterface::Buttons::kOk, UserInterface::Icon::kWarning);
+        }
         break;
+      }
       case filelist::DroppedPath::Kind::kRow:
         list_.AppendRow(path);
         break;

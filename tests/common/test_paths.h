@@ -1,6 +1,10 @@
 // Where tests find their data, the corpus and the built program.
 #pragma once
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -43,5 +47,32 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// Builds, inside `root`, folders nested deeper than a path may be long
+// (PATH_MAX), one level at a time as no single call takes such a path, and
+// puts `file` in the deepest. Returns the deepest folder's path, or "" on
+// failure. RemoveTooDeep takes the folders away again.
+inline std::string MakeTooDeep(const std::filesystem::path& root, const std::string& file) {
+  const std::string level(200, 'd');
+  std::string deep = root.string();
+  int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int i = 0; fd >= 0 && i < 22; ++i) {
+    const int next = ::mkdirat(fd, level.c_str(), 0700) == 0
+                         ? ::openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY)
+                         : -1;
+    ::close(fd);
+    fd = next;
+    deep += "/" + level;
+  }
+  if (fd < 0) return {};
+  const int f = ::openat(fd, file.c_str(), O_CREAT | O_WRONLY, 0600);
+  if (f >= 0) ::close(f);
+  ::close(fd);
+  return f >= 0 ? deep : std::string();
+}
+inline void RemoveTooDeep(const std::filesystem::path& root) {
+  const std::string command = "cd '" + root.string() + "' && rm -rf " + std::string(200, 'd');
+  [[maybe_unused]] const int status = std::system(command.c_str());
+}
 
 }  // namespace dialsift::test

@@ -79,16 +79,16 @@ TEST(FolderIntake, TakesFilesFolderByFolderBreadthFirstInNameOrder) {
                                              "alpha/deep/3.xlsm",
                                              "beta/inner/4.xlsb",
                                              "alpha/deep/deeper/5.xls"};
-  EXPECT_EQ(Relative(FolderIntake(root.string(), "*.xls*"), root), expected);
+  EXPECT_EQ(Relative(FolderIntake(root.string(), "*.xls*").rows, root), expected);
 
   // The same folder dropped ("*.*") takes every file, whatever its type.
-  const auto all = Relative(FolderIntake(root.string(), "*.*"), root);
+  const auto all = Relative(FolderIntake(root.string(), "*.*").rows, root);
   EXPECT_EQ(all.size(), 9u);
   EXPECT_EQ(all[2], "data.csv");
   EXPECT_EQ(all[4], "alpha/notes.txt");
 
   // A folder given with its trailing separator gives the same rows.
-  EXPECT_EQ(Relative(FolderIntake(root.string() + "/", "*.xls*"), root), expected);
+  EXPECT_EQ(Relative(FolderIntake(root.string() + "/", "*.xls*").rows, root), expected);
 }
 
 TEST(FolderIntake, AppliesTheTildeAndHiddenFileRules) {
@@ -103,10 +103,12 @@ TEST(FolderIntake, AppliesTheTildeAndHiddenFileRules) {
   Touch(root / "what?" / "in-question.xls");             // not scanned
   Touch(root / "sub" / "~$in-sub.xls");
   Touch(root / "sub" / "ok.xls");
-  ::mkfifo((root / "pipe.xls").c_str(), 0600);  // system file: taken
+  // No workbook, and a pipe would block whoever opens it: left out.
+  ASSERT_EQ(::mkfifo((root / "pipe.xls").c_str(), 0600), 0);
+  fs::create_symlink(root / "nowhere.xls", root / "dangling.xls");
 
-  EXPECT_EQ(Relative(FolderIntake(root.string(), "*.*"), root),
-            (std::vector<std::string>{".readonly.xls", "pipe.xls", "plain.xls", "sub/ok.xls"}));
+  EXPECT_EQ(Relative(FolderIntake(root.string(), "*.*").rows, root),
+            (std::vector<std::string>{".readonly.xls", "plain.xls", "sub/ok.xls"}));
 }
 
 TEST(FolderIntake, DoesNotFollowLinksToFolders) {
@@ -118,7 +120,7 @@ TEST(FolderIntake, DoesNotFollowLinksToFolders) {
   fs::create_directory_symlink(root / "sub", root / "again");
   fs::create_symlink(root / "top.xls", root / "sub" / "link.xls");  // a link to a file is a file
 
-  EXPECT_EQ(Relative(FolderIntake(root.string(), "*.xls*"), root),
+  EXPECT_EQ(Relative(FolderIntake(root.string(), "*.xls*").rows, root),
             (std::vector<std::string>{"top.xls", "sub/link.xls", "sub/low.xls"}));
 }
 
@@ -151,26 +153,49 @@ std::string RunWithoutPrivileges(const fs::path& tree, Fn fn) {
   return out;
 }
 
-TEST(FolderIntake, PassesOverAFolderThatCannotBeRead) {
+TEST(FolderIntake, NamesEachFolderThatCannotBeReadAndTakesTheRest) {
   TempDir dir;
   const fs::path& root = dir.path();
   Touch(root / "a.xls", fs::perms::all);
   Touch(root / "locked" / "hidden-from-us.xls", fs::perms::all);
   Touch(root / "open" / "b.xls", fs::perms::all);
+  Touch(root / "open" / "shut" / "c.xls", fs::perms::all);
   fs::permissions(root / "open", fs::perms::all);
   fs::permissions(root, fs::perms::all);
   fs::permissions(root / "locked", fs::perms::none);
+  fs::permissions(root / "open" / "shut", fs::perms::none);
 
-  const std::string rows = RunWithoutPrivileges(root, [&] {
-    std::string out;
-    for (const auto& row : FolderIntake(root.string(), "*.xls*")) out += row + "\n";
+  const std::string out = RunWithoutPrivileges(root, [&] {
+    std::string text;
+    const Intake intake = FolderIntake(root.string(), "*.xls*");
+    for (const auto& row : intake.rows) text += row + "\n";
+    for (const auto& problem : intake.problems) text += problem.path + ": " + problem.reason + "\n";
     const auto dropped = ExamineDroppedPath((root / "locked").string());
-    out += dropped.kind == DroppedPath::Kind::kProblem ? "problem: " + dropped.reason : "taken";
-    return out;
+    text += dropped.kind == DroppedPath::Kind::kProblem ? "problem: " + dropped.reason : "taken";
+    return text;
   });
   fs::permissions(root / "locked", fs::perms::owner_all);
-  EXPECT_EQ(rows, (root / "a.xls").string() + "\n" + (root / "open" / "b.xls").string() +
-                      "\nproblem: Permission denied");
+  fs::permissions(root / "open" / "shut", fs::perms::owner_all);
+  const std::string r = root.string();
+  EXPECT_EQ(out, r + "/a.xls\n" + r + "/open/b.xls\n" + r + "/locked: Permission denied\n" + r +
+                     "/open/shut: Permission denied\nproblem: Permission denied");
+  EXPECT_EQ(WalkProblemsText({{"/x/a", "Permission denied"}, {"/x/b", "File name too long"}}, 1),
+            "Cannot read \"/x/a\": Permission denied.\r\n(and 1 more)");
+}
+
+TEST(FolderIntake, NamesAFolderWhosePathIsTooLong) {
+  TempDir dir;
+  const std::string deep = test::MakeTooDeep(dir.path(), "lost.xls");
+  ASSERT_FALSE(deep.empty());
+  Touch(dir.path() / "found.xls");
+
+  const Intake intake = FolderIntake(dir.path().string(), "*.xls*");
+  EXPECT_EQ(intake.rows, std::vector<std::string>{(dir.path() / "found.xls").string()});
+  ASSERT_EQ(intake.problems.size(), 1u);
+  EXPECT_EQ(intake.problems[0].reason, "File name too long");
+  EXPECT_GT(intake.problems[0].path.size(), 4096u);
+  EXPECT_TRUE(deep.starts_with(intake.problems[0].path));
+  test::RemoveTooDeep(dir.path());
 }
 
 TEST(CollectSubfolders, AppendsEachLevelAfterTheGivenFoldersAndYields) {
@@ -227,9 +252,9 @@ TEST(FolderIntake, EndsEarlyOnceStoppedAndAddsNothing) {
   test::TempDir dir;
   for (int i = 0; i < 20; ++i) Touch(dir.path() / ("f" + std::to_string(i)) / "a.xls");
   int yields = 0;
-  const auto rows = FolderIntake(
+  const auto intake = FolderIntake(
       dir.path().string(), "*.*", [&] { ++yields; }, [&] { return yields >= 3; });
-  EXPECT_TRUE(rows.empty());
+  EXPECT_TRUE(intake.rows.empty());
   EXPECT_EQ(yields, 3);
 }
 

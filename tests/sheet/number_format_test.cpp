@@ -337,12 +337,31 @@ TEST(NumberFormat, EngineParsesEachCodeOnce) {
 
 TEST(NumberFormat, HostileCodesStayBounded) {
   FormatEngine engine;
-  const std::string many_at(5000, '@');
-  EXPECT_LE(engine.FormatText(std::string(5000, 'x'), engine.Intern(many_at)).size(), 32767u);
+  // The longest code the application accepts, all @, on the longest cell
+  // text: the rendering stops at the cell's limit.
+  const std::string long_text(32767, 'x');
+  EXPECT_EQ(engine.FormatText(long_text, engine.Intern(std::string(255, '@'))).size(), 32767u);
+  // Two-byte characters: cut before the limit, never inside a character.
+  std::string accents;
+  for (int i = 0; i < 20000; ++i) accents += "\xC3\xA9";
+  const std::string cut = engine.FormatText(accents, engine.Intern("@@"));
+  EXPECT_EQ(cut.size(), 32766u);
+  EXPECT_EQ(cut.substr(cut.size() - 2), "\xC3\xA9");
   EXPECT_LE(engine.FormatNumber(1e300, engine.Intern("[h]")).size(), 300u);
-  const std::string long_literal = "yyyy\"" + std::string(40000, 'x') + "\"";
-  EXPECT_EQ(engine.FormatNumber(1, engine.Intern(long_literal)).size(), 32767u);
-  EXPECT_EQ(engine.FormatNumber(1, engine.Intern(long_literal.substr(4))).size(), 32767u);
+  // A literal of 253 characters fills a code of 255: shown. One more and
+  // the application drops the code: the value shows as General, the text
+  // as it is.
+  const std::string literal_255 = "\"" + std::string(253, 'x') + "\"";
+  EXPECT_EQ(engine.FormatNumber(1, engine.Intern(literal_255)), std::string(253, 'x'));
+  const std::string literal_256 = "0\"" + std::string(253, 'x') + "\"";
+  EXPECT_EQ(engine.FormatNumber(1, engine.Intern(literal_256)), "1");
+  EXPECT_EQ(engine.FormatText("t", engine.Intern(std::string(256, '@'))), "t");
+  EXPECT_EQ(engine.FormatText("t", engine.Intern(std::string(1 << 20, '@'))), "t");
+  // Characters are counted as the application counts them, not in bytes.
+  std::string accented_literal = "\"";
+  for (int i = 0; i < 250; ++i) accented_literal += "\xC3\xA9";
+  accented_literal += "\"";
+  EXPECT_EQ(engine.FormatNumber(1, engine.Intern(accented_literal)).size(), 500u);
   EXPECT_LE(engine.FormatNumber(1e308, engine.Intern("#,##0.00")).size(), 500u);
   for (const char* code : {"[", "]", "\"", "\\", "_", "*", ";;;;;;", "[<", "[>=x]0", "0/", "/0",
                            "?/", "E+", "0E+", ".", "[$", "[h", "#,,,,,,,,,,,,,,,", "b2"}) {

@@ -120,12 +120,29 @@ TEST_F(TextReaderTest, DecodesUtf8Windows1252AndUtf16) {
   EXPECT_EQ(c.At(1, 2), "y");
 }
 
-TEST_F(TextReaderTest, BinaryContentIsNotAWorkbook) {
-  EXPECT_EQ(OpenError("nul.csv", std::string("a,b\0c", 5)), "not a workbook");
-  // A NUL far beyond the first bytes.
+TEST_F(TextReaderTest, NulsInPlainTextShowAsNothing) {
+  const auto c = Read("nul.csv", std::string("a,b\0c\n555\0-0100\0\0\0", 20));
+  EXPECT_EQ(c.At(1, 2), "bc");
+  EXPECT_EQ(c.At(2, 1), "555-0100");
+  // Text written as UTF-16 without its mark reads as the text it is.
+  const auto wide = Read("wide.csv", std::string("5\0\x35\0,\0x\0", 8));
+  EXPECT_EQ(wide.At(1, 1), "55");
+  EXPECT_EQ(wide.At(1, 2), "x");
+  // A NUL far beyond the first bytes, and text padded with NULs to its end.
   std::string late(200000, 'x');
   late[150000] = '\0';
-  EXPECT_EQ(OpenError("late.txt", late), "not a workbook");
+  EXPECT_EQ(Read("late.txt", late).At(1, 1).size(), 32767u);
+  EXPECT_EQ(Read("padded.csv", "a,b\n" + std::string(100000, '\0')).count, 2u);
+}
+
+TEST_F(TextReaderTest, BinaryContentIsNotAWorkbook) {
+  // Nothing but NULs.
+  EXPECT_EQ(OpenError("zeros.csv", std::string(5000, '\0')), "not a workbook");
+  // NULs do not dilute the control characters of binary content.
+  std::string binary;
+  for (int i = 0; i < 1000; ++i) binary += (i % 50 == 0) ? '\x03' : '\0';
+  binary += std::string(100, 'k');
+  EXPECT_EQ(OpenError("bin.csv", binary), "not a workbook");
   // Many control characters, no NUL.
   std::string controls;
   for (int i = 0; i < 1000; ++i) controls += (i % 10 == 0) ? '\x02' : 'k';

@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <gmock/gmock.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -119,6 +120,37 @@ TEST_F(WindowTest, AddFolderStoresTheExtensionAndTakesTheTreeUnderTheHourglass) 
   EXPECT_EQ(Rows(form), (std::vector<std::string>{root + "/b.xls", root + "/sub/c.XLSB"}));
   EXPECT_EQ(form.PointerKind(), Pointer::kDefault);
   EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(WindowTest, FoldersTheWalkCannotReadAreReportedAndTheRestIsTaken) {
+  ui::Form1& form = Start();
+  TempDir tree;
+  Touch(tree.path() / "b.xls");
+  const std::string deep = MakeTooDeep(tree.path(), "lost.xls");
+  ASSERT_FALSE(deep.empty());
+  ui_.folder_results = {tree.path().string()};
+  form.Inputs().AddFolder();
+  EXPECT_EQ(Rows(form), (std::vector<std::string>{tree.path().string() + "/b.xls"}));
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].title, "Application Error");
+  EXPECT_THAT(ui_.messages[0].text, ::testing::StartsWith("Cannot read \"" + tree.path().string()));
+  EXPECT_THAT(
+      ui_.messages[0].text,
+      ::testing::HasSubstr("File name too long.\r\nin Numtrawl2/19/2015.Form1.PushButton4_Click "
+                           "at line 114"));
+  EXPECT_EQ(form.PointerKind(), Pointer::kDefault);
+
+  // Dropped, the same tree gives its row and one warning naming the folder.
+  ui_.messages.clear();
+  form.ListView1()->ClearRows();
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(tree.path().string()))});
+  QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  form.Inputs().Dropped(&event);
+  EXPECT_EQ(Rows(form), (std::vector<std::string>{tree.path().string() + "/b.xls"}));
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_THAT(ui_.messages[0].text, ::testing::EndsWith(": File name too long."));
+  RemoveTooDeep(tree.path());
 }
 
 TEST_F(WindowTest, SamplesPressedTwiceGiveEveryFileTwiceAndOfferTheFolder) {

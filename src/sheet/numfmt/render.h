@@ -9,6 +9,15 @@
 
 namespace dialsift::sheet::numfmt {
 
+// Longest text a cell can show (bytes of UTF-8 here). Renderings stop
+// there; a text section that repeats a long text many times must never
+// build a longer string first.
+inline constexpr std::size_t kMaxOutput = 32767;
+
+// Appends as much of `piece` as fits below kMaxOutput, never half of a
+// UTF-8 sequence. False once `out` is full.
+bool AppendBounded(std::string& out, std::string_view piece);
+
 // Number sections: digits, grouping, scaling, percent, literals.
 void RenderNumber(const Section& s, double magnitude, std::string& out);
 // Scientific sections (E+ E-).

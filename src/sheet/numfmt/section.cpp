@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cctype>
 
+#include "sheet/unicode.h"
+
 namespace dialsift::sheet::numfmt {
 
 namespace {
+
+constexpr std::size_t kMaxCodeChars = 255;
 
 bool IsTimeUnit(const Token& t, char unit) {
   const bool time = t.kind == Tok::kDateCode || t.kind == Tok::kElapsed || t.kind == Tok::kHour ||
@@ -326,6 +330,14 @@ Section Analyze(RawSection raw) {
 
 Format ParseFormat(std::string_view code) {
   Format f;
+  // The application accepts format codes of at most 255 characters: its
+  // dialog refuses longer ones, MS-XLS bounds the FORMAT record's string
+  // there, and for SpreadsheetML its documented limit (MS-OI29500, numFmt)
+  // is the same; a longer code in a file is dropped when the application
+  // repairs the file, and the cell shows its value as General. So does a
+  // code longer than that here, which also bounds every rendering by the
+  // code's length.
+  if (Utf16Length(code) > kMaxCodeChars) return f;
   std::vector<RawSection> raw = Tokenize(code);
   for (RawSection& r : raw) f.sections.push_back(Analyze(std::move(r)));
   // A code of nothing but blanks is General.

@@ -68,13 +68,7 @@ class TextWorkbook final : public Workbook {
 
 }  // namespace
 
-WorkbookResult OpenTextWorkbook(const std::filesystem::path& path, std::span<const char> head) {
-  // Most binary files show themselves in their first bytes; the rest of the
-  // content is checked below.
-  const std::string_view start(head.data(), head.size());
-  const bool utf16 = start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF");
-  if (!utf16 && start.find('\0') != std::string_view::npos) return Error{"not a workbook"};
-
+WorkbookResult OpenTextWorkbook(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return Error{"cannot read the file"};
   text::EncodingSniffer sniffer;

@@ -76,7 +76,7 @@ void EncodingSniffer::FeedUtf16(std::string_view bytes) {
     const std::uint32_t unit =
         bom_ == Encoding::kUtf16Le ? (utf16_first_ | (b << 8u)) : ((utf16_first_ << 8u) | b);
     ++total_;
-    if (unit == 0) nul_ = true;
+    if (unit == 0) ++nuls_;
     if (IsBinaryControl(unit)) ++controls_;
   }
 }
@@ -87,7 +87,7 @@ void EncodingSniffer::FeedBytes(std::string_view bytes) {
     const auto b = static_cast<unsigned char>(ch);
     // Printable ASCII outside a multi-byte character: nothing to note.
     if (b >= 0x20 && b < 0x80 && utf8_pending_ == 0) continue;
-    if (b == 0) nul_ = true;
+    if (b == 0) ++nuls_;
     if (IsBinaryControl(b)) ++controls_;
     if (!utf8_valid_) continue;
     if (utf8_pending_ > 0) {
@@ -129,7 +129,13 @@ Result<Encoding> EncodingSniffer::Finish() {
     if (StartsWith(body, kUtf8Bom)) body.remove_prefix(3);
     FeedBytes(body);
   }
-  if (nul_ || controls_ * 100 > total_) return Error{"not a workbook"};
+  // NULs say nothing either way: text padded with them, or ASCII written as
+  // UTF-16 without its mark, is still text. Content of nothing but NULs is
+  // not.
+  const std::uint64_t characters = total_ - nuls_;
+  if ((nuls_ > 0 && characters == 0) || controls_ * 100 > characters) {
+    return Error{"not a workbook"};
+  }
   if (bom_ != Encoding::kUtf8) return bom_;
   if (utf8_pending_ > 0) utf8_valid_ = false;
   if (has_bom_ || utf8_valid_) return Encoding::kUtf8;
@@ -194,6 +200,15 @@ bool DelimitedParser::Feed(std::string_view bytes) {
 }
 
 void DelimitedParser::FeedUtf8(std::string_view utf8) {
+  // A NUL shows as nothing.
+  std::string without_nuls;
+  if (utf8.find('\0') != std::string_view::npos) {
+    without_nuls.reserve(utf8.size());
+    for (const char c : utf8) {
+      if (c != '\0') without_nuls += c;
+    }
+    utf8 = without_nuls;
+  }
   // A .csv file may name its separator on its first line ("sep=;"), which a
   // spreadsheet application then uses and does not show.
   while (!probe_done_ && !utf8.empty()) {

@@ -20,8 +20,8 @@ enum class Encoding { kUtf8, kWindows1252, kUtf16Le, kUtf16Be };
 // Looks at the whole content, chunk by chunk, and decides whether it is text
 // and in which encoding. A byte order mark decides UTF-8 or UTF-16; otherwise
 // content that is valid UTF-8 throughout is UTF-8, anything else is read as
-// Windows-1252. NUL characters, or more than one control character in a
-// hundred, mean binary content.
+// Windows-1252. More than one control character in a hundred characters
+// other than NUL, or nothing but NULs, mean binary content.
 class EncodingSniffer {
  public:
   void Feed(std::string_view bytes);
@@ -39,7 +39,7 @@ class EncodingSniffer {
   bool has_bom_ = false;
   std::uint64_t total_ = 0;
   std::uint64_t controls_ = 0;
-  bool nul_ = false;
+  std::uint64_t nuls_ = 0;
   bool utf8_valid_ = true;
   int utf8_pending_ = 0;  // continuation bytes still expected
   unsigned utf8_lead_ = 0;
