@@ -125,10 +125,7 @@ void InputFileList::DragMoved(QDragMoveEvent* event) {
   AnswerDrag(event);
 }
 
-// Each dropped path in order: a visible folder is taken in with every file
-// of its tree; anything else becomes one row as given. A path that vanished
-// or a folder that cannot be read is named in a message, and the others are
-// still taken.
+// A drop of local files and folders: taken in as AddPaths says.
 void InputFileList::Dropped(QDropEvent* event) {
   const std::vector<std::string> paths = LocalPaths(event->mimeData());
   if (paths.empty()) {
@@ -136,6 +133,14 @@ void InputFileList::Dropped(QDropEvent* event) {
     return;
   }
   event->acceptProposedAction();
+  AddPaths(paths);
+}
+
+// Each path in order: a visible folder is taken in with every file of its
+// tree; anything else becomes one row as given. A path that vanished or a
+// folder that cannot be read is named in a message, and the others are still
+// taken.
+void InputFileList::AddPaths(const std::vector<std::string>& paths) {
   for (const auto& path : paths) {
     if (window_.Closing()) return;
     const filelist::DroppedPath dropped = filelist::ExamineDroppedPath(path);

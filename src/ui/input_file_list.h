@@ -42,6 +42,8 @@ class InputFileList {
   void DragEntered(QDragEnterEvent* event);
   void DragMoved(QDragMoveEvent* event);
   void Dropped(QDropEvent* event);
+  // The files and folders of a drop, or of the program's command line.
+  void AddPaths(const std::vector<std::string>& paths);
 
  private:
   WindowServices& window_;

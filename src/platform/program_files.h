@@ -1,0 +1,22 @@
+// Where the program finds the files it reads beside itself: the hand pointer
+// HAND-M.CUR, the skin x/o.cjs, the sample workbooks in Samples/ and the page
+// phone-formatting.html.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <string_view>
+
+namespace dialsift {
+
+// The names looked for, relative to the folder that holds them.
+inline constexpr std::array<std::string_view, 4> kProgramFileNames = {
+    "HAND-M.CUR", "phone-formatting.html", "Samples", "x/o.cjs"};
+
+// The folder of those files for a program in `executable_folder`: that folder
+// itself when it holds any of them (the build tree, a portable copy), else
+// `../share/dialsift` beside it when that holds any (an installed tree, given
+// without the ".."), else `executable_folder`, where each is then missing.
+std::filesystem::path ProgramFilesFolder(const std::filesystem::path& executable_folder);
+
+}  // namespace dialsift

@@ -1,0 +1,76 @@
+#!/bin/sh
+# The Debian package, unpacked into a scratch root: its tree holds what the
+# menu, the file manager and man look for, dialsift-cli reads the installed
+# samples as the build tree's does, and the window started from there finds
+# its hand pointer and samples.
+# Usage: deb_test.sh PACKAGE_DIR BUILD_BIN_DIR SCRATCH_DIR
+set -eu
+package_dir=$1
+build_bin=$2
+scratch=$3
+id=example.quillmark.Dialsift
+
+set -- "$package_dir"/dialsift_*.deb
+[ $# -eq 1 ] && [ -f "$1" ] || { echo "expected one package in $package_dir, found: $*"; exit 1; }
+deb=$1
+rm -rf "$scratch"
+mkdir -p "$scratch/config"
+mkdir -m 700 "$scratch/runtime"
+dpkg-deb -x "$deb" "$scratch/root"
+root=$scratch/root
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+# shlibdeps named the libraries the programs link.
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for lib in libqt6core6 libqt6widgets6 libzip4 libexpat1 libgsf-1-114 libc6; do
+  case $depends in *"$lib"*) ;; *) fail "Depends lacks $lib" ;; esac
+done
+
+for f in usr/bin/dialsift usr/bin/dialsift-cli \
+  usr/share/dialsift/HAND-M.CUR usr/share/dialsift/phone-formatting.html \
+  usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml \
+  usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/icons/hicolor/48x48/apps/$id.png \
+  usr/share/man/man1/dialsift.1.gz usr/share/man/man1/dialsift-cli.1.gz \
+  usr/share/bash-completion/completions/dialsift-cli \
+  usr/share/doc/dialsift/copyright usr/share/doc/dialsift/changelog.gz; do
+  [ -f "$root/$f" ] || fail "$f is not in the package"
+done
+# Nothing but the programs in bin/, so the programs look in share/dialsift/.
+extra=$(ls "$root/usr/bin" | grep -v '^dialsift\(-cli\)\?$' || true)
+[ -z "$extra" ] || fail "usr/bin holds more than the programs: $extra"
+if [ "$(ls "$root/usr/share/dialsift/Samples")" != "$(ls "$build_bin/Samples")" ]; then
+  fail "the installed samples differ from the build tree's"
+fi
+
+# The installed command line over the installed samples gives what the build
+# tree's gives over its own.
+export XDG_CONFIG_HOME="$scratch/config" XDG_RUNTIME_DIR="$scratch/runtime"
+"$root/usr/bin/dialsift-cli" -q -l 7-11 "$root/usr/share/dialsift/Samples" >"$scratch/installed.txt" ||
+  fail "dialsift-cli from the package exited with $?"
+"$build_bin/dialsift-cli" -q -l 7-11 "$build_bin/Samples" >"$scratch/built.txt"
+[ -s "$scratch/installed.txt" ] || fail "dialsift-cli from the package found no numbers"
+cmp -s "$scratch/installed.txt" "$scratch/built.txt" || fail "the installed and the built CLI differ"
+
+# The window from the installed path, with a workbook on its command line: it
+# reports its start-up and quits instead of showing itself.
+csv="$root/usr/share/dialsift/Samples/suppliers.csv"
+report=$(QT_QPA_PLATFORM=offscreen DIALSIFT_STARTUP_REPORT=1 "$root/usr/bin/dialsift" "$csv") ||
+  fail "dialsift from the package exited with $?"
+echo "$report"
+expect() {
+  printf '%s\n' "$report" | grep -Fxq -- "$1" || fail "the window did not report: $1"
+}
+expect "files folder: $root/usr/share/dialsift"
+expect "hand pointer: loaded"
+expect "row: $csv"
+for sample in "$root"/usr/share/dialsift/Samples/*; do expect "row: $sample"; done
+if printf '%s\n' "$report" | grep -q '^message:'; then fail "the window showed a message"; fi
+
+# AppStream's view of the installed tree: component, menu entry and icon agree.
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate-tree --no-net "$root/usr" || fail "appstreamcli validate-tree"
+fi
+[ "$status" -eq 0 ] && echo "package $(basename "$deb"): all checks passed"
+exit "$status"
