@@ -103,7 +103,7 @@ std::string HelpText() {
     std::string head = "  ";
     head += *o.short_name ? std::string("-") + o.short_name + ", " : std::string("    ");
     head += std::string("--") + o.long_name;
-    if (*o.value) head += std::string("=") + o.value;
+    if (*o.value) head += std::string(" ") + o.value;
     constexpr std::size_t kColumn = 24;
     head += head.size() + 2 <= kColumn ? std::string(kColumn - head.size(), ' ')
                                        : "\n" + std::string(kColumn, ' ');

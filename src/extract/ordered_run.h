@@ -74,6 +74,11 @@ class OrderedRun {
     bool complete = true;
     for (std::size_t i = 0; i < count_ && complete; ++i) {
       while (true) {
+        // Asked between batches too: a steady stream of items never waits.
+        if (interrupted && interrupted()) {
+          complete = false;
+          break;
+        }
         std::deque<std::vector<Item>> batches;
         bool done = false;
         {

@@ -26,6 +26,11 @@ std::string CellReference(std::uint32_t row, std::uint32_t column);
 // as formulas write it.
 std::string SheetCellReference(std::string_view sheet, std::uint32_t row, std::uint32_t column);
 
+// Where the record was found, as the results list's row tooltip shows it:
+// the workbook's file name, an em dash and the sheet's cell,
+// "contacts.xlsx — Sheet1!C7".
+std::string WhereFound(const Record& record);
+
 // Receives the records of a run as they are found, in workbook-text order.
 class RecordSink {
  public:

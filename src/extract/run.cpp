@@ -64,7 +64,7 @@ void RunExtraction(RunHost& host) {
     explicit ToResults(RunHost& h) : host(h) {}
     void Found(const Record& record) override {
       host.Yield();                                    // 136
-      if (!host.Stopped()) host.AppendRecord(record);  // 138
+      if (!host.Stopped()) host.AppendResult(record);  // 138
     }
   } results(host);
 

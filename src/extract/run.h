@@ -28,9 +28,8 @@ class RunHost : public ErrorReporter {
   // A message box with OK, no icon, the program's title.
   virtual void ShowMessage(std::string_view text) = 0;
   virtual void ClearResults() = 0;
-  virtual void AppendResult(std::string_view number) = 0;
   // A number found, with where it was found; the results list shows its text.
-  virtual void AppendRecord(const Record& record) { AppendResult(record.number); }
+  virtual void AppendResult(const Record& record) = 0;
   // Lets the window process its pending messages.
   virtual void Yield() = 0;
   // The length test, asked at every candidate word.

@@ -57,9 +57,8 @@ class ScriptedHost : public RunHost {
     events.push_back("clear");
     results.clear();
   }
-  void AppendResult(std::string_view n) override { results.emplace_back(n); }
-  void AppendRecord(const Record& r) override {
-    RunHost::AppendRecord(r);
+  void AppendResult(const Record& r) override {
+    results.push_back(r.number);
     places.push_back(r.path + " " + SheetCellReference(r.sheet, r.row, r.column));
   }
   std::vector<std::string> places;

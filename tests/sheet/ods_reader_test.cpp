@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/test_paths.h"
+#include "common/write_zip.h"
 #include "sheet/ods/ods_content.h"
 #include "sheet/text_cells.h"
 
@@ -15,19 +16,6 @@ namespace {
 
 std::filesystem::path Fixture(const std::string& name) {
   return TestData() / "ods" / name;
-}
-
-// Writes a zip holding the given entries (name, bytes), stored in order.
-void WriteZip(const std::filesystem::path& path,
-              const std::vector<std::pair<std::string, std::string>>& entries) {
-  int err = 0;
-  zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
-  ASSERT_NE(z, nullptr);
-  for (const auto& [name, bytes] : entries) {
-    zip_source_t* src = zip_source_buffer(z, bytes.data(), bytes.size(), 0);
-    zip_file_add(z, name.c_str(), src, ZIP_FL_OVERWRITE);
-  }
-  ASSERT_EQ(zip_close(z), 0);
 }
 
 // A content.xml with the given table bodies (name, rows XML).
