@@ -22,12 +22,14 @@ bool StartsWith(std::string_view data, std::string_view prefix) {
   return data.substr(0, prefix.size()) == prefix;
 }
 
-// BIFF2-4 workbooks begin with a BOF record: type 0x0009, 0x0209 or 0x0409.
+// A workbook stream outside a compound file begins with a BOF record: type
+// 0x0009, 0x0209 or 0x0409 (BIFF2-4, which are always stored so), or 0x0809
+// (BIFF5-8, a stream some tools write without its container).
 bool IsBareBiff(std::string_view head) {
   if (head.size() < 4) return false;
   const auto b0 = static_cast<unsigned char>(head[0]);
   const auto b1 = static_cast<unsigned char>(head[1]);
-  return b0 == 0x09 && (b1 == 0x00 || b1 == 0x02 || b1 == 0x04) && head[3] == 0;
+  return b0 == 0x09 && (b1 == 0x00 || b1 == 0x02 || b1 == 0x04 || b1 == 0x08) && head[3] == 0;
 }
 
 WorkbookResult OpenZipWorkbook(const std::filesystem::path& path) {

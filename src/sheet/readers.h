@@ -23,7 +23,8 @@ WorkbookResult OpenXlsb(const std::filesystem::path& path, ZipArchive zip);
 WorkbookResult OpenOds(const std::filesystem::path& path, ZipArchive zip);
 // An OLE2 compound file: .xls (BIFF5/7/8), or an encrypted OOXML package.
 WorkbookResult OpenCompoundFile(const std::filesystem::path& path);
-// A bare BIFF stream (BIFF2-4 files, which are not compound files).
+// A bare BIFF stream: BIFF2-4 files, which are not compound files, and
+// BIFF5-8 workbook streams stored without their container.
 WorkbookResult OpenBareBiff(const std::filesystem::path& path);
 // A text file a spreadsheet application opens as one sheet (.csv, .txt and
 // the like). Answers "not a workbook" when the content is not text.

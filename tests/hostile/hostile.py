@@ -206,47 +206,107 @@ def biff8_label(row, col, text):
 # ------------------------------------------------------------ OLE2 container
 
 
-def ole2(stream, name="Workbook", claimed_size=None):
-    """A compound file holding one stream (padded to 4096 bytes so it lives
-    in regular sectors, not the mini stream). claimed_size lies about it."""
+def ole2(stream, name="Workbook", claimed_size=None, broken_fat_entry=None):
+    """A compound file (version 4, 4096-byte sectors) holding one stream,
+    padded to 4096 bytes so that it lives in regular sectors, not the mini
+    stream. claimed_size lies about the stream's size; broken_fat_entry
+    (index, value) spoils one FAT entry."""
     if len(stream) < 4096:
         stream = stream + b"\0" * (4096 - len(stream))
-    sec = 512
+    sec = 4096
+    per_fat = sec // 4
     data_sectors = (len(stream) + sec - 1) // sec
+    fat_sectors = 1
+    while data_sectors + 1 + fat_sectors > fat_sectors * per_fat:
+        fat_sectors += 1
+    assert fat_sectors <= 109
     dir_sector = data_sectors
-    fat_sector = data_sectors + 1
-    total = data_sectors + 2
-    assert total <= 128, "one FAT sector only"
-    fat = []
-    for i in range(data_sectors):
-        fat.append(i + 1 if i + 1 < data_sectors else 0xFFFFFFFE)
-    fat.append(0xFFFFFFFE)       # directory
-    fat.append(0xFFFFFFFD)       # the FAT itself
-    fat += [0xFFFFFFFF] * (128 - len(fat))
+    first_fat = data_sectors + 1
+    fat = [i + 1 for i in range(data_sectors)]
+    fat[-1] = 0xFFFFFFFE
+    fat.append(0xFFFFFFFE)  # directory
+    fat += [0xFFFFFFFD] * fat_sectors
+    fat += [0xFFFFFFFF] * (fat_sectors * per_fat - len(fat))
+    if broken_fat_entry:
+        fat[broken_fat_entry[0]] = broken_fat_entry[1]
     header = bytearray(512)
     header[0:8] = b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"
-    struct.pack_into("<HHHHH", header, 24, 0x3E, 3, 0xFFFE, 9, 6)
-    struct.pack_into("<IIIIIII", header, 44, 1, dir_sector, 0, 4096, 0xFFFFFFFE, 0,
-                     0xFFFFFFFE)
-    struct.pack_into("<I", header, 68, 0)
+    struct.pack_into("<HHHHH", header, 24, 0x3E, 4, 0xFFFE, 12, 6)
+    struct.pack_into("<IIIIIIII", header, 40, 0, fat_sectors, dir_sector, 0, 4096, 0xFFFFFFFE,
+                     0, 0xFFFFFFFE)
     struct.pack_into("<I", header, 72, 0)
     for i in range(109):
-        struct.pack_into("<I", header, 76 + 4 * i, fat_sector if i == 0 else 0xFFFFFFFF)
+        struct.pack_into("<I", header, 76 + 4 * i, first_fat + i if i < fat_sectors else 0xFFFFFFFF)
 
-    def entry(ename, kind, child, start, size, left=0xFFFFFFFF, right=0xFFFFFFFF):
+    def entry(ename, kind, child, start, size):
         e = bytearray(128)
         u = ename.encode("utf-16-le")
         e[0:len(u)] = u
         struct.pack_into("<HBB", e, 64, len(u) + 2, kind, 1)
-        struct.pack_into("<III", e, 68, left, right, child)
+        struct.pack_into("<III", e, 68, 0xFFFFFFFF, 0xFFFFFFFF, child)
         struct.pack_into("<IQ", e, 116, start, size)
         return bytes(e)
 
     size = len(stream) if claimed_size is None else claimed_size
-    directory = (entry("Root Entry", 5, 1, 0xFFFFFFFE, 0) +
-                 entry(name, 2, 0xFFFFFFFF, 0, size) + b"\0" * 256)
+    directory = (entry("Root Entry", 5, 1, 0xFFFFFFFE, 0) + entry(name, 2, 0xFFFFFFFF, 0, size))
+    directory += b"\0" * (sec - len(directory))
     body = stream + b"\0" * (data_sectors * sec - len(stream))
-    return bytes(header) + body + directory + struct.pack("<128I", *fat)
+    return (bytes(header) + b"\0" * (sec - 512) + body + directory +
+            struct.pack("<%dI" % len(fat), *fat))
+
+# ------------------------------------------------------------ BIFF12 records
+
+
+def varint(n):
+    out = bytearray()
+    while True:
+        b = n & 0x7F
+        n >>= 7
+        out.append(b | (0x80 if n else 0))
+        if not n:
+            return bytes(out)
+
+
+def brt(kind, data=b""):
+    if kind < 0x80:
+        t = bytes([kind])
+    else:
+        t = bytes([(kind & 0x7F) | 0x80, kind >> 7])
+    return t + varint(len(data)) + data
+
+
+def wide(text):
+    u = text.encode("utf-16-le")
+    return struct.pack("<I", len(u) // 2) + u
+
+
+def xlsb(path, sheet_entries, sheet_parts):
+    """sheet_entries: (name, rel id) in workbook.bin; sheet_parts: rel id ->
+    (target, bytes or None for a target named but not present)."""
+    book = brt(0x83) + brt(0x8F)
+    for name, rid in sheet_entries:
+        book += brt(0x9C, struct.pack("<II", 0, 1) + wide(rid) + wide(name))
+    book += brt(0x90) + brt(0x84)
+    rels = ['<?xml version="1.0"?><Relationships xmlns="%s">' % PKG]
+    entries = []
+    for rid, (target, data) in sheet_parts.items():
+        rels.append('<Relationship Id="%s" Type="%s/worksheet" Target="%s"/>' % (rid, REL, target))
+        if data is not None:
+            entries.append(("xl/" + target, data))
+    rels.append("</Relationships>")
+    write_zip(path, [("[Content_Types].xml", content_types(XLSB_MAIN_TYPE, "/xl/workbook.bin")),
+                     ("_rels/.rels", root_rels("xl/workbook.bin")), ("xl/workbook.bin", book),
+                     ("xl/_rels/workbook.bin.rels", "".join(rels))] + entries)
+
+
+def xlsb_sheet(rows):
+    """rows: (row index, [(column, text)])."""
+    out = brt(0x81) + brt(0x91)
+    for r, cells in rows:
+        out += brt(0x00, struct.pack("<IIHBBI", r, 0, 300, 0, 0, 0))
+        for c, text in cells:
+            out += brt(0x06, struct.pack("<II", c, 0) + wide(text))
+    return out + brt(0x92) + brt(0x82)
 
 # ------------------------------------------------------------------- cases
 
@@ -326,11 +386,189 @@ def case_path_too_long(d):
     return [Run([d], err=["File name too long"], exit_codes=(1,))]
 
 
+def case_many_sheets_on_one_part(d):
+    # 100,000 sheets, each through its own relationship, all on one part.
+    n = 100000
+    path = os.path.join(d, "sheets.xlsx")
+    xlsx(path, [("S%d" % i, "worksheets/s.xml") for i in range(n)],
+         extra=[("xl/worksheets/s.xml", phone_sheet())])
+    # The same in a binary workbook, and a BIFF8 substream listed 20,000 times.
+    bin_path = os.path.join(d, "sheets.xlsb")
+    part = xlsb_sheet([(0, [(0, PHONE)])])
+    xlsb(bin_path, [("S%d" % i, "rId1") for i in range(n)], {"rId1": ("worksheets/s.bin", part)})
+    xls_path = os.path.join(d, "sheets.xls")
+    cells = [biff8_label(r, 0, PHONE) for r in range(2000)]
+    stream = biff_workbook(8, [cells])
+    # Every further BOUNDSHEET points at the one substream.
+    first = stream.index(struct.pack("<H", 0x0085))
+    one = stream[first:first + 4 + struct.unpack_from("<H", stream, first + 2)[0]]
+    extra = one * 19999
+    offset = struct.unpack_from("<I", one, 4)[0] + len(extra)
+    fixed = bytearray(one)
+    struct.pack_into("<I", fixed, 4, offset)
+    head = stream[:first]
+    rest = stream[first + len(one):]
+    with open(xls_path, "wb") as f:
+        f.write(ole2(head + bytes(fixed) * 20000 + rest))
+    return [Run([path], out=[PHONE], err=["too large"], seconds=20),
+            Run([bin_path], out=[PHONE], err=["too large"], seconds=20),
+            Run([xls_path], out=[PHONE], err=["too large"], seconds=20)]
+
+
+def case_namespace_floods(d):
+    # 400,000 namespace bindings on one element, then as many prefixed
+    # attributes; and 200,000 nested elements each binding a prefix.
+    n = 400000
+    binds = "".join(' xmlns:p%d="u%d"' % (i, i) for i in range(n))
+    attrs = "".join(' p%d:a="1"' % i for i in range(n))
+    wide = ('<?xml version="1.0"?><worksheet xmlns="%s"%s><sheetData><row r="1"><c r="A1" '
+            't="inlineStr"%s><is><t>%s</t></is></c></row></sheetData></worksheet>'
+            % (MAIN, binds, attrs, PHONE))
+    deep_n = 200000
+    deep = ('<?xml version="1.0"?><worksheet xmlns="%s"><sheetData><row r="1"><c r="A1" '
+            't="inlineStr"><is><t>%s</t></is></c></row></sheetData>%s%s</worksheet>'
+            % (MAIN, PHONE, "".join('<q%d:x xmlns:q%d="v">' % (i, i) for i in range(deep_n)),
+               "".join("</q%d:x>" % i for i in reversed(range(deep_n)))))
+    runs = []
+    for name, body in (("wide", wide), ("deep", deep)):
+        path = os.path.join(d, name + ".xlsx")
+        xlsx(path, [("S", "worksheets/s.xml")], extra=[("xl/worksheets/s.xml", body)])
+        runs.append(Run([path], err=["too large"], seconds=20))
+    return runs
+
+
+def case_ods_repeats(d):
+    # 20 million repeated phone cells in a few hundred bytes, and 200 such
+    # sheets; then a first sheet over the budget followed by 200,000 empty ones.
+    row = ('<table:table-row table:number-rows-repeated="20000">%s</table:table-row>'
+           % ods_cell(PHONE, 1000))
+    one = os.path.join(d, "repeat.ods")
+    ods(one, ODS_HEAD + ods_table("S", row) + ODS_TAIL)
+    many = os.path.join(d, "repeat200.ods")
+    ods(many, ODS_HEAD + "".join(ods_table("S%d" % i, row) for i in range(200)) + ODS_TAIL)
+    empty = os.path.join(d, "empty_sheets.ods")
+    ods(empty, (x.encode() for x in repeated(ODS_HEAD + ods_table("S", row),
+                                              '<table:table table:name="E"/>', 200000, ODS_TAIL)))
+    return [Run([one], out=[PHONE], err=["too large"], seconds=20),
+            Run([many], out=[PHONE], err=["too large"], seconds=20),
+            Run([empty], out=[PHONE], err=["too large"], seconds=20)]
+
+
+def case_counts(d):
+    runs = []
+    # 20 million empty shared strings.
+    path = os.path.join(d, "strings.xlsx")
+    xlsx(path, [("S", "worksheets/s.xml")],
+         shared=(x.encode() for x in repeated('<sst xmlns="%s">' % MAIN, "<si/>", 20000000,
+                                               "</sst>")),
+         extra=[("xl/worksheets/s.xml", phone_sheet())])
+    runs.append(Run([path], err=["too large"], seconds=20))
+    # 2 million cell styles.
+    path = os.path.join(d, "styles.xlsx")
+    xlsx(path, [("S", "worksheets/s.xml")],
+         styles=(x.encode() for x in repeated('<styleSheet xmlns="%s"><cellXfs>' % MAIN,
+                                               '<xf numFmtId="0"/>', 2000000,
+                                               "</cellXfs></styleSheet>")),
+         extra=[("xl/worksheets/s.xml", phone_sheet())])
+    runs.append(Run([path], err=["too large"], seconds=20))
+    # Ten million nested elements.
+    path = os.path.join(d, "depth.xlsx")
+    xlsx(path, [("S", "worksheets/s.xml")],
+         extra=[("xl/worksheets/s.xml",
+                 (x.encode() for x in [sheet_xml("")[:-len("</worksheet>")]] +
+                  list(repeated("", "<x>", 10000000, "")) + list(repeated("", "</x>", 10000000,
+                                                                          "</worksheet>"))))])
+    runs.append(Run([path], err=["too large"], seconds=20))
+    # An SST of 20 million empty strings spread over CONTINUE records.
+    strings = 20000000
+    body = struct.pack("<II", strings, strings)
+    sst = rec(0x00FC, body + b"\0\0\0" * 2000)
+    piece = rec(0x003C, b"\0\0\0" * 2740)
+    count = (strings - 2000) // 2740 + 1
+    xls = os.path.join(d, "sst.xls")
+    with open(xls, "wb") as f:
+        f.write(biff_workbook(8, [[label_sst(0, 0, 0)]], sst + piece * count))
+    runs.append(Run([xls], err=["too large"], seconds=20))
+    return runs
+
+
+def case_wrong_results(d):
+    runs = []
+    # The officeDocument relationship points back at the package's own
+    # relationships: an error, not a workbook of no sheets.
+    path = os.path.join(d, "loop.xlsx")
+    write_zip(path, [("[Content_Types].xml", content_types()), ("_rels/.rels", root_rels("_rels/.rels"))])
+    runs.append(Run([path], err=["loop.xlsx: "], exit_codes=(1,)))
+    # A sharedStrings relationship to a missing part is tolerated like a
+    # missing styles part.
+    path = os.path.join(d, "dangling.xlsx")
+    xlsx(path, [("S", "worksheets/s.xml")], shared="", extra=[("xl/worksheets/s.xml", phone_sheet())])
+    with zipfile.ZipFile(path) as z:
+        kept = [(i.filename, z.read(i)) for i in z.infolist() if i.filename != "xl/strings.xml"]
+    write_zip(path, kept)
+    runs.append(Run([path], out=[PHONE], exit_codes=(0,)))
+    # BIFF8 and BIFF5 workbook streams stored bare, outside a compound file.
+    for version, label in ((8, biff8_label), (5, biff5_label)):
+        path = os.path.join(d, "bare%d.xls" % version)
+        with open(path, "wb") as f:
+            f.write(biff_workbook(version, [[label(0, 0, PHONE)]]))
+        runs.append(Run([path], out=[PHONE], exit_codes=(0,)))
+    # An SST whose CONTINUE record is empty.
+    # A string split over it, and one right after it.
+    sst = rec(0x00FC, struct.pack("<II", 3, 3) + struct.pack("<HB", 3, 0) + b"abc" +
+              struct.pack("<HB", 8, 0) + PHONE[:4].encode())
+    sst += rec(0x003C, b"") + rec(0x003C, b"\0" + PHONE[4:].encode())
+    sst += rec(0x003C, b"") + rec(0x003C, struct.pack("<HB", 8, 0) + b"555-0199")
+    path = os.path.join(d, "empty_continue.xls")
+    with open(path, "wb") as f:
+        f.write(ole2(biff_workbook(8, [[label_sst(r, 0, r) for r in range(3)]], sst)))
+    runs.append(Run([path], out=[PHONE, "555-0199"], exit_codes=(0,)))
+    # A row of 2^32-1 in a binary workbook: named as it is.
+    path = os.path.join(d, "row.xlsb")
+    xlsb(path, [("S", "rId1")],
+         {"rId1": ("worksheets/s.bin", xlsb_sheet([(0, [(0, PHONE)]), (0xFFFFFFFF, [(0, "x")])]))})
+    runs.append(Run([path], out=[PHONE], err=["row 4294967296 is beyond the last row"],
+                    no_err=["row 0 "], exit_codes=(1,)))
+    # A compound file whose one stream claims a gigabyte.
+    path = os.path.join(d, "claims.xls")
+    with open(path, "wb") as f:
+        f.write(ole2(biff_workbook(8, [[biff8_label(0, 0, PHONE)]]), claimed_size=1 << 30))
+    runs.append(Run([path], err=["claims.xls: "], no_err=["without a workbook stream"],
+                    exit_codes=(1,)))
+    # A compound file whose header overstates its FAT sectors, and one whose
+    # directory chain runs off the end of the file after the workbook's
+    # entry: refused by libgsf as a whole, their workbook streams are intact.
+    stream = biff_workbook(8, [[biff8_label(0, 0, PHONE)]])
+    path = os.path.join(d, "fat_count.xls")
+    data = bytearray(ole2(stream))
+    struct.pack_into("<I", data, 44, 8388610)
+    with open(path, "wb") as f:
+        f.write(data)
+    runs.append(Run([path], out=[PHONE], exit_codes=(0,)))
+    path = os.path.join(d, "directory_end.xls")
+    with open(path, "wb") as f:
+        f.write(ole2(stream, broken_fat_entry=(1, 0x7FFFFFF)))
+    runs.append(Run([path], out=[PHONE], exit_codes=(0,)))
+    # An attribute of 100 MB.
+    path = os.path.join(d, "attribute.xlsx")
+    xlsx(path, [("S", "worksheets/s.xml")],
+         extra=[("xl/worksheets/s.xml",
+                 (x.encode() for x in repeated('<worksheet xmlns="%s" a="' % MAIN, "x" * 1024,
+                                               100 * 1024, '"><sheetData/></worksheet>')))])
+    runs.append(Run([path], err=["longer than 64 MB"], exit_codes=(1,)))
+    return runs
+
+
 CASES = {
     "format_code_of_many_at": case_format_code_of_many_at,
     "text_with_nuls": case_text_with_nuls,
     "file_system": case_file_system,
     "path_too_long": case_path_too_long,
+    "many_sheets_on_one_part": case_many_sheets_on_one_part,
+    "namespace_floods": case_namespace_floods,
+    "ods_repeats": case_ods_repeats,
+    "counts": case_counts,
+    "wrong_results": case_wrong_results,
 }
 
 # ------------------------------------------------------------------ runner

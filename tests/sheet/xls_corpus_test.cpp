@@ -74,5 +74,23 @@ TEST(XlsCorpus, EveryXlsGivesTextOrAClearError) {
   EXPECT_LT(ms, 30000);
 }
 
+// Compound files libgsf refuses as a whole although their workbook stream is
+// intact by the MS-CFB rules (a header that overstates the FAT, a directory
+// chain that runs off the file after the workbook's entry) give their text;
+// those whose workbook stream itself is broken say so.
+TEST(XlsCorpus, IntactWorkbookStreamsOfDamagedContainersAreRead) {
+  if (!test::HaveCorpus()) GTEST_SKIP() << "corpus absent: " << test::CorpusDir();
+  const auto dir = test::CorpusDir() / "files" / "broken";
+  for (const char* name :
+       {"libxls/xls2csv_ole_read_MSAT_body_637.xls",
+        "poi/clusterfuzz-testcase-minimized-POIHSSFFuzzer-5816431116615680.xls"}) {
+    const std::string text = test::WorkbookText(dir / name);
+    EXPECT_EQ(text.rfind("ERROR: ", 0), std::string::npos) << name << ": " << text;
+  }
+  EXPECT_EQ(test::WorkbookText(dir / "libxls" / "xls2csv_ole_read_MSAT_772.xls"),
+            "ERROR: damaged OLE2 compound file (the sector chain of the workbook stream is "
+            "broken)");
+}
+
 }  // namespace
 }  // namespace dialsift::sheet

@@ -1,6 +1,7 @@
 // The .xls reader: Excel 5, 95 and 97-2003 workbooks (BIFF5, BIFF7, BIFF8)
 // inside an OLE2 compound file, and the single-worksheet files of Excel 2.x
-// to 4.0 (BIFF2-4), which are bare record streams. The workbook globals (sheet list, shared
+// to 4.0 (BIFF2-4), which are bare record streams (as BIFF5-8 streams taken
+// out of their container are read too). The workbook globals (sheet list, shared
 // strings, styles) are read when the workbook opens; each worksheet is read
 // from its BOF record when asked for, so memory follows the shared strings,
 // never the number of rows.
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "sheet/readers.h"
+#include "sheet/xls/cfb_direct.h"
 #include "sheet/xls/compound_file.h"
 #include "sheet/xls/file_source.h"
 #include "sheet/xls/sheet_cells.h"
@@ -49,6 +51,11 @@ WorkbookResult OpenFromStream(std::unique_ptr<xls::ByteSource> stream,
       std::make_unique<XlsWorkbook>(std::move(stream), std::move(globals.value())));
 }
 
+// A container libgsf refused, or one where it found no workbook stream:
+// the stream is read by the MS-CFB rules alone when it is intact there.
+WorkbookResult OpenDirectly(Result<std::unique_ptr<xls::CompoundFile>> opened,
+                            std::unique_ptr<xls::ByteSource> file);
+
 WorkbookResult OpenFromContainer(Result<std::unique_ptr<xls::CompoundFile>> opened) {
   if (!opened) return opened.error();
   auto file = std::move(opened.value());
@@ -63,10 +70,26 @@ WorkbookResult OpenFromContainer(Result<std::unique_ptr<xls::CompoundFile>> open
   return OpenFromStream(std::move(file), "Sheet1");
 }
 
+bool HoldsWorkbook(const Result<std::unique_ptr<xls::CompoundFile>>& opened) {
+  return opened && opened.value()->content() != xls::CompoundContent::kOther;
+}
+
+WorkbookResult OpenDirectly(Result<std::unique_ptr<xls::CompoundFile>> opened,
+                            std::unique_ptr<xls::ByteSource> file) {
+  auto direct = xls::OpenWorkbookStreamDirect(std::move(file));
+  if (direct.stream) return OpenFromStream(std::move(direct.stream), "Sheet1");
+  if (!direct.damage.empty()) return Error{"damaged OLE2 compound file (" + direct.damage + ")"};
+  return OpenFromContainer(std::move(opened));
+}
+
 }  // namespace
 
 WorkbookResult OpenCompoundFile(const std::filesystem::path& path) {
-  return OpenFromContainer(xls::CompoundFile::Open(path));
+  auto opened = xls::CompoundFile::Open(path);
+  if (HoldsWorkbook(opened)) return OpenFromContainer(std::move(opened));
+  auto file = xls::FileSource::Open(path);
+  if (!file) return file.error();
+  return OpenDirectly(std::move(opened), std::move(file.value()));
 }
 
 WorkbookResult OpenBareBiff(const std::filesystem::path& path) {
@@ -79,7 +102,9 @@ WorkbookResult OpenBareBiff(const std::filesystem::path& path) {
 namespace xls {
 
 WorkbookResult OpenCompoundFileInMemory(std::span<const std::uint8_t> bytes) {
-  return OpenFromContainer(CompoundFile::FromMemory(bytes));
+  auto opened = CompoundFile::FromMemory(bytes);
+  if (HoldsWorkbook(opened)) return OpenFromContainer(std::move(opened));
+  return OpenDirectly(std::move(opened), std::make_unique<MemorySource>(bytes));
 }
 
 WorkbookResult OpenBareBiffInMemory(std::span<const std::uint8_t> bytes) {
