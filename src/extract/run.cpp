@@ -68,9 +68,11 @@ void RunExtraction(RunHost& host) {
     }
   } results(host);
 
-  for (const std::string& path : rows) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const std::string& path = rows[i];
     host.Yield();  // 114
     if (host.Stopped()) return;
+    host.Progress(i + 1, rows.size());
     host.SetPointer(Pointer::kBusy);  // 116, 120
     // 122-146: open, the workbook text and its scan one cell at a time, close.
     ReadWorkbookRecords(path, open, scanner, results, host, stopped);

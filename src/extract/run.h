@@ -3,6 +3,7 @@
 // the tests drive the same routine.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -34,8 +35,11 @@ class RunHost : public ErrorReporter {
   virtual void Yield() = 0;
   // The length test, asked at every candidate word.
   virtual bool IsLengthTicked(std::int16_t digits) = 0;
-  // True when a spreadsheet application is running for this user.
+  // True when a workbook of the input list is open in a spreadsheet
+  // application right now.
   virtual bool IsExcelRunning() = 0;
+  // Where the run is: workbook `workbook` (1-based) of `total` is next.
+  virtual void Progress(std::size_t /*workbook*/, std::size_t /*total*/) {}
   // True once the window is closing: the run stops at its next yield.
   virtual bool Stopped() { return false; }
   // `OpenWorkbook`: a reader for the workbook at `path`, one per workbook,

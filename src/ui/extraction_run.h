@@ -1,43 +1,59 @@
 // The run behind "Start Extracting Phone Numbers": the input file list's
-// workbooks read one by one, their numbers into the results list.
+// workbooks read one by one, their numbers into the results list. While it
+// goes, the window's caption tells where it is ("Dialsift — 120 of 330
+// workbooks"), at most ten times a second.
 #pragma once
 
 #include <QElapsedTimer>
+#include <QString>
 
-#include <functional>
+#include <cstddef>
 
 #include "extract/phone.h"
+#include "platform/open_workbooks.h"
 #include "ui/input_file_list.h"
 #include "ui/results_list.h"
 #include "ui/window_services.h"
+
+class QWidget;
 
 namespace dialsift::ui {
 
 class ExtractionRun {
  public:
-  // True when a spreadsheet application has the workbooks open.
-  using ExcelProbe = std::function<bool()>;
+  // `window` is the widget whose caption shows the progress.
+  ExtractionRun(WindowServices& services, QWidget& window, const InputFileList& inputs,
+                ResultsList& results, const phone::LengthBoxes& lengths);
 
-  ExtractionRun(WindowServices& window, const InputFileList& inputs, ResultsList& results,
-                const phone::LengthBoxes& lengths);
-
-  void SetExcelProbe(ExcelProbe probe) { excel_running_ = std::move(probe); }
+  // How the run finds the lock files of open workbooks (empty: on disk).
+  void SetLockFileLister(platform::LockFileLister lister) { lock_files_ = std::move(lister); }
 
   // "Start Extracting Phone Numbers". A press while a run is going on is
   // ignored (the press arrives during one of the run's yields).
   void StartExtraction();
   // True while a run is going on.
   bool Running() const { return running_; }
+  // Puts a progress caption held back by the rate limit up, once its time
+  // has come (or at once when `now`).
+  void ShowHeldProgress(bool now = false);
+
+  // Least time between two progress captions, in ms.
+  static constexpr qint64 kCaptionInterval = 100;
 
  private:
   class Host;
 
-  WindowServices& window_;
+  void Progress(std::size_t workbook, std::size_t total);
+
+  WindowServices& services_;
+  QWidget& window_;
   const InputFileList& inputs_;
   ResultsList& results_;
   const phone::LengthBoxes& lengths_;
-  ExcelProbe excel_running_;
+  platform::LockFileLister lock_files_;
   bool running_ = false;
+  QString held_caption_;
+  QElapsedTimer since_caption_;
 };
 
 }  // namespace dialsift::ui

@@ -20,7 +20,6 @@
 #include <utility>
 
 #include "platform/file_attributes.h"
-#include "platform/process_probe.h"
 #include "ui/window_files.h"
 
 namespace dialsift::ui {
@@ -66,7 +65,6 @@ constexpr char kListView2Tip[] =
 
 Form1::Form1(UserInterface& ui, std::filesystem::path beside, QWidget* parent)
     : QWidget(parent), ui_(ui), beside_(std::move(beside)) {
-  probes_.excel_running = [] { return dialsift::IsExcelRunning(); };
   // Our readers need nothing installed: creating one cannot fail in a sound build.
   probes_.reader_available = [] { return true; };
   BuildControls();
@@ -79,6 +77,7 @@ Form1::~Form1() = default;
 
 void Form1::SetProbes(Probes probes) {
   probes_ = std::move(probes);
+  run_->SetLockFileLister(probes_.lock_files);
 }
 
 void Form1::BuildControls() {
@@ -123,8 +122,7 @@ void Form1::BuildControls() {
   WatchMouse(lengths_->Frame());
   for (int i = 0; i < 16; ++i) WatchMouse(Check1(i));
 
-  run_ = std::make_unique<ExtractionRun>(*this, *inputs_, *results_, *lengths_);
-  run_->SetExcelProbe([this] { return probes_.excel_running && probes_.excel_running(); });
+  run_ = std::make_unique<ExtractionRun>(*this, *this, *inputs_, *results_, *lengths_);
 }
 
 void Form1::ConnectHandlers() {
@@ -236,6 +234,7 @@ void Form1::Yield() {
   if (elapsed < yield_interval_ms_) return;
   if (run_->Running() && elapsed > longest_gap_ms_) longest_gap_ms_ = elapsed;
   results_->FlushQueuedRows();
+  run_->ShowHeldProgress();
   QCoreApplication::processEvents();
   since_yield_.restart();
 }
@@ -280,24 +279,15 @@ void Form1::Load() {
   Statement(where, 148, [this] { CheckExcelInstalled(); });
 }
 
-// The skin: a Qt style sheet beside the program. Present means the window and
-// the frame and boxes take the colour of button faces, then the sheet applies.
+// The skin: a Qt style sheet beside the program. Present means the window
+// takes the colour of button faces, then the sheet applies. The length frame
+// and its boxes stay white (their own sheet outranks the window's).
 void Form1::ApplySkin() {
   const std::filesystem::path file = beside_ / "x" / "o.cjs";
   if (!IsListedFile(file)) return;
   QPalette face = palette();
-  const QColor button_face = face.color(QPalette::Button);
-  face.setColor(QPalette::Window, button_face);
+  face.setColor(QPalette::Window, face.color(QPalette::Button));
   setPalette(face);
-  QWidget* frame = Frame1();
-  QPalette p = frame->palette();
-  p.setColor(QPalette::Window, button_face);
-  frame->setPalette(p);
-  for (int i = 0; i < 16; ++i) {
-    QPalette box = Check1(i)->palette();
-    box.setColor(QPalette::Window, button_face);
-    Check1(i)->setPalette(box);
-  }
   skinned_ = true;
   setStyleSheet(ReadStyleSheet(file));
 }

@@ -48,8 +48,9 @@ class Form1 final : public QWidget, public WindowServices {
  public:
   // What the window asks of the machine, replaceable in tests.
   struct Probes {
-    // True when a spreadsheet application has the workbooks open.
-    std::function<bool()> excel_running;
+    // How the run finds the lock files of workbooks open in a spreadsheet
+    // application (empty: in the file system).
+    platform::LockFileLister lock_files;
     // True when a workbook reader can be created (the spreadsheet check at start).
     std::function<bool()> reader_available;
   };

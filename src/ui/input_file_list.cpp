@@ -24,14 +24,23 @@ std::vector<std::string> LocalPaths(const QMimeData* data) {
   return paths;
 }
 
-// A drag is welcome only when it carries local files or folders.
-void AnswerDrag(QDragMoveEvent* event) {
-  if (LocalPaths(event->mimeData()).empty()) {
-    event->setDropAction(Qt::IgnoreAction);
-    event->ignore();
-  } else {
-    event->acceptProposedAction();
+// A drag is welcome only when it carries local files or folders. The list
+// only reads their paths, so it takes a copy (or a link), never a move: a
+// file manager then never deletes the source. A drag offering neither is
+// refused.
+bool TakeAsCopy(QDropEvent* event) {
+  if (!LocalPaths(event->mimeData()).empty()) {
+    for (const Qt::DropAction action : {Qt::CopyAction, Qt::LinkAction}) {
+      if (event->possibleActions() & action) {
+        event->setDropAction(action);
+        event->accept();
+        return true;
+      }
+    }
   }
+  event->setDropAction(Qt::IgnoreAction);
+  event->ignore();
+  return false;
 }
 
 }  // namespace
@@ -118,21 +127,17 @@ void InputFileList::KeyPressed(int key) {
 }
 
 void InputFileList::DragEntered(QDragEnterEvent* event) {
-  AnswerDrag(event);
+  TakeAsCopy(event);
 }
 
 void InputFileList::DragMoved(QDragMoveEvent* event) {
-  AnswerDrag(event);
+  TakeAsCopy(event);
 }
 
 // A drop of local files and folders: taken in as AddPaths says.
 void InputFileList::Dropped(QDropEvent* event) {
+  if (!TakeAsCopy(event)) return;
   const std::vector<std::string> paths = LocalPaths(event->mimeData());
-  if (paths.empty()) {
-    event->ignore();
-    return;
-  }
-  event->acceptProposedAction();
   AddPaths(paths);
 }
 

@@ -19,19 +19,29 @@ PhoneLengthBoxes::PhoneLengthBoxes(WindowServices& services, QWidget& window)
   frame_->setObjectName(QStringLiteral("Frame1"));
   frame_->setGeometry(TwipRect(120, 3250, 7800, 1020));
   frame_->setAutoFillBackground(true);
+  frame_->setFont(ArialBold(9));  // set here: a skin's sheet would drop the window's
   for (int i = 0; i < 16; ++i) {
     auto* box = new QCheckBox(QString::number(i + 5), frame_);
     box->setObjectName(QStringLiteral("Check1_%1").arg(i));
     box->setGeometry(TwipRect(kBoxLeft[i % 8], i < 8 ? 300 : 650, 550, 255));
     box->setAutoFillBackground(true);
+    box->setFont(ArialBold(9));
     boxes_[static_cast<std::size_t>(i)] = box;
     QObject::connect(box, &QCheckBox::stateChanged, frame_, [this, i] { StoreState(i); });
   }
-  // Design-time colours: white for the frame and boxes.
+  // The frame and every box have a white background, skinned or not. The
+  // frame's own sheet outranks a skin's sheet on the window; it draws the
+  // frame's border itself, since the native panel has a tinted fill.
   QPalette white = frame_->palette();
   white.setColor(QPalette::Window, Qt::white);
+  white.setColor(QPalette::Button, Qt::white);
   frame_->setPalette(white);
   for (QCheckBox* box : boxes_) box->setPalette(white);
+  frame_->setStyleSheet(QStringLiteral(
+      "QGroupBox#Frame1 { background-color: white; border: 1px solid #bcbcbc;"
+      " border-radius: 2px; margin-top: 7px; background-clip: margin; }"
+      "QGroupBox#Frame1::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"
+      "QCheckBox { background-color: white; }"));
 }
 
 QCheckBox* PhoneLengthBoxes::Box(int index) const {

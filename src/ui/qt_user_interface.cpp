@@ -75,8 +75,10 @@ UserInterface::OpenFilesResult QtUserInterface::OpenFiles(std::string_view title
 
 std::string QtUserInterface::SaveFile(std::string_view file_name, std::string_view title,
                                       std::string_view filter) {
+  // The program asks its own overwrite question; the dialog must not ask first.
   const QString chosen =
-      QFileDialog::getSaveFileName(owner_.data(), Q(title), Q(file_name), DialogFilter(filter));
+      QFileDialog::getSaveFileName(owner_.data(), Q(title), Q(file_name), DialogFilter(filter),
+                                   nullptr, QFileDialog::DontConfirmOverwrite);
   return QDir::toNativeSeparators(chosen).toStdString();
 }
 

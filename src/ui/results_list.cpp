@@ -58,7 +58,7 @@ void ResultsList::SaveResultsAsText() {
           results::WriteRows(path, rows, results::Layout::kLines, [this] { window_.Yield(); })) {
     using Step = results::WriteFailure::Step;
     const int line = failure->step == Step::kOpen ? 130 : failure->step == Step::kWrite ? 136 : 140;
-    window_.ShowErrorReport({failure->description, where, line});
+    window_.ShowErrorReport({path + ": " + failure->description, where, line});
   }
   window_.SetPointer(Pointer::kArrow);  // 142
 }
@@ -73,7 +73,7 @@ void ResultsList::SaveResultsCommaDelimited() {
   if (const Status status =
           results::SaveListCommaDelimited(rows, path, window_.Ui(), [this] { window_.Yield(); });
       !status) {
-    window_.ShowErrorReport({status.error().reason, where, 122});
+    window_.ShowErrorReport({path + ": " + status.error().reason, where, 122});
   }
   window_.SetPointer(Pointer::kArrow);  // 124
 }

@@ -228,6 +228,34 @@ TEST_F(WindowTest, DropsTakeFilesAsGivenAndFoldersThroughTheIntake) {
   EXPECT_EQ(ui_.messages[0].text, "Cannot add \"" + r + "/gone.xls\": No such file or directory.");
 }
 
+TEST_F(WindowTest, DropsTakeACopyEvenWhenTheFileManagerProposesAMove) {
+  ui::Form1& form = Start();
+  TempDir dir;
+  Touch(dir.path() / "a.xlsx");
+  Drop drop({Local(dir.path() / "a.xlsx")});
+  const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+  // Shift asks a file manager to move.
+  QDragEnterEvent enter(QPoint(5, 5), offered, &drop.mime, Qt::LeftButton, Qt::ShiftModifier);
+  ASSERT_EQ(enter.proposedAction(), Qt::MoveAction);
+  form.Inputs().DragEntered(&enter);
+  EXPECT_TRUE(enter.isAccepted());
+  EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+  QDragMoveEvent over(QPoint(6, 6), offered, &drop.mime, Qt::LeftButton, Qt::ShiftModifier);
+  form.Inputs().DragMoved(&over);
+  EXPECT_EQ(over.dropAction(), Qt::CopyAction);
+  QDropEvent event(QPointF(6, 6), offered, &drop.mime, Qt::LeftButton, Qt::ShiftModifier);
+  form.Inputs().Dropped(&event);
+  EXPECT_TRUE(event.isAccepted());
+  EXPECT_EQ(event.dropAction(), Qt::CopyAction);
+  EXPECT_EQ(Rows(form), std::vector<std::string>{(dir.path() / "a.xlsx").string()});
+
+  // A drag that can only move is refused: taking it would delete the source.
+  QDropEvent move_only(QPointF(6, 6), Qt::MoveAction, &drop.mime, Qt::LeftButton, Qt::NoModifier);
+  form.Inputs().Dropped(&move_only);
+  EXPECT_FALSE(move_only.isAccepted());
+  EXPECT_EQ(Rows(form).size(), 1u);
+}
+
 TEST_F(WindowTest, ADragOfTextIsRefused) {
   ui::Form1& form = Start();
   Drop drop({}, QStringLiteral("/etc/passwd"));

