@@ -5,7 +5,9 @@ usage: bench/run_bench.py BUILD_BIN_DIR [DATA_DIR]
 
 Prints, for the big workbook: wall time, MB/s of uncompressed sheet XML and
 peak memory of `dialsift-cli -j 1`, next to the time `unzip -p` takes to
-inflate the same sheets (the floor); and for the 300 small workbooks the time
+inflate the same sheets (the floor); what carrying each number's record costs
+against the run before records (bench/record_bench.cpp); the time of
+`--e164 US --format jsonl` next to plain lines; and for the 300 small workbooks the time
 with -j 1 and with -j 2 and their ratio. Each figure is the best of a few runs.
 """
 import glob
@@ -68,6 +70,15 @@ def main():
           f"  = {floor / ours * 100:5.1f}% of the floor's speed (target >= 40%)")
     if peak:
         print(f"  peak memory        {peak / 1024:7.1f} MB (target < 64 MB)")
+
+    # What carrying the record costs, side by side in one process.
+    subprocess.run([os.path.join(bindir, "record_bench"), big], check=True)
+    # Normalising and the machine-readable format next to plain lines.
+    lines, _ = run([cli, "-q", "-j", "1", "-l", "7,10,11", big])
+    jsonl, _ = run([cli, "-q", "-j", "1", "-l", "7,10,11", "--e164", "US", "--format", "jsonl",
+                    big])
+    print(f"  --format lines      {lines:7.3f} s")
+    print(f"  --e164 US --format jsonl {jsonl:7.3f} s  ({jsonl / lines:4.2f}x)")
 
     small = sorted(glob.glob(os.path.join(data, "small", "*.xlsx")))
     # Short runs: more repeats keep the best time steady.

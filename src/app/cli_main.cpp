@@ -1,64 +1,142 @@
 // dialsift-cli: the extraction run without the window. Workbooks and folders
-// in, phone numbers out, in the formats of the window's exports.
-#include <unistd.h>
+// in, phone numbers out: in the formats of the window's exports, or as csv or
+// JSON lines that say where each number was found.
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
+#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <mutex>
+#include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
-#include "extract/phone.h"
+#include "extract/ordered_run.h"
+#include "extract/run.h"
 #include "extract/workbook_text.h"
 #include "filelist/folder_intake.h"
 #include "platform/settings.h"
+#include "platform/terminal.h"
+#include "results/e164.h"
+#include "results/output.h"
 #include "sheet/workbook.h"
 
 namespace {
 
 using namespace dialsift;
 
-constexpr const char* kUsage =
-    "Usage: dialsift-cli [options] PATH...\n"
-    "Extracts phone numbers from spreadsheet workbooks (.xlsx .xlsm .xls .xlsb .ods .csv).\n"
-    "A PATH that is a folder contributes every *.xls* workbook in it and in its sub-folders.\n"
+constexpr std::string_view kProgram = "dialsift-cli";
+
+// The options, in the order --help lists them. The help text is built from
+// this table, and the README's option table is checked against it.
+struct OptionSpec {
+  const char* short_name;  // "" when there is none
+  const char* long_name;
+  const char* value;  // "" for a switch
+  const char* help;   // lines of at most 54 characters, separated by \n
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"l", "lengths", "LIST",
+     "digit counts that make a phone number, 5 to 20:\n\"7,10\", \"7-11\"; default: the lengths "
+     "ticked in\nthe desktop program, or 10 and 11"},
+    {"", "format", "FORMAT", "lines (the default), comma, csv or jsonl;\nsee Formats below"},
+    {"c", "comma", "", "the same as --format comma"},
+    {"", "e164", "REGION",
+     "add each number's E.164 form (+12125550147),\nreading numbers written without a "
+     "country code\nas numbers of REGION (US, GB, DE, ...)"},
+    {"", "unique", "",
+     "keep only the first occurrence of each number:\nby its E.164 form with --e164, else "
+     "by its digits"},
+    {"o", "output", "FILE",
+     "write to FILE (replaced only once complete)\ninstead of standard "
+     "output"},
+    {"", "files-from", "FILE",
+     "also take the workbooks and folders listed in FILE,\none per line; - is standard input"},
+    {"0", "null", "", "the list of --files-from is separated by NUL\ncharacters (find -print0)"},
+    {"j", "jobs", "N", "read N workbooks at once (default: the number\nof cores)"},
+    {"t", "text", "", "print each workbook's text instead of its numbers"},
+    {"q", "quiet", "", "no progress line"},
+    {"h", "help", "", "show this help and exit"},
+    {"V", "version", "", "show the version and exit"},
+};
+
+constexpr const char* kHelpTop =
+    "Usage: dialsift-cli [OPTION]... PATH...\n"
+    "Extract phone numbers from spreadsheet workbooks (.xlsx .xlsm .xls .xlsb .ods .csv).\n"
     "\n"
-    "Options:\n"
-    "  -l, --lengths LIST  digit counts that make a phone number, 5 to 20: \"7,10\", \"7-11\";\n"
-    "                      default: the lengths ticked in the desktop program, or 10 and 11\n"
-    "  -c, --comma         write the numbers on one line, separated by commas\n"
-    "  -o, --output FILE   write to FILE (replaced only once complete) instead of stdout\n"
-    "  -j, --jobs N        read N workbooks at once (default: the number of cores)\n"
-    "  -t, --text          print each workbook's text instead of its numbers\n"
-    "  -q, --quiet         no progress line\n"
-    "  -h, --help          show this help\n"
-    "  -V, --version       show the version\n"
+    "A PATH that is a folder contributes every *.xls* workbook in it and in its\n"
+    "sub-folders. Numbers are written exactly as the cells display them, in the\n"
+    "order of the workbooks given, whatever the number of jobs.\n"
     "\n"
-    "Numbers are written exactly as the cells display them, one per line with CR LF\n"
-    "endings. Errors go to standard error, one line each. Exit status: 0 when every\n"
-    "workbook was read, 1 when some could not be, 2 for a usage error.\n";
+    "Options:\n";
+
+constexpr const char* kHelpBottom =
+    "\n"
+    "Formats:\n"
+    "  lines   one number per line, CR LF after each (the window's text export)\n"
+    "  comma   all numbers on one line, separated by commas\n"
+    "  csv     RFC 4180, UTF-8, header number,e164,valid,path,sheet,cell\n"
+    "  jsonl   one JSON object per number with the fields of csv\n"
+    "Numbers are text in every format. Without --e164, e164 and valid are empty\n"
+    "(null in jsonl); with it, e164 is empty when the number is not a possible one\n"
+    "for the region, and valid tells whether its numbering plan knows it.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  every workbook was read\n"
+    "  1  some could not be, or the output could not be written\n"
+    "  2  usage error\n"
+    "\n"
+    "Errors go to standard error, one line each: the path and the reason.\n";
+
+std::string HelpText() {
+  std::string text = kHelpTop;
+  for (const auto& o : kOptions) {
+    std::string head = "  ";
+    head += *o.short_name ? std::string("-") + o.short_name + ", " : std::string("    ");
+    head += std::string("--") + o.long_name;
+    if (*o.value) head += std::string(" ") + o.value;
+    constexpr std::size_t kColumn = 24;
+    head += head.size() + 2 <= kColumn ? std::string(kColumn - head.size(), ' ')
+                                       : "\n" + std::string(kColumn, ' ');
+    std::string_view help = o.help;
+    while (true) {
+      const auto nl = help.find('\n');
+      head += help.substr(0, nl);
+      head += '\n';
+      if (nl == std::string_view::npos) break;
+      head += std::string(kColumn, ' ');
+      help.remove_prefix(nl + 1);
+    }
+    text += head;
+  }
+  return text + kHelpBottom;
+}
 
 struct Options {
   phone::LengthSelection lengths;
-  bool lengths_given = false;
-  bool comma = false;
+  results::Format format = results::Format::kLines;
+  std::optional<results::E164> e164;
+  bool unique = false;
   bool text = false;
   bool quiet = false;
+  bool null_separated = false;
   std::string output;
+  std::string files_from;
   unsigned jobs = 0;
   std::vector<std::string> paths;
 };
 
 [[noreturn]] void UsageError(const std::string& message) {
-  std::cerr << "dialsift-cli: " << message << "\nTry 'dialsift-cli --help'.\n";
+  std::cerr << kProgram << ": " << message << "\nTry 'dialsift-cli --help'.\n";
   std::exit(2);
 }
 
@@ -105,119 +183,144 @@ phone::LengthSelection StoredLengths() {
   return sel;
 }
 
-// Splits "--name=value" and "-xVALUE" (for the options that take a value)
-// into two words, so the parser below sees one form only.
-std::vector<std::string> SplitAttachedValues(int argc, char** argv) {
-  std::vector<std::string> out;
-  bool only_paths = false;
-  for (int k = 1; k < argc; ++k) {
-    const std::string a = argv[k];
-    if (only_paths || a.size() < 3 || a[0] != '-') {
-      out.push_back(a);
-    } else if (a == "--") {
-      only_paths = true;
-      out.push_back(a);
-    } else if (a[1] == '-' && a.find('=') != std::string::npos) {
-      out.push_back(a.substr(0, a.find('=')));
-      out.push_back(a.substr(a.find('=') + 1));
-    } else if (a[1] == 'l' || a[1] == 'j' || a[1] == 'o') {
-      out.push_back(a.substr(0, 2));
-      out.push_back(a.substr(2));
-    } else {
-      out.push_back(a);
-    }
-  }
-  return out;
+// Arguments travel through Qt's parser as Latin-1, one character per byte,
+// so that paths come back byte for byte whatever their encoding.
+QString FromBytes(std::string_view s) {
+  return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+std::string Bytes(const QString& s) {
+  return s.toLatin1().toStdString();
 }
 
 Options ParseArguments(int argc, char** argv) {
-  Options o;
-  const std::vector<std::string> args = SplitAttachedValues(argc, argv);
-  bool only_paths = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](const std::string& name) -> std::string {
-      if (i + 1 >= args.size()) UsageError("option " + name + " needs a value");
-      return args[++i];
-    };
-    if (only_paths || a.empty() || a[0] != '-' || a == "-") {
-      o.paths.push_back(a);
-    } else if (a == "--") {
-      only_paths = true;
-    } else if (a == "-h" || a == "--help") {
-      std::cout << kUsage;
-      std::exit(0);
-    } else if (a == "-V" || a == "--version") {
-      std::cout << "dialsift-cli " << DIALSIFT_VERSION << "\n";
-      std::exit(0);
-    } else if (a == "-l" || a == "--lengths") {
-      o.lengths = ParseLengths(value(a));
-      o.lengths_given = true;
-    } else if (a == "-c" || a == "--comma") {
-      o.comma = true;
-    } else if (a == "-t" || a == "--text") {
-      o.text = true;
-    } else if (a == "-q" || a == "--quiet") {
-      o.quiet = true;
-    } else if (a == "-o" || a == "--output") {
-      o.output = value(a);
-    } else if (a == "-j" || a == "--jobs") {
-      int n = 0;
-      if (!ParseNumber(value(a), n) || n < 1 || n > 256) UsageError("bad job count");
-      o.jobs = static_cast<unsigned>(n);
-    } else {
-      UsageError("unknown option '" + a + "'");
-    }
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+  parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+  for (const auto& o : kOptions) {
+    QStringList names;
+    if (*o.short_name) names << o.short_name;
+    names << o.long_name;
+    parser.addOption(QCommandLineOption(names, QString::fromUtf8(o.help), o.value));
   }
-  if (o.paths.empty()) UsageError("no workbook or folder given");
-  if (!o.lengths_given && !o.text) o.lengths = StoredLengths();
+  QStringList args;
+  for (int k = 0; k < argc; ++k) args << FromBytes(argv[k]);
+  if (!parser.parse(args)) UsageError(Bytes(parser.errorText()));
+
+  if (parser.isSet("help")) {
+    std::cout << HelpText();
+    std::exit(0);
+  }
+  if (parser.isSet("version")) {
+    std::cout << kProgram << " " << DIALSIFT_VERSION << "\n";
+    std::exit(0);
+  }
+  Options o;
+  for (const QString& p : parser.positionalArguments()) o.paths.push_back(Bytes(p));
+  o.text = parser.isSet("text");
+  o.quiet = parser.isSet("quiet");
+  o.unique = parser.isSet("unique");
+  o.output = Bytes(parser.value("output"));
+  o.files_from = Bytes(parser.value("files-from"));
+  o.null_separated = parser.isSet("null");
+  if (parser.isSet("format")) {
+    const std::string name = Bytes(parser.value("format"));
+    const auto format = results::ParseFormat(name);
+    if (!format) UsageError("bad format '" + name + "' (lines, comma, csv or jsonl)");
+    o.format = *format;
+  }
+  if (parser.isSet("comma")) {
+    if (parser.isSet("format") && o.format != results::Format::kComma) {
+      UsageError("--comma and --format " + Bytes(parser.value("format")) + " disagree");
+    }
+    o.format = results::Format::kComma;
+  }
+  if (parser.isSet("e164")) {
+    const std::string region = Bytes(parser.value("e164"));
+    o.e164 = results::E164::ForRegion(region);
+    if (!o.e164) UsageError("unknown region '" + region + "' (two letters, like US, GB or DE)");
+  }
+  if (o.text && (o.e164 || o.unique || o.format == results::Format::kCsv ||
+                 o.format == results::Format::kJsonl)) {
+    UsageError("--text prints workbook texts: no --e164, --unique, csv or jsonl with it");
+  }
+  if (o.null_separated && o.files_from.empty()) UsageError("-0 goes with --files-from");
+  if (parser.isSet("jobs")) {
+    int n = 0;
+    if (!ParseNumber(Bytes(parser.value("jobs")), n) || n < 1 || n > 256) {
+      UsageError("bad job count");
+    }
+    o.jobs = static_cast<unsigned>(n);
+  }
+  if (parser.isSet("lengths")) {
+    o.lengths = ParseLengths(Bytes(parser.value("lengths")));
+  } else if (!o.text) {
+    o.lengths = StoredLengths();
+  }
+  if (o.paths.empty() && o.files_from.empty()) UsageError("no workbook or folder given");
   if (o.jobs == 0) o.jobs = std::max(1u, std::thread::hardware_concurrency());
   return o;
 }
 
-struct CollectingReporter final : ErrorReporter {
-  std::vector<std::string> messages;
-  void Report(const ErrorReport& r) override { messages.push_back(r.description); }
-};
-
-// What one workbook gave.
-struct Outcome {
-  std::vector<std::string> numbers;  // or the text, as one entry, with --text
-  std::vector<std::string> errors;
-  bool done = false;
-};
-
-Outcome Process(const std::string& path, const Options& options) {
-  Outcome out;
-  auto workbook = sheet::OpenWorkbook(path);
-  if (!workbook) {
-    out.errors.push_back(path + ": " + workbook.error().reason);
-    return out;
+// A message line that cannot be split or turned into terminal commands by
+// what a path or sheet name holds: control characters become escapes.
+std::string Printable(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    } else {
+      out += ch;
+    }
   }
-  CollectingReporter reporter;
-  if (options.text) {
-    out.numbers.push_back(ReadWorkBookToString(*workbook.value(), reporter));
-  } else {
-    phone::StreamingScanner scanner(
-        [&options](std::int16_t n) { return phone::IsPhoneLengthTicked(options.lengths, n); });
-    out.numbers = ScanWorkbook(*workbook.value(), scanner, reporter);
-  }
-  for (auto& m : reporter.messages) out.errors.push_back(path + ": " + m);
   return out;
 }
 
-// The workbooks named on the command line, folders taken in as the window's
-// "Add All Excel File(s) In Folder" does.
+// The paths listed in a file, or on standard input for "-".
+std::optional<std::vector<std::string>> ReadPathList(const std::string& source, bool null) {
+  std::string data;
+  if (source == "-") {
+    data.assign(std::istreambuf_iterator<char>(std::cin), {});
+  } else {
+    std::ifstream in(source, std::ios::binary);
+    if (!in) return std::nullopt;
+    data.assign(std::istreambuf_iterator<char>(in), {});
+    if (in.bad()) return std::nullopt;
+  }
+  std::vector<std::string> paths;
+  const char sep = null ? '\0' : '\n';
+  std::size_t start = 0;
+  while (start < data.size()) {
+    std::size_t end = data.find(sep, start);
+    if (end == std::string::npos) end = data.size();
+    if (end > start) paths.push_back(data.substr(start, end - start));
+    start = end + 1;
+  }
+  return paths;
+}
+
+// The workbooks named, folders taken in as the window's "Add All Excel
+// File(s) In Folder" does.
 std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, bool& missing) {
   std::vector<std::string> files;
   for (const auto& p : paths) {
     std::error_code ec;
     const auto status = std::filesystem::status(p, ec);
     if (status.type() == std::filesystem::file_type::not_found) {
-      std::cerr << p << ": file not found\n";
+      std::cerr << Printable(p) << ": file not found\n";
       missing = true;
     } else if (ec) {
-      std::cerr << p << ": " << ec.message() << "\n";
+      std::cerr << Printable(p) << ": " << ec.message() << "\n";
       missing = true;
     } else if (std::filesystem::is_directory(status)) {
       std::string folder = p;
@@ -225,7 +328,8 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, bool
       auto intake = filelist::FolderIntake(folder, "*.xls*");
       files.insert(files.end(), intake.rows.begin(), intake.rows.end());
       for (const auto& problem : intake.problems) {
-        std::cerr << problem.path << ": cannot read the folder (" << problem.reason << ")\n";
+        std::cerr << Printable(problem.path) << ": cannot read the folder (" << problem.reason
+                  << ")\n";
         missing = true;
       }
     } else {
@@ -235,45 +339,87 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, bool
   return files;
 }
 
-// Writes to the target file through a temporary file beside it, renamed over
-// the target only once everything is written.
-class Output {
+// What a workbook hands to the output: a record, its text (--text), or an
+// error line. A record's path is its workbook's, and its sheet name is
+// shared by the records of one sheet.
+struct Item {
+  enum class Kind { kRecord, kText, kError } kind = Kind::kRecord;
+  std::string text;  // the number, the workbook's text, or the error line
+  std::uint32_t row = 0;
+  std::uint32_t column = 0;
+  std::shared_ptr<const std::string> sheet;
+};
+
+// Reads one workbook into the channel.
+class Reader final : public RecordSink, public ErrorReporter {
  public:
-  explicit Output(const std::string& target) : target_(target) {
-    if (target_.empty()) return;
-    temp_ = target_ + ".dialsift-" + std::to_string(::getpid()) + ".tmp";
-    file_.open(temp_, std::ios::binary | std::ios::trunc);
-    if (!file_) {
-      std::cerr << "dialsift-cli: cannot write " << target_ << ": " << std::strerror(errno) << "\n";
-      std::exit(1);
+  Reader(const std::string& path, const Options& options, OrderedRun<Item>::Channel& out)
+      : path_(path), options_(options), out_(out) {}
+
+  void Read() {
+    if (options_.text) {
+      ReadText();
+      return;
     }
+    phone::StreamingScanner scanner(
+        [this](std::int16_t n) { return phone::IsPhoneLengthTicked(options_.lengths, n); });
+    const OpenFn open = [](const std::string& p) { return sheet::OpenWorkbook(p); };
+    ReadWorkbookRecords(path_, open, scanner, *this, *this, [this] { return out_.Stopping(); });
   }
-  ~Output() {
-    if (!temp_.empty() && !committed_) std::filesystem::remove(temp_);
+
+  void Found(const Record& record) override {
+    if (!sheet_ || *sheet_ != record.sheet) sheet_ = std::make_shared<std::string>(record.sheet);
+    out_.Put({Item::Kind::kRecord, record.number, record.row, record.column, sheet_});
   }
-  std::ostream& stream() { return target_.empty() ? std::cout : file_; }
-  bool Commit() {
-    if (target_.empty()) return static_cast<bool>(std::cout.flush());
-    file_.flush();
-    const bool ok = static_cast<bool>(file_);
-    file_.close();
-    std::error_code ec;
-    if (ok) std::filesystem::rename(temp_, target_, ec);
-    if (!ok || ec) {
-      std::cerr << "dialsift-cli: cannot write " << target_ << ": "
-                << (ec ? ec.message() : std::string(std::strerror(errno))) << "\n";
-      return false;
-    }
-    committed_ = true;
-    return true;
+
+  void Report(const ErrorReport& report) override {
+    // The run's own reports name the path already; a sheet's do not.
+    Item item;
+    item.kind = Item::Kind::kError;
+    item.text =
+        report.location == location::kRun ? report.description : path_ + ": " + report.description;
+    out_.Put(std::move(item));
   }
 
  private:
-  std::string target_;
-  std::string temp_;
-  std::ofstream file_;
-  bool committed_ = false;
+  void ReadText() {
+    try {
+      auto workbook = sheet::OpenWorkbook(path_);
+      if (!workbook) {
+        Report({path_ + ": " + workbook.error().reason, location::kRun, 122});
+        return;
+      }
+      Item item;
+      item.kind = Item::Kind::kText;
+      item.text = ReadWorkBookToString(*workbook.value(), *this);
+      out_.Put(std::move(item));
+    } catch (const std::bad_alloc&) {
+      Report({path_ + ": " + std::string(kTooLargeToRead), location::kRun, 126});
+    }
+  }
+
+  const std::string& path_;
+  const Options& options_;
+  OrderedRun<Item>::Channel& out_;
+  std::shared_ptr<const std::string> sheet_;
 };
+
+// The key --unique compares: the E.164 form when there is one, else digits.
+std::string UniqueKey(const Record& record, const results::Normalised* normalised) {
+  if (normalised && !normalised->e164.empty()) return normalised->e164;
+  std::string digits;
+  for (char c : record.number) {
+    if (c >= '0' && c <= '9') digits += c;
+  }
+  return digits;
+}
+
+// SIGINT or SIGTERM arrived: the run stops and the partial output goes.
+volatile std::sig_atomic_t g_signal = 0;
+
+extern "C" void OnSignal(int signal) {
+  g_signal = signal;
+}
 
 }  // namespace
 
@@ -281,55 +427,98 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   const Options options = ParseArguments(argc, argv);
   bool failed = false;
-  const std::vector<std::string> files = ExpandPaths(options.paths, failed);
 
-  std::vector<Outcome> outcomes(files.size());
-  std::mutex mutex;
-  std::condition_variable ready;
-  std::atomic<std::size_t> next{0};
-  auto worker = [&] {
-    for (std::size_t i = next++; i < files.size(); i = next++) {
-      Outcome o = Process(files[i], options);
-      std::lock_guard lock(mutex);
-      outcomes[i] = std::move(o);
-      outcomes[i].done = true;
-      ready.notify_all();
+  std::vector<std::string> named = options.paths;
+  if (!options.files_from.empty()) {
+    auto listed = ReadPathList(options.files_from, options.null_separated);
+    if (!listed) {
+      std::cerr << kProgram << ": cannot read " << Printable(options.files_from) << "\n";
+      return 1;
+    }
+    named.insert(named.end(), listed->begin(), listed->end());
+  }
+  const std::vector<std::string> files = ExpandPaths(named, failed);
+
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+
+  std::optional<results::SaveFile> save_file;
+  results::StandardOutput standard_output;
+  results::Destination* destination = &standard_output;
+  if (!options.output.empty()) {
+    save_file.emplace(options.output);
+    if (!save_file->Open()) {
+      std::cerr << kProgram << ": cannot write " << Printable(options.output) << ": "
+                << save_file->ErrorString() << "\n";
+      return 1;
+    }
+    destination = &*save_file;
+  }
+  const std::string target =
+      options.output.empty() ? std::string("standard output") : Printable(options.output);
+  results::RecordWriter writer(options.text ? results::Format::kLines : options.format,
+                               *destination);
+
+  OrderedRun<Item> run(files.size(), options.jobs,
+                       [&](std::size_t index, OrderedRun<Item>::Channel& out) {
+                         Reader(files[index], options, out).Read();
+                       });
+
+  const bool progress = !options.quiet && platform::StandardErrorIsTerminal();
+  std::unordered_set<std::string> seen;
+  results::Normalised normalised;
+  bool write_failed = false;
+  Record record;
+  const auto consume = [&](std::size_t index, Item& item) {
+    if (item.kind == Item::Kind::kError) {
+      if (progress) std::cerr << "\r\033[K";
+      std::cerr << Printable(item.text) << "\n";
+      failed = true;
+      return true;
+    }
+    record.number.swap(item.text);
+    record.row = item.row;
+    record.column = item.column;
+    if (item.kind == Item::Kind::kRecord) {
+      if (record.path != files[index]) record.path = files[index];
+      if (record.sheet != *item.sheet) record.sheet = *item.sheet;
+    }
+    const results::Normalised* extra = nullptr;
+    if (options.e164) {
+      normalised = options.e164->Normalise(record.number);
+      extra = &normalised;
+    }
+    if (options.unique && !seen.insert(UniqueKey(record, extra)).second) return true;
+    if (writer.Add(record, extra)) return true;
+    write_failed = true;
+    return false;
+  };
+  const auto input_done = [&](std::size_t index) {
+    if (progress) {
+      std::cerr << "\r\033[K[" << (index + 1) << "/" << files.size() << "] "
+                << Printable(files[index]) << std::flush;
     }
   };
-  std::vector<std::jthread> pool;
-  const unsigned jobs = std::min<std::size_t>(options.jobs, std::max<std::size_t>(files.size(), 1));
-  for (unsigned j = 0; j < jobs; ++j) pool.emplace_back(worker);
-
-  Output output(options.output);
-  std::ostream& out = output.stream();
-  const bool progress = !options.quiet && ::isatty(STDERR_FILENO);
-  bool first = true;
-  // Results are written in input order, whatever order the workers finish in.
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    Outcome o;
-    {
-      std::unique_lock lock(mutex);
-      ready.wait(lock, [&] { return outcomes[i].done; });
-      o = std::move(outcomes[i]);
-    }
-    if (progress) std::cerr << "\r\033[K";
-    for (const auto& e : o.errors) std::cerr << e << "\n";
-    if (!o.errors.empty()) failed = true;
-    for (const auto& n : o.numbers) {
-      if (options.comma && !options.text) {
-        if (!first) out << ',';
-        out << n;
-      } else {
-        out << n << "\r\n";
-      }
-      first = false;
-    }
-    if (progress) {
-      std::cerr << "[" << (i + 1) << "/" << files.size() << "] " << files[i] << std::flush;
-    }
-  }
-  pool.clear();
+  const auto interrupted = [&] {
+    if (g_signal == 0) return false;
+    // The old output file stays as it was; our temporary file goes. Then the
+    // signal ends the program as it would have without us.
+    const int signal = g_signal;
+    if (save_file) save_file->Cancel();
+    if (progress) std::cerr << "\r\033[K" << std::flush;
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    return true;
+  };
+  run.Run(consume, input_done, interrupted);
   if (progress) std::cerr << "\r\033[K" << std::flush;
-  if (!output.Commit()) return 1;
+  interrupted();
+
+  if (write_failed || !writer.Flush() || !destination->Commit()) {
+    std::cerr << kProgram << ": cannot write " << target << ": " << destination->ErrorString()
+              << "\n";
+    if (save_file) save_file->Cancel();
+    return 1;
+  }
   return failed ? 1 : 0;
 }

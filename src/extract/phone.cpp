@@ -152,6 +152,15 @@ StreamingScanner::StreamingScanner(LengthQuery ticked, YieldFn yield)
     : ticked_(std::move(ticked)), yield_(std::move(yield)) {}
 
 void StreamingScanner::Scan(std::string_view text, std::vector<std::string>& out) {
+  struct Append final : Found {
+    std::vector<std::string>& out;
+    explicit Append(std::vector<std::string>& o) : out(o) {}
+    void Number(std::string_view number) override { out.emplace_back(number); }
+  } append(out);
+  Scan(text, append);
+}
+
+void StreamingScanner::Scan(std::string_view text, Found& found) {
   const std::size_t size = text.size();
   std::size_t start = 0;
   bool has_digit = false;
@@ -160,26 +169,26 @@ void StreamingScanner::Scan(std::string_view text, std::vector<std::string>& out
     bool brk = kBreaks.is_break[c];
     if (c == '\n' && i > 0 && text[i - 1] == '\r') brk = true;
     if (brk) {
-      if (has_digit) TestWord(text.substr(start, i - start), out);
+      if (has_digit && IsNumber(text.substr(start, i - start))) {
+        found.Number(text.substr(start, i - start));
+      }
       start = i + 1;
       has_digit = false;
     } else if (IsDigit(static_cast<char>(c))) {
       has_digit = true;
     }
   }
-  if (has_digit) TestWord(text.substr(start), out);
+  if (has_digit && IsNumber(text.substr(start))) found.Number(text.substr(start));
 }
 
-void StreamingScanner::TestWord(std::string_view word, std::vector<std::string>& out) {
+bool StreamingScanner::IsNumber(std::string_view word) {
   if (yield_) yield_();
   std::size_t digits = 0;
   for (char c : word) {
     if (!IsFormatting(c)) ++digits;
   }
-  if (digits > kMaxWordLength) return;
-  if (ticked_(static_cast<std::int16_t>(digits)) && HasOnlyPhoneCharacters(word)) {
-    out.emplace_back(word);
-  }
+  if (digits > kMaxWordLength) return false;
+  return ticked_(static_cast<std::int16_t>(digits)) && HasOnlyPhoneCharacters(word);
 }
 
 }  // namespace dialsift::phone

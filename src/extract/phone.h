@@ -72,13 +72,22 @@ inline constexpr std::size_t kMaxWordLength = 32767;
 // ExtractPhoneNumbers over the whole workbook text: no word spans two cells.
 class StreamingScanner {
  public:
+  // Receives the numbers of one piece, in order; a view into the piece.
+  class Found {
+   public:
+    virtual ~Found() = default;
+    virtual void Number(std::string_view number) = 0;
+  };
+
   StreamingScanner(LengthQuery ticked, YieldFn yield = {});
-  // Scans one self-contained piece of text (a cell's text); appends the
-  // numbers found to `out`.
+  // Scans one self-contained piece of text (a cell's text); hands each number
+  // found to `found`, so the caller knows the cell it came from.
+  void Scan(std::string_view text, Found& found);
+  // The same, appending the numbers to `out`.
   void Scan(std::string_view text, std::vector<std::string>& out);
 
  private:
-  void TestWord(std::string_view word, std::vector<std::string>& out);
+  bool IsNumber(std::string_view word);
   LengthQuery ticked_;
   YieldFn yield_;
   std::string buffer_;

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "extract/error_report.h"
+#include "extract/phone.h"
+#include "extract/record.h"
 #include "sheet/workbook.h"
 
 namespace dialsift {
@@ -27,7 +29,8 @@ class RunHost : public ErrorReporter {
   // A message box with OK, no icon, the program's title.
   virtual void ShowMessage(std::string_view text) = 0;
   virtual void ClearResults() = 0;
-  virtual void AppendResult(std::string_view number) = 0;
+  // A number found, with where it was found; the results list shows its text.
+  virtual void AppendResult(const Record& record) = 0;
   // Lets the window process its pending messages.
   virtual void Yield() = 0;
   // The length test, asked at every candidate word.
@@ -52,6 +55,22 @@ inline constexpr std::string_view kExcelOpenPrompt =
     "Would you like to proceed anyway?";
 inline constexpr std::string_view kDoneMessage = "Done.";
 inline constexpr std::string_view kNoFilesMessage = "No files added.";
+// The reason given for a workbook whose reading ran out of memory.
+inline constexpr std::string_view kTooLargeToRead = "too large to read";
+
+// Opens a workbook by path.
+using OpenFn = std::function<Result<std::unique_ptr<sheet::Workbook>>(const std::string& path)>;
+
+// One workbook of a run: opens it, scans it and hands its records to `sink`
+// as they are found. A workbook that cannot be opened is reported at line
+// 122 ("PATH: reason"); a damaged sheet as ScanWorkbook reports it. Running
+// out of memory while reading it is that workbook's failure alone: it is
+// reported as "PATH: too large to read" (line 126), the records found before
+// stay, and the caller goes on with the next workbook. False when the
+// workbook could not be opened or read to its end.
+bool ReadWorkbookRecords(const std::string& path, const OpenFn& open,
+                         phone::StreamingScanner& scanner, RecordSink& sink,
+                         ErrorReporter& reporter, const std::function<bool()>& cancelled = {});
 
 // True when the run is to stop before it begins: a spreadsheet application
 // is running and the user did not answer Yes.

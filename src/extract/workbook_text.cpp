@@ -55,50 +55,105 @@ class TextBuilder {
   std::uint64_t pending_ = 0;
 };
 
-struct ScanMatch {
+struct Pending {
   std::uint32_t row;
   std::uint32_t column;
+  std::uint64_t order;  // arrival, so that numbers of one cell keep theirs
   std::string number;
 };
 
-// Feeds each cell's text to the scanner as it arrives. Numbers are kept with
-// their cell so that a sheet stored out of order still gives them in the
-// order of the workbook text.
-class ScanningSink final : public sheet::CellSink {
+constexpr bool Before(const Pending& a, const Pending& b) {
+  return std::tie(a.row, a.column, a.order) < std::tie(b.row, b.column, b.order);
+}
+
+// Feeds each cell's text to the scanner as it arrives and hands the numbers
+// on as records, in sheet order. While the cells come in order the numbers
+// wait in a queue; the first cell out of order turns it into a heap. Either
+// way at most kReorderWindow numbers wait: beyond that the first in sheet
+// order goes out.
+class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Found {
  public:
-  ScanningSink(phone::StreamingScanner& scanner, const std::function<bool()>& cancelled)
-      : scanner_(scanner), cancelled_(cancelled) {}
-
-  void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
-    if (row < last_row_ || (row == last_row_ && column < last_column_)) out_of_order_ = true;
-    last_row_ = row;
-    last_column_ = column;
-    found_.clear();
-    scanner_.Scan(text, found_);
-    for (auto& n : found_) matches_.push_back({row, column, std::move(n)});
+  ScanningSink(phone::StreamingScanner& scanner, RecordSink& out, std::string_view path,
+               const std::function<bool()>& cancelled)
+      : scanner_(scanner), out_(out), cancelled_(cancelled) {
+    record_.path = path;
   }
-  bool Cancelled() override { return cancelled_ && cancelled_(); }
 
-  void Finish(std::vector<std::string>& out) {
-    if (out_of_order_) {
-      std::stable_sort(matches_.begin(), matches_.end(), [](const auto& a, const auto& b) {
-        return std::tie(a.row, a.column) < std::tie(b.row, b.column);
-      });
-    }
-    for (auto& m : matches_) out.push_back(std::move(m.number));
-    matches_.clear();
-    out_of_order_ = false;
+  void StartSheet(const std::string& name) {
+    record_.sheet = name;
     last_row_ = last_column_ = 0;
   }
 
+  void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
+    if (!heap_ && (row < last_row_ || (row == last_row_ && column < last_column_))) {
+      waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(front_));
+      front_ = 0;
+      heap_ = true;
+      std::make_heap(waiting_.begin(), waiting_.end(), After);
+    }
+    last_row_ = row;
+    last_column_ = column;
+    row_ = row;
+    column_ = column;
+    scanner_.Scan(text, *this);
+  }
+  bool Cancelled() override { return cancelled_ && cancelled_(); }
+
+  // Hands on every number still waiting: the sheet is done.
+  void Finish() {
+    while (!waiting_.empty()) EmitFirst();
+    waiting_.clear();
+    front_ = 0;
+    heap_ = false;
+  }
+
  private:
+  // Heap order for std::*_heap: the first in sheet order on top.
+  static bool After(const Pending& a, const Pending& b) { return Before(b, a); }
+
+  void Number(std::string_view number) override {
+    waiting_.push_back({row_, column_, order_++, std::string(number)});
+    if (heap_) std::push_heap(waiting_.begin(), waiting_.end(), After);
+    if (waiting_.size() - front_ > kReorderWindow) EmitFirst();
+  }
+
+  void EmitFirst() {
+    if (heap_) {
+      std::pop_heap(waiting_.begin(), waiting_.end(), After);
+      Emit(waiting_.back());
+      waiting_.pop_back();
+      return;
+    }
+    Emit(waiting_[front_++]);
+    if (front_ == waiting_.size()) {
+      waiting_.clear();
+      front_ = 0;
+    } else if (front_ >= kReorderWindow) {
+      // Keep the queue's storage bounded: drop the numbers handed on.
+      waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(front_));
+      front_ = 0;
+    }
+  }
+
+  void Emit(Pending& p) {
+    record_.number.swap(p.number);
+    record_.row = p.row;
+    record_.column = p.column;
+    out_.Found(record_);
+  }
+
   phone::StreamingScanner& scanner_;
+  RecordSink& out_;
   const std::function<bool()>& cancelled_;
-  std::vector<std::string> found_;
-  std::vector<ScanMatch> matches_;
+  Record record_;
+  std::vector<Pending> waiting_;
+  std::size_t front_ = 0;  // queue mode: the first number not yet handed on
+  bool heap_ = false;
+  std::uint64_t order_ = 0;
+  std::uint32_t row_ = 0;
+  std::uint32_t column_ = 0;
   std::uint32_t last_row_ = 0;
   std::uint32_t last_column_ = 0;
-  bool out_of_order_ = false;
 };
 
 }  // namespace
@@ -131,21 +186,38 @@ std::string ReadWorkBookToString(sheet::Workbook& workbook, ErrorReporter& repor
   return text.Take();
 }
 
-std::vector<std::string> ScanWorkbook(sheet::Workbook& workbook, phone::StreamingScanner& scanner,
-                                      ErrorReporter& reporter,
-                                      const std::function<bool()>& cancelled) {
-  std::vector<std::string> numbers;
-  ScanningSink sink(scanner, cancelled);
+void ScanWorkbook(sheet::Workbook& workbook, std::string_view path,
+                  phone::StreamingScanner& scanner, RecordSink& sink, ErrorReporter& reporter,
+                  const std::function<bool()>& cancelled) {
+  ScanningSink cells(scanner, sink, path, cancelled);
   const auto sheets = workbook.Sheets();
   for (std::size_t i = 0; i < sheets.size(); ++i) {
     if (cancelled && cancelled()) break;
-    if (auto status = workbook.ReadSheet(i, sink); !status) {
+    cells.StartSheet(sheets[i].name);
+    Status status;
+    try {
+      status = workbook.ReadSheet(i, cells);
+    } catch (const std::bad_alloc&) {
+      cells.Finish();  // the numbers found before stay
+      throw;
+    }
+    cells.Finish();
+    if (!status) {
       reporter.Report({"Sheet \"" + sheets[i].name + "\": " + status.error().reason,
                        location::kReadWorkbook, 110});
     }
-    sink.Finish(numbers);
   }
-  return numbers;
+}
+
+std::vector<std::string> ScanWorkbook(sheet::Workbook& workbook, phone::StreamingScanner& scanner,
+                                      ErrorReporter& reporter,
+                                      const std::function<bool()>& cancelled) {
+  struct Numbers final : RecordSink {
+    std::vector<std::string> list;
+    void Found(const Record& r) override { list.push_back(r.number); }
+  } numbers;
+  ScanWorkbook(workbook, {}, scanner, numbers, reporter, cancelled);
+  return std::move(numbers.list);
 }
 
 }  // namespace dialsift

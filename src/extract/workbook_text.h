@@ -8,6 +8,7 @@
 
 #include "extract/error_report.h"
 #include "extract/phone.h"
+#include "extract/record.h"
 #include "sheet/workbook.h"
 
 namespace dialsift {
@@ -25,9 +26,23 @@ inline constexpr std::uint64_t kMaxBlankRun = 65536;
 // reported (location ReadWorkBookToString) and the text built so far is kept.
 std::string ReadWorkBookToString(sheet::Workbook& workbook, ErrorReporter& reporter);
 
-// The phone numbers of the workbook, equal to
-// ExtractPhoneNumbers(ReadWorkBookToString(workbook)) but read as the cells
-// stream: cost follows the stored cells, not the used-range rectangle.
+// How many numbers of one sheet are held back to put cells stored out of
+// order back in sheet order. A sheet in order holds them only in a queue; a
+// sheet whose cells are displaced by more than this many numbers comes out
+// in order within each such window. Bounds the memory of a sheet's numbers
+// (a few MB) whatever the sheet holds.
+inline constexpr std::size_t kReorderWindow = 65536;
+
+// The phone numbers of the workbook, in the order of
+// ExtractPhoneNumbers(ReadWorkBookToString(workbook)), each as a record of
+// where it was found, handed to `sink` while the cells stream: cost follows
+// the stored cells, not the used-range rectangle, and memory does not grow
+// with the number of matches. `path` goes into the records as given.
+void ScanWorkbook(sheet::Workbook& workbook, std::string_view path,
+                  phone::StreamingScanner& scanner, RecordSink& sink, ErrorReporter& reporter,
+                  const std::function<bool()>& cancelled = {});
+
+// The numbers alone, collected.
 std::vector<std::string> ScanWorkbook(sheet::Workbook& workbook, phone::StreamingScanner& scanner,
                                       ErrorReporter& reporter,
                                       const std::function<bool()>& cancelled = {});

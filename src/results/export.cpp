@@ -1,27 +1,16 @@
 #include "results/export.h"
 
-#include <QSaveFile>
-#include <QString>
-
 #include <cerrno>
 #include <cstring>
 
 #include "platform/file_attributes.h"
+#include "results/output.h"
 
 namespace dialsift::results {
 namespace {
 
-constexpr std::size_t kChunkBytes = 1 << 16;
-
 void Call(const YieldFn& yield) {
   if (yield) yield();
-}
-
-bool WriteChunk(QSaveFile& file, std::string& chunk) {
-  const auto size = static_cast<qint64>(chunk.size());
-  const bool ok = file.write(chunk.data(), size) == size;
-  chunk.clear();
-  return ok;
 }
 
 }  // namespace
@@ -43,29 +32,18 @@ std::optional<WriteFailure> WriteRows(const std::string& path, std::span<const s
       !(*attributes & platform::kAttrDirectory)) {
     return WriteFailure{Step::kOpen, std::strerror(EACCES)};
   }
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly)) {
-    return WriteFailure{Step::kOpen, file.errorString().toStdString()};
-  }
-
-  std::string chunk;
-  chunk.reserve(kChunkBytes + 256);
-  for (std::size_t i = 0; i < rows.size(); ++i) {
+  SaveFile file(path);
+  if (!file.Open()) return WriteFailure{Step::kOpen, file.ErrorString()};
+  RecordWriter writer(layout == Layout::kLines ? Format::kLines : Format::kComma, file);
+  Record record;
+  for (const std::string& row : rows) {
     Call(yield);
-    chunk += rows[i];
-    if (layout == Layout::kLines) {
-      chunk += "\r\n";
-    } else if (i + 1 < rows.size()) {
-      chunk += ',';
-    }
-    if (chunk.size() >= kChunkBytes && !WriteChunk(file, chunk)) {
-      return WriteFailure{Step::kWrite, file.errorString().toStdString()};  // file discarded
-    }
+    record.number = row;
+    // A failed write discards the temporary file; the target stays as it was.
+    if (!writer.Add(record)) return WriteFailure{Step::kWrite, file.ErrorString()};
   }
-  if (!chunk.empty() && !WriteChunk(file, chunk)) {
-    return WriteFailure{Step::kWrite, file.errorString().toStdString()};
-  }
-  if (!file.commit()) return WriteFailure{Step::kClose, file.errorString().toStdString()};
+  if (!writer.Flush()) return WriteFailure{Step::kWrite, file.ErrorString()};
+  if (!file.Commit()) return WriteFailure{Step::kClose, file.ErrorString()};
   return std::nullopt;
 }
 

@@ -35,7 +35,9 @@ class ExtractionRun::Host final : public RunHost {
     run_.services_.Ui().Message(text, {}, UserInterface::Buttons::kOk, UserInterface::Icon::kNone);
   }
   void ClearResults() override { run_.results_.StartOver(); }
-  void AppendResult(std::string_view number) override { run_.results_.QueueRow(number); }
+  void AppendResult(const Record& record) override {
+    run_.results_.QueueRow(record.number, WhereFound(record));
+  }
   void Yield() override { run_.services_.Yield(); }
   bool IsLengthTicked(std::int16_t digits) override {
     return phone::IsPhoneLengthTicked(run_.lengths_, digits);

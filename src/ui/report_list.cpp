@@ -32,13 +32,22 @@ void ReportList::AppendRow(std::string_view text) {
   addTopLevelItem(item.release());  // the list owns its items
 }
 
-void ReportList::AppendRows(std::span<const std::string> texts) {
+void ReportList::AppendRows(std::span<const std::string> texts,
+                            std::span<const std::string> tooltips) {
   if (texts.empty()) return;
   QList<QTreeWidgetItem*> items;
   items.reserve(static_cast<qsizetype>(texts.size()));
-  for (const std::string& text : texts)
-    items.append(std::make_unique<QTreeWidgetItem>(QStringList{ToQString(text)}).release());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    auto item = std::make_unique<QTreeWidgetItem>(QStringList{ToQString(texts[i])});
+    if (i < tooltips.size()) item->setToolTip(0, ToQString(tooltips[i]));
+    items.append(item.release());
+  }
   addTopLevelItems(items);  // the list owns its items
+}
+
+std::string ReportList::RowToolTip(int row) const {
+  const QTreeWidgetItem* item = row >= 1 ? topLevelItem(row - 1) : nullptr;
+  return item ? item->toolTip(0).toStdString() : std::string();
 }
 
 int ReportList::RowCount() const {

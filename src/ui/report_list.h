@@ -24,8 +24,11 @@ class ReportList final : public QTreeWidget {
 
   // Appends a row at the bottom.
   void AppendRow(std::string_view text);
-  // Appends rows at the bottom, in order, as one insertion.
-  void AppendRows(std::span<const std::string> texts);
+  // Appends rows at the bottom, in order, as one insertion; each row gets
+  // the tooltip of the same index, when given.
+  void AppendRows(std::span<const std::string> texts, std::span<const std::string> tooltips = {});
+  // The tooltip of row `row` (1 = top); empty when it has none.
+  std::string RowToolTip(int row) const;
   int RowCount() const;
   // Text of row `row` (1 = top); empty when there is no such row.
   std::string RowText(int row) const;

@@ -103,13 +103,15 @@ void ResultsList::RemoveSelectedRow() {
 
 void ResultsList::StartOver() {
   queued_.clear();
+  queued_where_.clear();
   list_.ClearRows();
 }
 
 void ResultsList::FlushQueuedRows() {
   if (queued_.empty()) return;
-  list_.AppendRows(queued_);
+  list_.AppendRows(queued_, queued_where_);
   queued_.clear();
+  queued_where_.clear();
 }
 
 }  // namespace dialsift::ui

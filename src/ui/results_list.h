@@ -38,7 +38,11 @@ class ResultsList {
   // The run's side: empty the list (queued rows included), queue a row,
   // and put the queued rows in.
   void StartOver();
-  void QueueRow(std::string_view text) { queued_.emplace_back(text); }
+  // `where` becomes the row's tooltip: where the number was found.
+  void QueueRow(std::string_view text, std::string_view where) {
+    queued_.emplace_back(text);
+    queued_where_.emplace_back(where);
+  }
   void FlushQueuedRows();
 
  private:
@@ -49,6 +53,7 @@ class ResultsList {
   ReportList& list_;
   std::filesystem::path beside_;
   std::vector<std::string> queued_;
+  std::vector<std::string> queued_where_;
 };
 
 }  // namespace dialsift::ui

@@ -1,12 +1,20 @@
 // dialsift-cli end to end: the built program on real workbook files.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
+#include <set>
 #include <sstream>
+#include <thread>
 
 #include "common/test_paths.h"
 
@@ -52,6 +60,14 @@ class Cli : public ::testing::Test {
     r.err = Slurp(io_.path() / "err");
     return r;
   }
+  // Runs a shell command line with the test's settings folder; output as given.
+  int Shell(const std::string& line) {
+    const std::string cmd =
+        "XDG_CONFIG_HOME=" + Quote((io_.path() / "config").string()) + " " + line;
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string Program() { return Quote((test::BinDir() / "dialsift-cli").string()); }
   std::string Fixture(const std::string& name) {
     return (test::TestData() / "xlsx" / name).string();
   }
@@ -145,6 +161,231 @@ TEST_F(Cli, OutputFileIsReplacedOnlyWhenComplete) {
   for (const auto& e : fs::directory_iterator(tmp_.path())) {
     EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos);
   }
+}
+
+// The records as Python's json module reads them.
+std::string JsonFields(const fs::path& file, const std::string& fields) {
+  const std::string script =
+      "import json,sys\nfor l in open(sys.argv[1]):\n  d=json.loads(l); print(" + fields + ")";
+  const fs::path out = file.string() + ".py";
+  std::system(
+      ("python3 -c " + Quote(script) + " " + Quote(file.string()) + " >" + Quote(out.string()))
+          .c_str());
+  return Slurp(out);
+}
+
+TEST_F(Cli, JsonLinesAndCsvSayWhereEachNumberWasFound) {
+  const fs::path out = tmp_.path() / "n.jsonl";
+  auto r = Run({"-l7,10", "--format", "jsonl", "--e164=US", "-o", out.string(),
+                Fixture("openpyxl_two_sheets.xlsx"), Fixture("openpyxl_tty_voice.xlsx")});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(JsonFields(out,
+                       "d[\"number\"],d[\"e164\"],d[\"valid\"],d[\"sheet\"],d[\"cell\"],"
+                       "d[\"path\"].split(\"/\")[-1]"),
+            "855-2880 +18552880 False First A1 openpyxl_two_sheets.xlsx\n"
+            "355-650-5551 +13556505551 False Second A1 openpyxl_two_sheets.xlsx\n"
+            "855-2880 +18552880 False Sheet A1 openpyxl_tty_voice.xlsx\n"
+            "355-650-5551 +13556505551 False Sheet B1 openpyxl_tty_voice.xlsx\n");
+
+  r = Run({"-l7,10", "--format=csv", "--unique", Fixture("openpyxl_two_sheets.xlsx"),
+           Fixture("openpyxl_tty_voice.xlsx")});
+  EXPECT_EQ(r.out, "number,e164,valid,path,sheet,cell\r\n855-2880,,," +
+                       Fixture("openpyxl_two_sheets.xlsx") + ",First,A1\r\n355-650-5551,,," +
+                       Fixture("openpyxl_two_sheets.xlsx") + ",Second,A1\r\n");
+
+  EXPECT_EQ(Run({"--format", "xml", "x.xlsx"}).exit_code, 2);
+  EXPECT_EQ(Run({"--e164", "ZZ", "x.xlsx"}).exit_code, 2);
+  EXPECT_EQ(Run({"-c", "--format", "csv", "x.xlsx"}).exit_code, 2);
+  EXPECT_EQ(Run({"-t", "--format", "jsonl", "x.xlsx"}).exit_code, 2);
+  EXPECT_EQ(Run({"-0", "x.xlsx"}).exit_code, 2);
+}
+
+TEST_F(Cli, UniqueKeepsTheFirstOfEachNumber) {
+  const fs::path csv = tmp_.path() / "n.csv";
+  std::ofstream(csv) << "(212)555-0147,212.555.0147\n2125550147,+1.212.555.0147\n"
+                        "0044.20.7946.0958,+44-20-7946-0958\n";
+  // By digits.
+  auto r = Run({"-l10-14", "--unique", csv.string()});
+  EXPECT_EQ(r.out, "(212)555-0147\r\n+1.212.555.0147\r\n0044.20.7946.0958\r\n+44-20-7946-0958\r\n");
+  // By E.164 form: in GB the ten digits are a number of GB, not the US one.
+  r = Run({"-l10-14", "--unique", "--e164", "GB", csv.string()});
+  EXPECT_EQ(r.out, "(212)555-0147\r\n+1.212.555.0147\r\n0044.20.7946.0958\r\n");
+  r = Run({"-l10-14", "--unique", "--e164", "us", csv.string()});
+  EXPECT_EQ(r.out, "(212)555-0147\r\n0044.20.7946.0958\r\n");
+}
+
+TEST_F(Cli, WorkbookListFromAnotherProgram) {
+  const fs::path tree = tmp_.path() / "tree";
+  fs::create_directories(tree / "sub dir");
+  fs::copy_file(Fixture("openpyxl_tty_voice.xlsx"), tree / "sub dir" / "a b.xlsx");
+  fs::copy_file(Fixture("openpyxl_two_sheets.xlsx"), tree / "two.xlsx");
+  const std::string list = (tmp_.path() / "list").string();
+  std::ofstream(list) << (tree / "two.xlsx").string() << "\n"
+                      << (tree / "sub dir").string() << "\n";
+  const std::string out = Quote((io_.path() / "out").string());
+  EXPECT_EQ(Shell(Program() + " -l7 --files-from " + Quote(list) + " >" + out), 0);
+  EXPECT_EQ(Slurp(io_.path() / "out"), "855-2880\r\n855-2880\r\n");
+  EXPECT_EQ(Shell("cd " + Quote(tree.string()) + " && find . -name '*.xlsx' -print0 | sort -z | " +
+                  Program() + " -l7 -0 --files-from - --format jsonl >" + out),
+            0);
+  const std::string got = Slurp(io_.path() / "out");
+  EXPECT_NE(got.find("\"path\":\"./sub dir/a b.xlsx\""), std::string::npos) << got;
+  EXPECT_NE(got.find("\"path\":\"./two.xlsx\""), std::string::npos) << got;
+  EXPECT_EQ(Shell(Program() + " -l7 --files-from /no/such/list >" + out + " 2>&1"), 1);
+  EXPECT_THAT(Slurp(io_.path() / "out"), HasSubstr("cannot read /no/such/list"));
+}
+
+TEST_F(Cli, FailedWritesAndOddNamesAreReported) {
+  // Standard output on a full disk.
+  const std::string err = Quote((io_.path() / "err").string());
+  EXPECT_EQ(Shell(Program() + " -l7 " + Quote(Fixture("openpyxl_tty_voice.xlsx")) +
+                  " >/dev/full 2>" + err),
+            1);
+  EXPECT_EQ(Slurp(io_.path() / "err"),
+            "dialsift-cli: cannot write standard output: No space left on device\n");
+
+  // A name holding a line break and an escape stays on its one error line.
+  const fs::path odd = tmp_.path() / "two\nlines\x1b[31m.xlsx";
+  const auto r = Run({"-l7", odd.string()});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("two\\nlines\\x1b[31m.xlsx: "));
+}
+
+// A workbook of 3 million numbers: what the CLI holds does not grow with them.
+class CliBig : public Cli {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    std::ofstream out(dir_->path() / "many.csv", std::ios::binary);
+    std::string chunk;
+    for (int i = 0; i < 3000000; ++i) {
+      chunk += std::to_string(5550000 + i % 1000000);
+      chunk += i % 6 == 5 ? '\n' : ',';
+      if (chunk.size() > (1 << 20)) {
+        out << chunk;
+        chunk.clear();
+      }
+    }
+    out << chunk;
+  }
+  static void TearDownTestSuite() { delete dir_; }
+  static std::string Many() { return (dir_->path() / "many.csv").string(); }
+
+  // Starts the CLI with its standard output going to `out`.
+  pid_t Spawn(const std::vector<std::string>& args, const fs::path& out) {
+    std::vector<std::string> argv = {(test::BinDir() / "dialsift-cli").string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> ptrs;
+    for (auto& a : argv) ptrs.push_back(a.data());
+    ptrs.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    posix_spawn(&pid, ptrs[0], &actions, nullptr, ptrs.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+  static TempDir* dir_;
+};
+TempDir* CliBig::dir_ = nullptr;
+
+TEST_F(CliBig, MemoryDoesNotGrowWithTheNumberOfMatches) {
+  for (const char* jobs : {"1", "2"}) {
+    const pid_t pid = Spawn({"-q", "-l7", "-j", jobs, Many(), Many()}, "/dev/null");
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    rusage usage{};
+    ASSERT_EQ(wait4(pid, &status, 0, &usage), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // Holding the 6 million numbers would take several hundred MB.
+    EXPECT_LT(usage.ru_maxrss, 120 * 1024) << "KB with -j " << jobs;
+  }
+}
+
+TEST_F(CliBig, InterruptedRunLeavesNoTemporaryFile) {
+  const fs::path target = tmp_.path() / "numbers.txt";
+  std::ofstream(target) << "old";
+  for (int signal : {SIGTERM, SIGINT}) {
+    const pid_t pid =
+        Spawn({"-q", "-l7", "-o", target.string(), Many(), Many(), Many()}, "/dev/null");
+    ASSERT_GT(pid, 0);
+    // The run is under way (its temporary file, unnamed or not, is open).
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    std::vector<fs::path> left;
+    for (const auto& e : fs::directory_iterator(tmp_.path())) left.push_back(e.path());
+    EXPECT_EQ(left, std::vector<fs::path>{target});
+    EXPECT_TRUE(Slurp(target) == "old");
+  }
+}
+
+// GNU parallel spreads a folder over two workers (the local machine as two
+// logins) and the merged JSON lines equal one run's.
+TEST_F(Cli, GnuParallelSpreadsAFolderOverWorkers) {
+  if (std::system("parallel --version >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "GNU parallel is not installed (Debian package parallel)";
+  }
+  const fs::path tree = tmp_.path() / "tree";
+  fs::create_directories(tree / "sub");
+  for (int i = 0; i < 12; ++i) {
+    fs::copy_file(Fixture(i % 2 ? "openpyxl_tty_voice.xlsx" : "openpyxl_two_sheets.xlsx"),
+                  tree / (i % 3 ? "sub" : ".") / ("b" + std::to_string(i) + ".xlsx"));
+  }
+  const std::string single = Quote((io_.path() / "single").string());
+  const std::string merged = Quote((io_.path() / "merged").string());
+  ASSERT_EQ(Shell("cd " + Quote(tree.string()) + " && find . -name '*.xlsx' -print0 | " +
+                  Program() + " -q -l7,10 --format jsonl -0 --files-from - >" + single),
+            0);
+  ASSERT_EQ(Shell("cd " + Quote(tree.string()) + " && find . -name '*.xlsx' -print0 | " +
+                  "parallel --will-cite -0 -n 4 --sshlogin 1/: --sshlogin 1/: " + Program() +
+                  " -q -l7,10 --format jsonl -- {} >" + merged),
+            0);
+  auto lines = [](const std::string& text) {
+    std::multiset<std::string> set;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) set.insert(line);
+    return set;
+  };
+  const auto one = lines(Slurp(io_.path() / "single"));
+  EXPECT_EQ(one.size(), 24u);
+  EXPECT_EQ(lines(Slurp(io_.path() / "merged")), one);
+}
+
+// Every option of --help is in the README's table, and the other way round.
+TEST_F(Cli, HelpAndReadmeListTheSameOptions) {
+  const std::string help = Run({"--help"}).out;
+  std::set<std::string> in_help;
+  const std::regex option_line(R"(^  (-\w, )?\s*(--[\w-]+))");
+  std::istringstream lines(help);
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch m;
+    if (std::regex_search(line, m, option_line)) {
+      in_help.insert(m[2]);
+      if (m[1].matched) in_help.insert(m[1].str().substr(0, 2));
+    }
+  }
+  std::set<std::string> in_readme;
+  const std::string readme = Slurp(test::SourceDir() / "README.md");
+  const auto table = readme.find("| option | meaning |");
+  ASSERT_NE(table, std::string::npos);
+  std::istringstream rows(readme.substr(table));
+  std::string heading;
+  std::getline(rows, heading);
+  std::getline(rows, heading);  // |---|---|
+  for (std::string row; std::getline(rows, row) && row.rfind("|", 0) == 0;) {
+    const std::string first = row.substr(0, row.find('|', 1));
+    const std::regex name(R"(`(--?[\w-]+))");
+    for (std::sregex_iterator it(first.begin(), first.end(), name), end; it != end; ++it) {
+      in_readme.insert((*it)[1]);
+    }
+  }
+  EXPECT_EQ(in_help, in_readme);
+  EXPECT_GE(in_help.size(), 20u);
 }
 
 }  // namespace

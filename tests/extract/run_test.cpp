@@ -14,6 +14,19 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
+// A workbook whose reading runs out of memory after its first cell.
+class Huge final : public sheet::Workbook {
+ public:
+  std::span<const sheet::SheetInfo> Sheets() const override { return infos_; }
+  Status ReadSheet(std::size_t, sheet::CellSink& sink) override {
+    sink.Cell(1, 1, "8552880");
+    throw std::bad_alloc();
+  }
+
+ private:
+  std::vector<sheet::SheetInfo> infos_{{"S"}};
+};
+
 // Records everything the run does to its surroundings, in order.
 class ScriptedHost : public RunHost {
  public:
@@ -44,7 +57,11 @@ class ScriptedHost : public RunHost {
     events.push_back("clear");
     results.clear();
   }
-  void AppendResult(std::string_view n) override { results.emplace_back(n); }
+  void AppendResult(const Record& r) override {
+    results.push_back(r.number);
+    places.push_back(r.path + " " + SheetCellReference(r.sheet, r.row, r.column));
+  }
+  std::vector<std::string> places;
   void Yield() override {
     ++yields;
     if (on_yield) on_yield(yields);
@@ -56,6 +73,7 @@ class ScriptedHost : public RunHost {
     reports.push_back(r);
   }
   Result<std::unique_ptr<sheet::Workbook>> OpenWorkbook(const std::string& path) override {
+    if (path == "huge") return std::unique_ptr<sheet::Workbook>(std::make_unique<Huge>());
     auto it = workbooks.find(path);
     if (it == workbooks.end()) return sheet::OpenWorkbook(path);
     return std::unique_ptr<sheet::Workbook>(std::make_unique<test::FakeWorkbook>(it->second));
@@ -107,6 +125,30 @@ TEST(Run, RowsInOrderDuplicatesKeptBadWorkbookReportedOnce) {
   EXPECT_EQ(host.events[1], "clear");
   EXPECT_THAT(std::vector(host.events.end() - 2, host.events.end()),
               ElementsAre("say Done.", "pointer 0"));
+}
+
+TEST(Run, EachResultKnowsWhereItWasFound) {
+  ScriptedHost host;
+  host.rows = {"one", "two"};
+  host.workbooks["one"] = {{"S", {{7, 3, "855-2880"}}}, {"Hidden", {{2, 1, "3556505551"}}}};
+  host.workbooks["two"] = {{"Sheet1", {{1, 1, "x"}, {1, 2, "8552880"}}}};
+  RunExtraction(host);
+  EXPECT_THAT(host.results, ElementsAre("855-2880", "3556505551", "8552880"));
+  EXPECT_THAT(host.places, ElementsAre("one S!C7", "one Hidden!A2", "two Sheet1!B1"));
+}
+
+// Running out of memory in one workbook costs that workbook only: it is
+// reported, the numbers before stay, and the run goes on.
+TEST(Run, AWorkbookTooLargeToReadIsReportedAndTheRunGoesOn) {
+  ScriptedHost host;
+  host.rows = {"huge", "one"};
+  host.workbooks["one"] = {{"S", {{1, 1, "3556505551"}}}};
+  RunExtraction(host);
+  EXPECT_THAT(host.results, ElementsAre("8552880", "3556505551"));
+  ASSERT_EQ(host.reports.size(), 1u);
+  EXPECT_EQ(host.reports[0].description, "huge: too large to read");
+  EXPECT_EQ(host.reports[0].line, 126);
+  EXPECT_EQ(host.events.back(), "pointer 0");
 }
 
 TEST(Run, LengthChangedDuringTheRunAppliesToLaterWords) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/test_paths.h"
+#include "common/write_zip.h"
 #include "sheet/ods/ods_content.h"
 #include "sheet/text_cells.h"
 #include "sheet/zip_writer.h"

@@ -147,6 +147,16 @@ TEST_F(RunTest, AWorkbookThatCannotBeOpenedCostsOneReportAndTheRunGoesOn) {
   EXPECT_EQ(ui_.messages[1].text, "Done.");
   EXPECT_EQ(form.PointerKind(), Pointer::kDefault);
   EXPECT_EQ(form.ListView1()->RowCount(), 3);  // the run only reads the list
+  // Each row's tooltip says where its number was found.
+  const std::string dash = " \u2014 ";
+  const std::vector<std::string> where = {"a.csv" + dash, "a.csv" + dash, "c.csv" + dash,
+                                          "c.csv" + dash};
+  const std::vector<std::string> cells = {"!B2", "!B3", "!B1", "!B2"};
+  for (int row = 1; row <= 4; ++row) {
+    const std::string tip = form.ListView2()->RowToolTip(row);
+    EXPECT_EQ(tip.rfind(where[row - 1], 0), 0u) << tip;
+    EXPECT_EQ(tip.substr(tip.size() - cells[row - 1].size()), cells[row - 1]) << tip;
+  }
 }
 
 TEST_F(RunTest, ABoxTickedDuringTheRunAppliesToTheWordsTestedAfterIt) {

@@ -1,0 +1,92 @@
+#include "extract/ordered_run.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace dialsift {
+namespace {
+
+using IntRun = OrderedRun<int>;
+
+// Input i gives the items i*1000 .. i*1000 + sizes[i] - 1, slowly or fast.
+std::vector<int> Gather(const std::vector<int>& sizes, unsigned jobs, std::size_t* peak = nullptr,
+                        IntRun::Limits limits = {}) {
+  IntRun run(
+      sizes.size(), jobs,
+      [&](std::size_t i, IntRun::Channel& out) {
+        std::mt19937 rng(static_cast<unsigned>(i));
+        for (int k = 0; k < sizes[i]; ++k) {
+          if (rng() % 64 == 0) std::this_thread::yield();
+          out.Put(static_cast<int>(i) * 1000 + k);
+        }
+      },
+      limits);
+  std::vector<int> got;
+  std::vector<std::size_t> done;
+  EXPECT_TRUE(run.Run(
+      [&](std::size_t i, int& item) {
+        EXPECT_EQ(static_cast<std::size_t>(item / 1000), i);
+        got.push_back(item);
+        return true;
+      },
+      [&](std::size_t i) { done.push_back(i); }));
+  EXPECT_EQ(done.size(), sizes.size());
+  for (std::size_t i = 0; i < done.size(); ++i) EXPECT_EQ(done[i], i);
+  if (peak) *peak = run.PeakBuffered();
+  return got;
+}
+
+TEST(OrderedRun, EveryJobCountGivesTheInputOrder) {
+  std::vector<int> sizes;
+  std::vector<int> expected;
+  for (int i = 0; i < 60; ++i) {
+    sizes.push_back((i * 37) % 900);
+    for (int k = 0; k < sizes.back(); ++k) expected.push_back(i * 1000 + k);
+  }
+  for (unsigned jobs : {1u, 2u, 3u, 8u}) EXPECT_EQ(Gather(sizes, jobs), expected) << jobs;
+  EXPECT_TRUE(Gather({}, 4).empty());
+}
+
+// Many items and many inputs: what waits between the workers and the consumer
+// stays within the slots' bound, whatever the totals.
+TEST(OrderedRun, MemoryIsBoundedByTheLimitsNotTheItems) {
+  IntRun::Limits limits;
+  limits.batch = 64;
+  limits.batches_per_input = 4;
+  limits.read_ahead = 6;
+  std::size_t peak = 0;
+  std::vector<int> sizes(40, 999);
+  sizes[3] = 0;
+  const auto got = Gather(sizes, 4, &peak, limits);
+  EXPECT_EQ(got.size(), 39u * 999u);
+  // Each input being read or waiting holds at most its slot's batches.
+  EXPECT_LE(peak, (limits.read_ahead + 1) * limits.batches_per_input * limits.batch);
+  EXPECT_GT(peak, 0u);
+}
+
+TEST(OrderedRun, ConsumerCanStopTheRun) {
+  std::atomic<int> started{0};
+  IntRun run(1000, 3, [&](std::size_t, IntRun::Channel& out) {
+    ++started;
+    for (int k = 0; k < 100000 && !out.Stopping(); ++k) out.Put(k);
+  });
+  int taken = 0;
+  EXPECT_FALSE(run.Run([&](std::size_t, int&) { return ++taken < 10; }));
+  EXPECT_EQ(taken, 10);
+  EXPECT_LT(started.load(), 1000);
+}
+
+TEST(OrderedRun, InterruptionIsNoticedWhileWaiting) {
+  std::atomic<bool> release{false};
+  IntRun run(2, 1, [&](std::size_t, IntRun::Channel& out) {
+    while (!release && !out.Stopping()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  int asked = 0;
+  EXPECT_FALSE(run.Run([](std::size_t, int&) { return true; }, {}, [&] { return ++asked == 3; },
+                       std::chrono::milliseconds(1)));
+  EXPECT_EQ(asked, 3);
+}
+
+}  // namespace
+}  // namespace dialsift

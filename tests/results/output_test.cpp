@@ -1,0 +1,165 @@
+// The machine-readable formats read back by Python's own parsers, and the
+// E.164 forms against what libphonenumber itself says.
+#include "results/output.h"
+
+#include <gtest/gtest.h>
+#include <phonenumbers/phonenumberutil.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "common/test_paths.h"
+#include "results/e164.h"
+
+namespace dialsift::results {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string RunPython(const std::string& script, const fs::path& file) {
+  const std::string cmd = "python3 -c '" + script + "' '" + file.string() + "'";
+  std::string out;
+  FILE* pipe = popen(cmd.c_str(), "r");
+  if (!pipe) return "popen failed";
+  char buf[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+  pclose(pipe);
+  return out;
+}
+
+// Awkward records: quotes, commas, line breaks, a tab, a control character,
+// bytes that are not UTF-8 and a non-ASCII sheet name.
+std::vector<Record> Awkward() {
+  return {{"+1 (212) 555-0147", "/data/a \"quoted\", book.xlsx", "Sheet1", 7, 3},
+          {"0044 20 7946 0958", "/data/line\nbreak\r\tand\x01.xlsx", "Données", 1048576, 16384},
+          {"007", std::string("/data/bad\xff\xfe.xlsx"), "S", 1, 1}};
+}
+
+void Write(const fs::path& path, Format format, const std::vector<Record>& records,
+           const std::vector<Normalised>* normalised) {
+  SaveFile file(path.string());
+  ASSERT_TRUE(file.Open());
+  RecordWriter writer(format, file);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    ASSERT_TRUE(writer.Add(records[i], normalised ? &(*normalised)[i] : nullptr));
+  }
+  ASSERT_TRUE(writer.Flush());
+  ASSERT_TRUE(file.Commit());
+}
+
+TEST(Output, CsvReadsBackWithPythonsCsvModule) {
+  test::TempDir dir;
+  const std::vector<Normalised> normalised = {{"+12125550147", true}, {"+442079460958", true}, {}};
+  Write(dir.path() / "a.csv", Format::kCsv, Awkward(), &normalised);
+  Write(dir.path() / "b.csv", Format::kCsv, Awkward(), nullptr);
+  // repr() of every row, as Python parsed it.
+  const std::string script =
+      "import csv,sys\n"
+      "with open(sys.argv[1], newline=\"\", encoding=\"utf-8\") as f:\n"
+      "  for row in csv.reader(f): print(repr(row))";
+  EXPECT_EQ(RunPython(script, dir.path() / "a.csv"),
+            "['number', 'e164', 'valid', 'path', 'sheet', 'cell']\n"
+            "['+1 (212) 555-0147', '+12125550147', 'true', '/data/a \"quoted\", book.xlsx', "
+            "'Sheet1', 'C7']\n"
+            "['0044 20 7946 0958', '+442079460958', 'true', "
+            "'/data/line\\nbreak\\r\\tand\\x01.xlsx', 'Données', 'XFD1048576']\n"
+            "['007', '', 'false', '/data/bad\xEF\xBF\xBD\xEF\xBF\xBD.xlsx', 'S', 'A1']\n");
+  const std::string plain = RunPython(script, dir.path() / "b.csv");
+  EXPECT_NE(plain.find("['007', '', '', '/data/bad"), std::string::npos) << plain;
+}
+
+TEST(Output, JsonLinesReadBackWithJsonLoads) {
+  test::TempDir dir;
+  const std::vector<Normalised> normalised = {{"+12125550147", true}, {"+442079460958", false}, {}};
+  Write(dir.path() / "a.jsonl", Format::kJsonl, Awkward(), &normalised);
+  Write(dir.path() / "b.jsonl", Format::kJsonl, Awkward(), nullptr);
+  const std::string script =
+      "import json,sys\n"
+      "for line in open(sys.argv[1], \"rb\").read().split(b\"\\n\")[:-1]:\n"
+      "  d = json.loads(line); print(repr([d[k] for k in [\"number\",\"e164\",\"valid\","
+      "\"path\",\"sheet\",\"cell\"]]), len(d))";
+  EXPECT_EQ(RunPython(script, dir.path() / "a.jsonl"),
+            "['+1 (212) 555-0147', '+12125550147', True, '/data/a \"quoted\", book.xlsx', "
+            "'Sheet1', 'C7'] 6\n"
+            "['0044 20 7946 0958', '+442079460958', False, "
+            "'/data/line\\nbreak\\r\\tand\\x01.xlsx', 'Données', 'XFD1048576'] 6\n"
+            "['007', None, False, '/data/bad\xEF\xBF\xBD\xEF\xBF\xBD.xlsx', 'S', 'A1'] 6\n");
+  const std::string plain = RunPython(script, dir.path() / "b.jsonl");
+  EXPECT_NE(plain.find("['007', None, None, '/data/bad"), std::string::npos) << plain;
+}
+
+TEST(Output, LinesAndCommaAreTheExportsBytes) {
+  std::string out;
+  RecordFormatter lines(Format::kLines);
+  RecordFormatter comma(Format::kComma);
+  std::string joined;
+  for (const auto& r : Awkward()) {
+    lines.Add(r, nullptr, out);
+    comma.Add(r, nullptr, joined);
+  }
+  EXPECT_EQ(out, "+1 (212) 555-0147\r\n0044 20 7946 0958\r\n007\r\n");
+  EXPECT_EQ(joined, "+1 (212) 555-0147,0044 20 7946 0958,007");
+}
+
+// Written forms of numbers of six countries, read with each region; the
+// expected E.164 form and validity are the library's own answers.
+TEST(E164, AgreesWithPhoneNumberUtil) {
+  using i18n::phonenumbers::PhoneNumber;
+  using i18n::phonenumbers::PhoneNumberUtil;
+  const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
+  const std::vector<std::pair<std::string, std::vector<std::string>>> table = {
+      {"US",
+       {"(212) 555-0147", "212.555.0147", "+1 212-555-0147", "1-212-555-0147",
+        "011 44 20 7946 0958", "212-555-0147 ext. 12", "1-800-FLOWERS", "555-0147"}},
+      {"GB",
+       {"020 7946 0958", "+44 20 7946 0958", "0044 20 7946 0958", "07700 900123", "(020) 7946-0958",
+        "020 7946 0958 x123"}},
+      {"DE",
+       {"030 12345678", "+49 30 12345678", "0049 30 12345678", "(030) 1234-5678", "0151 23456789"}},
+      {"FR", {"01 23 45 67 89", "+33 1 23 45 67 89", "0033 1 23 45 67 89", "06.12.34.56.78"}},
+      {"IN", {"098765 43210", "+91 98765 43210", "0091 98765 43210", "011 2345 6789"}},
+      {"BR", {"(11) 91234-5678", "+55 11 91234-5678", "0055 11 91234-5678", "11 3456-7890"}},
+  };
+  int compared = 0;
+  for (const auto& [region, forms] : table) {
+    const auto e164 = E164::ForRegion(region);
+    ASSERT_TRUE(e164) << region;
+    for (const auto& written : forms) {
+      // The library's reading: in the region, or with the "00" international
+      // prefix written as "+".
+      PhoneNumber number;
+      std::string expected;
+      bool valid = false;
+      for (const std::string& text :
+           {written, written.rfind("00", 0) == 0 ? "+" + written.substr(2) : std::string()}) {
+        if (text.empty() || !expected.empty()) continue;
+        if (util.Parse(text, region, &number) == PhoneNumberUtil::NO_PARSING_ERROR &&
+            util.IsPossibleNumber(number)) {
+          util.Format(number, PhoneNumberUtil::E164, &expected);
+          valid = util.IsValidNumber(number);
+        }
+      }
+      const Normalised got = e164->Normalise(written);
+      EXPECT_EQ(got.e164, expected) << region << " " << written;
+      EXPECT_EQ(got.valid, valid) << region << " " << written;
+      ++compared;
+    }
+  }
+  EXPECT_EQ(compared, 31);
+  // The same number, however it is written, has one form; and the
+  // international prefix is recognised whatever the region.
+  const auto us = E164::ForRegion("us");
+  ASSERT_TRUE(us);
+  EXPECT_EQ(us->Normalise("(212) 555-0147").e164, "+12125550147");
+  EXPECT_EQ(us->Normalise("212.555.0147").e164, "+12125550147");
+  EXPECT_EQ(us->Normalise("0044 20 7946 0958").e164, "+442079460958");
+  EXPECT_EQ(us->Normalise("+44 20 7946 0958").e164, "+442079460958");
+  EXPECT_FALSE(us->Normalise("555-0147").valid);
+  EXPECT_FALSE(E164::ForRegion("XX"));
+  EXPECT_FALSE(E164::ForRegion(""));
+}
+
+}  // namespace
+}  // namespace dialsift::results
