@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "common/test_paths.h"
+#include "common/write_zip.h"
 #include "sheet/opc/package.h"
 #include "sheet/opc/shared_strings.h"
 #include "sheet/zip_archive.h"
-#include "zip_writer.h"
 
 namespace dialsift::sheet::opc {
 namespace {
@@ -21,7 +21,7 @@ constexpr const char* kSheetType =
 ZipArchive Package(const test::TempDir& dir,
                    const std::vector<std::pair<std::string, std::string>>& entries) {
   const auto path = dir.path() / "p.zip";
-  EXPECT_TRUE(test::WriteZip(path, entries));
+  test::WriteZip(path, entries);
   auto zip = ZipArchive::Open(path);
   EXPECT_TRUE(zip) << zip.error().reason;
   return std::move(zip.value());
