@@ -141,7 +141,9 @@ struct Options {
 }
 
 bool ParseNumber(const std::string& s, int& out) {
-  if (s.empty() || s.size() > 4 || !std::all_of(s.begin(), s.end(), ::isdigit)) return false;
+  if (s.empty() || s.size() > 4 ||
+      !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return false;
   out = std::stoi(s);
   return true;
 }

@@ -70,10 +70,6 @@ void LengthSelection::Set(int length, bool ticked) {
   if (length >= 5 && length <= 20) states_[static_cast<std::size_t>(length - 5)] = ticked ? 1 : 0;
 }
 
-bool LengthSelection::IsSet(int length) const {
-  return length >= 5 && length <= 20 && states_[static_cast<std::size_t>(length - 5)] == 1;
-}
-
 int LengthSelection::State(int index) const {
   return index >= 0 && index < 16 ? states_[static_cast<std::size_t>(index)] : 0;
 }

@@ -13,14 +13,15 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/yield.h"
+
 namespace dialsift::phone {
 
 // Answers whether digit count n is ticked. Asked once per candidate word, at
 // the moment the word is tested, so a change of the selection applies to the
 // words tested after it.
 using LengthQuery = std::function<bool(std::int16_t n)>;
-// Called before every candidate word (lets the window process its messages).
-using YieldFn = std::function<void()>;
+using ::dialsift::YieldFn;
 
 // The sixteen phone-length boxes as the length test reads them: box i has the
 // caption i + 5 and a state (1 ticked, anything else not).
@@ -38,7 +39,6 @@ class LengthSelection final : public LengthBoxes {
   // Ticks the given digit counts (5 to 20; others are ignored).
   static LengthSelection Of(std::initializer_list<int> lengths);
   void Set(int length, bool ticked);
-  bool IsSet(int length) const;
   int State(int index) const override;
   std::string Caption(int index) const override;
 

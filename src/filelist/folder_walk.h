@@ -7,10 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/yield.h"
+
 namespace dialsift::filelist {
 
-// Lets the window process its pending messages.
-using YieldFn = std::function<void()>;
+using ::dialsift::YieldFn;
 // True once the caller wants the walk to end early (the window is closing).
 using StopFn = std::function<bool()>;
 

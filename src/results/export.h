@@ -10,12 +10,12 @@
 #include <string_view>
 
 #include "platform/user_interface.h"
+#include "platform/yield.h"
 #include "sheet/result.h"
 
 namespace dialsift::results {
 
-// Lets the window process its pending messages.
-using YieldFn = std::function<void()>;
+using ::dialsift::YieldFn;
 
 // The save dialog of both file exports.
 inline constexpr std::string_view kSaveFileName = "output.txt";

@@ -30,6 +30,26 @@ inline void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+// Appends Windows-1252 bytes as UTF-8. The five bytes the code page leaves
+// unassigned (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the C1 controls of the
+// same value, as Windows itself maps them; every reader that meets this code
+// page (old .xls files, text files) decodes it here, so a byte reads the same
+// whatever file it came from.
+inline void AppendWindows1252(std::string_view bytes, std::string& out) {
+  static constexpr char16_t kHigh[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  for (const char ch : bytes) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b < 0x80) {
+      out += ch;
+    } else {
+      AppendUtf8(out, b < 0xA0 ? kHigh[b - 0x80] : b);
+    }
+  }
+}
+
 // Length of a UTF-8 text in UTF-16 code units, the characters a spreadsheet
 // application and the Windows dialogs count.
 inline std::size_t Utf16Length(std::string_view utf8) {

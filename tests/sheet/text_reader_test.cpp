@@ -6,6 +6,7 @@
 #include "common/test_paths.h"
 #include "sheet/text/text_sheet.h"
 #include "sheet/text_cells.h"
+#include "sheet/xls/text_codec.h"
 
 namespace dialsift::test {
 namespace {
@@ -123,8 +124,25 @@ TEST_F(TextReaderTest, DecodesUtf8Windows1252AndUtf16) {
   EXPECT_EQ(c.At(1, 2), "y");
 }
 
+TEST_F(TextReaderTest, Windows1252ReadsAlikeInTextFilesAndOldWorkbooks) {
+  // Every byte from 0x80 up, the five unassigned ones included: a text file and
+  // an .xls of code page 1252 (under either of its numbers, or an unknown page,
+  // which falls back to it) must give the same characters.
+  std::string high;
+  for (int b = 0x80; b <= 0xFF; ++b) high += static_cast<char>(b);
+  const std::string from_text = Read("high.csv", "x" + high).At(1, 1);
+  ASSERT_EQ(from_text.substr(0, 4), "x\xE2\x82\xAC");        // 0x80 is the euro sign
+  EXPECT_NE(from_text.find("\xC2\x81"), std::string::npos);  // 0x81 is U+0081
+  for (const int code_page : {1252, 32769, 4321}) {
+    std::string from_xls = "x";
+    sheet::xls::CodePageDecoder decoder(code_page);
+    decoder.Append({reinterpret_cast<const std::uint8_t*>(high.data()), high.size()}, from_xls);
+    EXPECT_EQ(from_xls, from_text) << "code page " << code_page;
+  }
+}
+
 TEST_F(TextReaderTest, NulsInPlainTextShowAsNothing) {
-  const auto c = Read("nul.csv", std::string("a,b\0c\n555\0-0100\0\0\0", 20));
+  const auto c = Read("nul.csv", std::string("a,b\0c\n555\0-0100\0\0\0", 18));
   EXPECT_EQ(c.At(1, 2), "bc");
   EXPECT_EQ(c.At(2, 1), "555-0100");
   // Text written as UTF-16 without its mark reads as the text it is.

@@ -18,13 +18,6 @@ bool IsBinaryControl(std::uint32_t c) {
   return (c >= 0x01 && c <= 0x08) || (c >= 0x0E && c <= 0x19) || (c >= 0x1C && c <= 0x1F);
 }
 
-// Unicode code points of the Windows-1252 bytes 0x80-0x9F; the five unused
-// bytes map onto the C1 controls of the same value, as Windows maps them.
-constexpr std::array<std::uint16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 bool StartsWith(std::string_view s, std::string_view prefix) {
   return s.substr(0, prefix.size()) == prefix;
 }
@@ -167,14 +160,7 @@ bool DelimitedParser::Feed(std::string_view bytes) {
       return !stopped_;
     }
     case Encoding::kWindows1252:
-      for (const char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        if (b < 0x80) {
-          utf8_ += ch;
-        } else {
-          AppendUtf8(utf8_, b < 0xA0 ? kCp1252High[b - 0x80] : b);
-        }
-      }
+      AppendWindows1252(bytes, utf8_);
       break;
     case Encoding::kUtf16Le:
     case Encoding::kUtf16Be: {

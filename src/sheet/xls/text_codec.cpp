@@ -115,12 +115,17 @@ CodePageDecoder::CodePageDecoder(int code_page) : code_page_(code_page) {
     name = "CP1252";
     code_page_ = 1252;
   }
+  if (name == "CP1252") {
+    windows_1252_ = true;
+    return;
+  }
   iconv_t h = iconv_open("UTF-8", std::string(name).c_str());
   if (h == reinterpret_cast<iconv_t>(-1)) {
-    h = iconv_open("UTF-8", "CP1252");
     code_page_ = 1252;
+    windows_1252_ = true;
+    return;
   }
-  if (h != reinterpret_cast<iconv_t>(-1)) iconv_ = std::make_unique<Iconv>(h);
+  iconv_ = std::make_unique<Iconv>(h);
 }
 
 CodePageDecoder::~CodePageDecoder() = default;
@@ -128,6 +133,10 @@ CodePageDecoder::CodePageDecoder(CodePageDecoder&&) noexcept = default;
 CodePageDecoder& CodePageDecoder::operator=(CodePageDecoder&&) noexcept = default;
 
 void CodePageDecoder::Append(std::span<const std::uint8_t> bytes, std::string& out) {
+  if (windows_1252_) {
+    AppendWindows1252({reinterpret_cast<const char*>(bytes.data()), bytes.size()}, out);
+    return;
+  }
   if (!iconv_) {
     AppendLatin1(bytes, out);
     return;

@@ -33,7 +33,8 @@ class CodePageDecoder {
  private:
   struct Iconv;
   int code_page_;
-  std::unique_ptr<Iconv> iconv_;  // null: Latin-1 passthrough for UTF-16 code page
+  bool windows_1252_ = false;     // decoded by the readers' one Windows-1252 table
+  std::unique_ptr<Iconv> iconv_;  // null otherwise: Latin-1 passthrough for UTF-16 code page
 };
 
 // The iconv name of a Windows code page number, or empty when unknown.
