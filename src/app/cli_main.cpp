@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -364,8 +365,16 @@ class Reader final : public RecordSink, public ErrorReporter {
       ReadText();
       return;
     }
-    phone::StreamingScanner scanner(
-        [this](std::int16_t n) { return phone::IsPhoneLengthTicked(options_.lengths, n); });
+    // The selection cannot change during a run: its answers are worked out
+    // once, not read from the boxes at every candidate.
+    std::array<bool, 21> ticked{};
+    for (std::size_t n = 0; n < ticked.size(); ++n) {
+      ticked[n] = phone::IsPhoneLengthTicked(options_.lengths, static_cast<std::int16_t>(n));
+    }
+    phone::StreamingScanner scanner([ticked](std::int16_t n) {
+      return n >= 0 && static_cast<std::size_t>(n) < ticked.size() &&
+             ticked[static_cast<std::size_t>(n)];
+    });
     const OpenFn open = [](const std::string& p) { return sheet::OpenWorkbook(p); };
     ReadWorkbookRecords(path_, open, scanner, *this, *this, [this] { return out_.Stopping(); });
   }
