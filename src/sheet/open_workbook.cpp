@@ -2,12 +2,14 @@
 // parts that the package declares. File names play no part, except that a
 // text file's extension chooses its separator, as it does in a spreadsheet
 // application.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <fstream>
 #include <string>
 #include <string_view>
 
+#include "sheet/limits.h"
 #include "sheet/opc/package.h"
 #include "sheet/readers.h"
 
@@ -74,9 +76,80 @@ WorkbookResult OpenZipWorkbook(const std::filesystem::path& path) {
   return NotAWorkbook("a zip archive without a spreadsheet in it");
 }
 
+// Counts the cells of one sheet against the workbook's budget and ends the
+// read once it is spent.
+class CountingSink final : public CellSink {
+ public:
+  CountingSink(CellSink& sink, std::uint64_t& cells) : sink_(sink), cells_(cells) {}
+
+  void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
+    if (cells_ >= kMaxCellsPerWorkbook) {
+      over_ = true;
+      return;
+    }
+    ++cells_;
+    sink_.Cell(row, column, text);
+  }
+  bool Cancelled() override { return over_ || sink_.Cancelled(); }
+  bool over() const { return over_; }
+
+ private:
+  CellSink& sink_;
+  std::uint64_t& cells_;
+  bool over_ = false;
+};
+
+// Holds every reader to the workbook's budgets of sheets and cells. The
+// readers list at most one sheet beyond the budget, which is enough to tell.
+class BudgetedWorkbook final : public Workbook {
+ public:
+  explicit BudgetedWorkbook(std::unique_ptr<Workbook> inner) : inner_(std::move(inner)) {
+    const auto all = inner_->Sheets();
+    too_many_sheets_ = all.size() > kMaxSheetsPerWorkbook;
+    sheets_ = all.first(std::min(all.size(), kMaxSheetsPerWorkbook));
+  }
+
+  std::span<const SheetInfo> Sheets() const override { return sheets_; }
+
+  Status ReadSheet(std::size_t index, CellSink& sink) override {
+    if (index >= sheets_.size()) return inner_->ReadSheet(index, sink);
+    // Once the budget is spent the error has been given, with the sheet
+    // where it ran out; the later sheets hold nothing more to say.
+    if (spent_) return Status::Ok();
+    CountingSink counting(sink, cells_);
+    const Status status = inner_->ReadSheet(index, counting);
+    if (counting.over()) {
+      spent_ = true;
+      return OverBudget(kMaxCellsPerWorkbook, "cells");
+    }
+    if (!status && IsOverBudget(status.error())) spent_ = true;
+    if (status && too_many_sheets_ && index + 1 == sheets_.size()) {
+      return OverBudget(kMaxSheetsPerWorkbook, "worksheets");
+    }
+    return status;
+  }
+
+ private:
+  std::unique_ptr<Workbook> inner_;
+  std::span<const SheetInfo> sheets_;
+  bool too_many_sheets_ = false;
+  std::uint64_t cells_ = 0;
+  bool spent_ = false;
+};
+
+Result<std::unique_ptr<Workbook>> OpenByContent(const std::filesystem::path& path);
+
 }  // namespace
 
 Result<std::unique_ptr<Workbook>> OpenWorkbook(const std::filesystem::path& path) {
+  auto workbook = OpenByContent(path);
+  if (!workbook) return workbook;
+  return std::unique_ptr<Workbook>(std::make_unique<BudgetedWorkbook>(std::move(workbook.value())));
+}
+
+namespace {
+
+Result<std::unique_ptr<Workbook>> OpenByContent(const std::filesystem::path& path) {
   // The type is checked before anything opens the file: opening a pipe
   // would wait for a writer that never comes.
   std::error_code ec;
@@ -109,5 +182,7 @@ Result<std::unique_ptr<Workbook>> OpenWorkbook(const std::filesystem::path& path
   }
   return OpenTextWorkbook(path);
 }
+
+}  // namespace
 
 }  // namespace dialsift::sheet

@@ -75,14 +75,21 @@ Error TooLarge(std::string_view entry, std::uint64_t size) {
 
 }  // namespace
 
-ZipEntryReader::ZipEntryReader(zip_file* file, std::uint64_t size, std::string name)
-    : file_(file), size_(size), name_(std::move(name)) {}
+ZipEntryReader::ZipEntryReader(zip_file* file, std::uint64_t size, std::string name,
+                               std::uint64_t* inflated, std::uint64_t max_inflated)
+    : file_(file),
+      size_(size),
+      name_(std::move(name)),
+      inflated_(inflated),
+      max_inflated_(max_inflated) {}
 
 ZipEntryReader::ZipEntryReader(ZipEntryReader&& other) noexcept
     : file_(std::exchange(other.file_, nullptr)),
       size_(other.size_),
       done_(other.done_),
-      name_(std::move(other.name_)) {}
+      name_(std::move(other.name_)),
+      inflated_(other.inflated_),
+      max_inflated_(other.max_inflated_) {}
 
 ZipEntryReader& ZipEntryReader::operator=(ZipEntryReader&& other) noexcept {
   if (this != &other) {
@@ -91,6 +98,8 @@ ZipEntryReader& ZipEntryReader::operator=(ZipEntryReader&& other) noexcept {
     size_ = other.size_;
     done_ = other.done_;
     name_ = std::move(other.name_);
+    inflated_ = other.inflated_;
+    max_inflated_ = other.max_inflated_;
   }
   return *this;
 }
@@ -108,6 +117,11 @@ Result<std::size_t> ZipEntryReader::Read(std::span<char> buffer) {
   if (done_ > size_) {
     return Error{ErrorKind::kDamagedContainer,
                  "damaged zip archive (" + name_ + " is larger than its declared size)"};
+  }
+  *inflated_ += static_cast<std::uint64_t>(n);
+  if (*inflated_ > max_inflated_) {
+    return OverBudget("more than " + std::to_string(max_inflated_ >> 20) +
+                      " MB unpacked out of its zip container, counting every read of a part");
   }
   return static_cast<std::size_t>(n);
 }
@@ -189,7 +203,7 @@ Result<ZipEntryReader> ZipArchive::OpenEntry(std::string_view name) const {
   }
   zip_file* f = zip_fopen_index(zip_.get(), static_cast<zip_uint64_t>(index), 0);
   if (!f) return ZipFault(zip_get_error(zip_.get()), n);
-  return ZipEntryReader(f, st.size, n);
+  return ZipEntryReader(f, st.size, n, inflated_.get(), limits_.max_inflated);
 }
 
 Result<std::string> ZipArchive::ReadAll(std::string_view name, std::uint64_t max_size) const {

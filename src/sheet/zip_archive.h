@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "sheet/limits.h"
 #include "sheet/result.h"
 
 struct zip;
@@ -31,6 +32,8 @@ struct ZipLimits {
   // Entries larger than this must not expand more than max_ratio times.
   std::uint64_t ratio_floor = std::uint64_t{16} << 20;
   std::uint64_t max_ratio = 4000;
+  // Bytes inflated over all entries and all reads of the archive.
+  std::uint64_t max_inflated = kMaxInflatedBytes;
 };
 
 // A streaming reader of one entry. Read returns the bytes read (0 at the end)
@@ -46,11 +49,14 @@ class ZipEntryReader {
 
  private:
   friend class ZipArchive;
-  ZipEntryReader(zip_file* file, std::uint64_t size, std::string name);
+  ZipEntryReader(zip_file* file, std::uint64_t size, std::string name, std::uint64_t* inflated,
+                 std::uint64_t max_inflated);
   zip_file* file_ = nullptr;
   std::uint64_t size_ = 0;
   std::uint64_t done_ = 0;
   std::string name_;
+  std::uint64_t* inflated_ = nullptr;  // the archive's count
+  std::uint64_t max_inflated_ = 0;
 };
 
 class ZipArchive {
@@ -79,6 +85,9 @@ class ZipArchive {
 
   std::unique_ptr<zip, Closer> zip_;
   ZipLimits limits_;
+  // Bytes inflated so far; on the heap so that readers of entries keep it
+  // when the archive moves.
+  std::unique_ptr<std::uint64_t> inflated_ = std::make_unique<std::uint64_t>(0);
   // Every entry's folded name and index, built once when the archive opens:
   // a lookup per part would otherwise compare every name of the archive.
   std::unordered_map<std::string, std::uint64_t> by_folded_name_;

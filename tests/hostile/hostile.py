@@ -397,7 +397,7 @@ def case_many_sheets_on_one_part(d):
     part = xlsb_sheet([(0, [(0, PHONE)])])
     xlsb(bin_path, [("S%d" % i, "rId1") for i in range(n)], {"rId1": ("worksheets/s.bin", part)})
     xls_path = os.path.join(d, "sheets.xls")
-    cells = [biff8_label(r, 0, PHONE) for r in range(2000)]
+    cells = [biff8_label(r, 0, PHONE if r == 0 else "x") for r in range(2000)]
     stream = biff_workbook(8, [cells])
     # Every further BOUNDSHEET points at the one substream.
     first = stream.index(struct.pack("<H", 0x0085))
@@ -440,18 +440,31 @@ def case_namespace_floods(d):
 def case_ods_repeats(d):
     # 20 million repeated phone cells in a few hundred bytes, and 200 such
     # sheets; then a first sheet over the budget followed by 200,000 empty ones.
-    row = ('<table:table-row table:number-rows-repeated="20000">%s</table:table-row>'
-           % ods_cell(PHONE, 1000))
+    # (The repeated cell holds no number, so that what is measured is the
+    # reading, not the numbers found.)
+    row = ('<table:table-row>%s</table:table-row>'
+           '<table:table-row table:number-rows-repeated="20000">%s</table:table-row>'
+           % (ods_cell(PHONE), ods_cell("x", 1000)))
     one = os.path.join(d, "repeat.ods")
     ods(one, ODS_HEAD + ods_table("S", row) + ODS_TAIL)
     many = os.path.join(d, "repeat200.ods")
     ods(many, ODS_HEAD + "".join(ods_table("S%d" % i, row) for i in range(200)) + ODS_TAIL)
+    # 5 million cells: more than is kept in memory at opening, less than
+    # the budget; the empty sheets after it must not cost a parse each.
+    big = ('<table:table-row>%s</table:table-row>'
+           '<table:table-row table:number-rows-repeated="5000">%s</table:table-row>'
+           % (ods_cell(PHONE), ods_cell("x", 1000)))
     empty = os.path.join(d, "empty_sheets.ods")
-    ods(empty, (x.encode() for x in repeated(ODS_HEAD + ods_table("S", row),
+    ods(empty, (x.encode() for x in repeated(ODS_HEAD + ods_table("S", big),
+                                              '<table:table table:name="E"/>', 9000, ODS_TAIL)))
+    # And 200,000 of them: more sheets than a workbook may list.
+    flood = os.path.join(d, "many_sheets.ods")
+    ods(flood, (x.encode() for x in repeated(ODS_HEAD + ods_table("S", big),
                                               '<table:table table:name="E"/>', 200000, ODS_TAIL)))
     return [Run([one], out=[PHONE], err=["too large"], seconds=20),
             Run([many], out=[PHONE], err=["too large"], seconds=20),
-            Run([empty], out=[PHONE], err=["too large"], seconds=20)]
+            Run([empty], out=[PHONE], exit_codes=(0,), seconds=20),
+            Run([flood], out=[PHONE], err=["more than 10000 worksheets"], seconds=20)]
 
 
 def case_counts(d):

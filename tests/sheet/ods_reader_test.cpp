@@ -269,6 +269,39 @@ TEST_F(OdsReaderTest, KeptAndReparsedSheetsReadAlike) {
   EXPECT_EQ(reads[0][2].first.At(1, 2), "212-555-0100");
 }
 
+// Sheets beyond what is kept at opening, read in order, cost one parse for
+// every budget's worth of cells, not one parse per sheet.
+TEST_F(OdsReaderTest, SheetsNotKeptCostAParsePerBudgetNotPerSheet) {
+  std::vector<std::pair<std::string, std::string>> sheets;
+  for (int i = 0; i < 40; ++i) sheets.emplace_back("S" + std::to_string(i), Row(Cell(P("a"))));
+  const std::string content = Content(sheets);
+  int parses = 0;
+  // Room for three one-letter cells at a time.
+  auto book = sheet::ods::OpenDocument(
+      [&](sheet::XmlHandler& h) {
+        ++parses;
+        return sheet::ParseXml(content, "content.xml", h);
+      },
+      60);
+  ASSERT_TRUE(book) << book.error().reason;
+  ASSERT_EQ((*book)->Sheets().size(), 40u);
+  for (std::size_t i = 0; i < 40; ++i) {
+    SheetCells cells;
+    ASSERT_TRUE((*book)->ReadSheet(i, cells).ok()) << i;
+    EXPECT_EQ(cells.At(1, 1), "a") << i;
+    EXPECT_EQ(cells.count, 1u) << i;
+  }
+  // One parse at opening, then one per four sheets (the one read and the
+  // three kept after it).
+  EXPECT_LE(parses, 12);
+  // Out of order, every sheet still reads.
+  for (const std::size_t i : {std::size_t{39}, std::size_t{0}, std::size_t{20}}) {
+    SheetCells cells;
+    ASSERT_TRUE((*book)->ReadSheet(i, cells).ok()) << i;
+    EXPECT_EQ(cells.At(1, 1), "a") << i;
+  }
+}
+
 TEST_F(OdsReaderTest, CancelledSinkStopsBetweenRows) {
   struct StopAfterTwo : SheetCells {
     bool Cancelled() override { return ++asked >= 2; }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -239,6 +240,9 @@ TEST(XmlStream, FastPathRejectsWhatExpatRejects) {
       "<a xmlns=\"urn:1\"><b xmlns=\"\"><c/></b><d/></a>",
       "<a xml:space=\"preserve\"> x </a>",
       "<a  x = '1'\n\ty=\"2\" ></a >",
+      // A prefix bound again inside, and bound as before once that ends.
+      "<a xmlns:p=\"urn:1\"><p:b xmlns:p=\"urn:2\"><p:c/></p:b><p:d p:x=\"1\"/></a>",
+      "<p:a xmlns:p=\"urn:1\"><b xmlns=\"urn:2\" xmlns:p=\"urn:3\"/></p:a>",
   };
   for (const auto& xml : good) {
     SCOPED_TRACE(xml);
@@ -273,6 +277,47 @@ TEST(XmlStream, HugeTextAndLongTagsStayLinear) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_EQ(sizes.text, std::size_t{8} << 20);
   EXPECT_EQ(sizes.attr, std::size_t{1} << 20);
+}
+
+// Attributes, namespace declarations and nesting are bounded per element and
+// document; beyond a bound the part is too large, named as such.
+TEST(XmlStream, BoundsOfElementsAreTooLargeErrors) {
+  auto element = [](std::size_t attributes, const char* format) {
+    std::string xml = "<a";
+    for (std::size_t i = 0; i < attributes; ++i) {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, format, i, i);
+      xml += buf;
+    }
+    return xml + "/>";
+  };
+  auto nested = [](std::size_t depth) {
+    std::string xml;
+    for (std::size_t i = 0; i < depth; ++i) xml += "<e>";
+    for (std::size_t i = 0; i < depth; ++i) xml += "</e>";
+    return xml;
+  };
+  using Parser = Status (*)(std::string_view, std::string_view, XmlHandler&);
+  for (const Parser parse : {Parser{&ParseXml}, Parser{&ParseXmlWithExpat}}) {
+    Recorder ok1, ok2, over1, over2;
+    EXPECT_TRUE(parse(element(4096, " a%zu=\"%zu\""), "p.xml", ok1));
+    EXPECT_TRUE(parse(nested(65536), "p.xml", ok2));
+    const Status attributes = parse(element(4097, " a%zu=\"%zu\""), "p.xml", over1);
+    ASSERT_FALSE(attributes);
+    EXPECT_EQ(attributes.error().kind, ErrorKind::kTooLarge);
+    EXPECT_THAT(attributes.error().reason, HasSubstr("more than 4096 attributes on one element"));
+    const Status depth = parse(nested(65537), "p.xml", over2);
+    ASSERT_FALSE(depth);
+    EXPECT_EQ(depth.error().kind, ErrorKind::kTooLarge);
+    EXPECT_THAT(depth.error().reason, HasSubstr("in p.xml"));
+  }
+  // Expat resolves namespaces in its own tables; the fast path bounds them.
+  Recorder ok, over;
+  EXPECT_TRUE(ParseXml(element(1024, " xmlns:p%zu=\"u%zu\""), "p.xml", ok));
+  const Status declarations = ParseXml(element(1025, " xmlns:p%zu=\"u%zu\""), "p.xml", over);
+  ASSERT_FALSE(declarations);
+  EXPECT_EQ(declarations.error().kind, ErrorKind::kTooLarge);
+  EXPECT_THAT(declarations.error().reason, HasSubstr("more than 1024 namespace declarations"));
 }
 
 }  // namespace

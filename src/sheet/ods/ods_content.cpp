@@ -212,6 +212,10 @@ void SheetHandler::EndRow() {
   in_row_ = false;
   const std::uint64_t first = row_;
   row_ = std::min(kMaxPosition, row_ + row_repeat_);
+  if (router_.SkipRest()) {
+    sink_ = nullptr;
+    return;
+  }
   if (row_cells_.empty()) {
     if (sink_->Cancelled()) Stop();
     return;

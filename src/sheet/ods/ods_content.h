@@ -32,6 +32,10 @@ class SheetRouter {
   // The sheet (one that had a sink) ended, with what went wrong in it. Returns
   // false to end the parse there.
   virtual bool EndSheet(std::size_t index, const Status& status) = 0;
+  // Asked before each row is expanded: true passes over the rest of the
+  // current sheet without a word (it is then not ended either), so that
+  // repeats nobody will keep cost nothing.
+  virtual bool SkipRest() { return false; }
 };
 
 // Reads the sheets of the document (office:spreadsheet > table:table) and

@@ -37,27 +37,50 @@ struct KeptSheet {
   bool complete = false;
 };
 
-// At opening: takes every sheet's name, and its cells while the budget lasts.
+// Routes one parse of the document. At opening it takes every sheet's name
+// and keeps the cells of the sheets while the budget lasts. Later, to read a
+// sheet that was not kept, the document is parsed again: that sheet goes to
+// the reader's sink, and the sheets after it are kept while the budget
+// lasts, so reading the sheets in order parses the document once for every
+// budget's worth of cells, never once per sheet.
 class KeepingRouter final : public ods::SheetRouter, public CellSink {
  public:
-  KeepingRouter(std::vector<SheetInfo>& names, std::vector<KeptSheet>& kept, std::size_t budget)
-      : names_(names), kept_(kept), budget_(budget) {}
+  static constexpr std::size_t kNoTarget = static_cast<std::size_t>(-1);
 
-  CellSink* BeginSheet(std::size_t, std::string_view name) override {
-    names_.push_back({std::string(name)});
-    kept_.emplace_back();
-    return over_budget_ ? nullptr : this;
+  KeepingRouter(std::vector<SheetInfo>* names, std::vector<KeptSheet>& kept, std::size_t budget,
+                std::size_t target = kNoTarget, CellSink* sink = nullptr)
+      : names_(names), kept_(kept), budget_(budget), target_(target), sink_(sink) {}
+
+  CellSink* BeginSheet(std::size_t index, std::string_view name) override {
+    if (names_) {
+      names_->push_back({std::string(name)});
+      kept_.emplace_back();
+    }
+    current_ = index;
+    if (index == target_) return sink_;
+    if ((target_ != kNoTarget && index < target_) || over_budget_ || index >= kept_.size() ||
+        kept_[index].complete) {
+      return nullptr;
+    }
+    return this;
   }
   bool EndSheet(std::size_t index, const Status& status) override {
+    if (index == target_) {
+      found_ = true;
+      target_status_ = status;
+      return !over_budget_;
+    }
     if (!over_budget_) {
       kept_[index].status = status;
       kept_[index].complete = true;
+      return true;
     }
-    return true;
+    // At opening the names of the later sheets are still wanted.
+    return names_ != nullptr;
   }
   void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
     if (over_budget_) return;
-    auto& sheet = kept_.back();
+    auto& sheet = kept_[current_];
     used_ += text.size() + sizeof(KeptCell);
     if (used_ > budget_) {
       // From here on, sheets are parsed again when they are read.
@@ -70,42 +93,32 @@ class KeepingRouter final : public ods::SheetRouter, public CellSink {
     sheet.text += text;
   }
 
+  // A sheet being kept beyond the budget is parsed again when it is read.
+  bool SkipRest() override { return over_budget_ && current_ != target_; }
+
+  bool found() const { return found_; }
+  const Status& target_status() const { return target_status_; }
+
  private:
-  std::vector<SheetInfo>& names_;
+  std::vector<SheetInfo>* names_;
   std::vector<KeptSheet>& kept_;
   std::size_t budget_;
+  std::size_t target_;
+  CellSink* sink_;
+  std::size_t current_ = 0;
   std::size_t used_ = 0;
   bool over_budget_ = false;
-};
-
-// Reading one sheet by parsing the document again.
-class TargetRouter final : public ods::SheetRouter {
- public:
-  TargetRouter(std::size_t target, CellSink& sink) : target_(target), sink_(sink) {}
-  CellSink* BeginSheet(std::size_t index, std::string_view) override {
-    return index == target_ ? &sink_ : nullptr;
-  }
-  bool EndSheet(std::size_t, const Status& status) override {
-    found_ = true;
-    status_ = status;
-    return false;
-  }
-  bool found() const { return found_; }
-  const Status& status() const { return status_; }
-
- private:
-  std::size_t target_;
-  CellSink& sink_;
   bool found_ = false;
-  Status status_;
+  Status target_status_;
 };
 
 class OdsWorkbook final : public Workbook {
  public:
-  explicit OdsWorkbook(ParseContent parse) : parse_(std::move(parse)) {}
+  OdsWorkbook(ParseContent parse, std::size_t keep_budget)
+      : parse_(std::move(parse)), keep_budget_(keep_budget) {}
 
-  Status Load(std::size_t keep_budget) {
-    KeepingRouter router(sheets_, kept_, keep_budget);
+  Status Load() {
+    KeepingRouter router(&sheets_, kept_, keep_budget_);
     ods::SheetHandler handler(router);
     return parse_(handler);
   }
@@ -127,16 +140,20 @@ class OdsWorkbook final : public Workbook {
       }
       return sheet.status;
     }
-    TargetRouter router(index, sink);
+    // What was kept has been read (sheets are read in order); the sheets
+    // after this one are kept afresh.
+    for (auto& sheet : kept_) sheet = KeptSheet{};
+    KeepingRouter router(nullptr, kept_, keep_budget_, index, &sink);
     ods::SheetHandler handler(router);
     if (auto status = parse_(handler); !status) return status;
     if (!router.found())
       return Error{ErrorKind::kMissingPart, "the worksheet is missing from the document"};
-    return router.status();
+    return router.target_status();
   }
 
  private:
   ParseContent parse_;
+  std::size_t keep_budget_;
   std::vector<SheetInfo> sheets_;
   std::vector<KeptSheet> kept_;
 };
@@ -151,8 +168,8 @@ bool IsEncrypted(const ZipArchive& zip) {
 }  // namespace
 
 WorkbookResult ods::OpenDocument(ParseContent parse, std::size_t keep_budget) {
-  auto book = std::make_unique<OdsWorkbook>(std::move(parse));
-  if (auto status = book->Load(keep_budget); !status) return status.error();
+  auto book = std::make_unique<OdsWorkbook>(std::move(parse), keep_budget);
+  if (auto status = book->Load(); !status) return status.error();
   return std::unique_ptr<Workbook>(std::move(book));
 }
 

@@ -1,6 +1,7 @@
-// The shared-string table of a SpreadsheetML or binary workbook: all strings
-// in one buffer with their end offsets, so memory follows the strings
-// actually present, never a count the file declares.
+// The shared-string table of a workbook (SpreadsheetML, binary, BIFF8): all
+// strings in one buffer with their end offsets, so memory follows the
+// strings actually present, never a count the file declares, and an empty
+// string costs its offset alone.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sheet/limits.h"
 #include "sheet/result.h"
 
 namespace dialsift::sheet::opc {
@@ -29,8 +31,11 @@ class SharedStrings {
   }
 
   // Building: append to text() the string under construction, as long as
-  // Fits says the table stays within kMaxBytes, then End it.
+  // Fits says the table stays within kMaxBytes, then End it; once Full,
+  // no more strings may be added (OverfullError says so).
   bool Fits(std::size_t more) const { return text_.size() + more <= kMaxBytes; }
+  bool Full() const { return ends_.size() >= kMaxSharedStrings; }
+  static Error OverfullError() { return OverBudget(kMaxSharedStrings, "shared strings"); }
   std::string& text() { return text_; }
   void End() { ends_.push_back(static_cast<std::uint32_t>(text_.size())); }
   void Shrink() {

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "sheet/limits.h"
+
 namespace dialsift::sheet::xls {
 
 namespace {
@@ -97,12 +99,15 @@ Result<bool> RecordReader::Next(Record& rec) {
 }
 
 Status RecordReader::GatherContinues(Record& rec, std::size_t max_bytes) {
-  for (;;) {
+  for (std::size_t records = 0;; ++records) {
     std::uint16_t type = 0;
     std::uint16_t length = 0;
     auto more = Header(type, length);
     if (!more) return more.error();
     if (!*more || type != rt::kContinue || rec.data.size() + length > max_bytes) break;
+    if (records == kMaxContinueRecords) {
+      return OverBudget(kMaxContinueRecords, "CONTINUE records after one record");
+    }
     const std::size_t old = rec.data.size();
     rec.data.resize(old + length);
     if (!Fetch(pos_ + 4, std::span(rec.data).subspan(old))) {

@@ -16,13 +16,24 @@ SharedStrings ReadSharedStrings(const Record& sst) {
       // the end are reported when they are read.
       break;
     }
-    std::string s;
-    if (!cur.UnicodeString(false, s)) {
+    if (out.strings.Full()) {
+      out.beyond = opc::SharedStrings::OverfullError();
+      break;
+    }
+    std::string& text = out.strings.text();
+    const std::size_t before = text.size();
+    if (!cur.UnicodeString(false, text)) {
+      text.resize(before);
       out.truncated = true;
       break;
     }
-    out.strings.push_back(std::move(s));
+    if (!out.strings.Fits(0)) {
+      out.beyond = opc::SharedStrings::TooLarge();
+      break;
+    }
+    out.strings.End();
   }
+  out.strings.Shrink();
   return out;
 }
 

@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "sheet/limits.h"
+
 namespace dialsift::sheet::xls {
 
 namespace {
@@ -173,6 +175,9 @@ Status GlobalRecord(Record& rec, RecordReader& reader, WorkbookGlobals& g, Globa
         std::uint16_t font = 0;
         if (!cur.U16(font) || !cur.U16(format)) format = 0;
       }
+      if (st.xf_format_ids.size() == kMaxCellFormats) {
+        return OverBudget(kMaxCellFormats, "cell formats");
+      }
       st.xf_format_ids.push_back(format);
       break;
     }
@@ -305,13 +310,17 @@ Result<WorkbookGlobals> ReadWorkbookGlobals(RecordReader& reader,
         const bool named = g.version == BiffVersion::kBiff8 ? cur.UnicodeString(true, name)
                                                             : cur.ByteString(true, g.decoder, name);
         if (!named) return Damaged("short BOUNDSHEET record");
-        raw_sheets.push_back({std::move(name), offset, kind});
+        // One beyond the sheets read is enough for the budget to tell.
+        if (raw_sheets.size() <= kMaxSheetsPerWorkbook) {
+          raw_sheets.push_back({std::move(name), offset, kind});
+        }
         break;
       }
       case rt::kSst: {
         if (g.version != BiffVersion::kBiff8 || have_sst) break;
         if (auto gathered = reader.GatherContinues(rec); !gathered) return gathered.error();
         g.sst = ReadSharedStrings(rec);
+        if (g.sst.beyond) return *g.sst.beyond;
         have_sst = true;
         break;
       }

@@ -3,6 +3,8 @@
 #include <optional>
 #include <unordered_map>
 
+#include "sheet/limits.h"
+
 namespace dialsift::sheet::xlsb {
 
 Result<BookPart> ParseBookPart(ByteSource& source, std::string part) {
@@ -33,6 +35,8 @@ Result<BookPart> ParseBookPart(ByteSource& source, std::string part) {
         }
       }
       if (!ok) return DamagedPart(part, "an unreadable sheet entry");
+      // One beyond the sheets read is enough for the budget to tell.
+      if (book.sheets.size() > kMaxSheetsPerWorkbook) continue;
       book.sheets.push_back(std::move(sheet));
     }
   }
@@ -56,6 +60,7 @@ Result<opc::SharedStrings> ParseSharedStrings(ByteSource& source, std::string pa
                          "shared string " + std::to_string(strings.size()) + " is unreadable");
     }
     if (!strings.Fits(scratch.size())) return opc::SharedStrings::TooLarge();
+    if (strings.Full()) return opc::SharedStrings::OverfullError();
     strings.text() += scratch;
     strings.End();
   }
@@ -97,6 +102,8 @@ Result<std::vector<FormatEngine::Handle>> ParseStyles(ByteSource& source, std::s
         if (rec.skipped || !p.Skip(2) || !p.U16(format)) {
           return DamagedPart(part, "an unreadable cell format");
         }
+        if (xf_formats.size() == kMaxCellFormats)
+          return OverBudget(kMaxCellFormats, "cell formats");
         xf_formats.push_back(format);
         break;
       }
@@ -130,7 +137,7 @@ class SheetParser {
       std::uint32_t row = 0;
       if (rec.skipped || !p.U32(row)) return Fail("an unreadable row header");
       if (row >= kMaxRows)
-        return Fail("row " + std::to_string(row + 1) + " is beyond the last row");
+        return Fail("row " + std::to_string(std::uint64_t{row} + 1) + " is beyond the last row");
       // Asked between rows; stopping ends the read with success.
       if (have_row_ && sink_.Cancelled()) return false;
       row_ = row + 1;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <unordered_map>
 
+#include "sheet/limits.h"
 #include "sheet/opc/package.h"
 #include "sheet/xlsx/xlsx_text.h"
 #include "sheet/xml/xml_stream.h"
@@ -40,7 +41,19 @@ bool IsMainNs(std::string_view ns) {
 Result<WorkbookPart> ReadWorkbookPart(const ZipArchive& zip, std::string_view part) {
   struct Handler : XmlHandler {
     void StartElement(const XmlName& n, const XmlAttributes& a) override {
+      if (!rooted) {
+        // The package may name any part as its workbook (even its own
+        // relationships): only a workbook element makes one.
+        rooted = true;
+        if (!Ours(n, "workbook")) {
+          return Fail({ErrorKind::kDamagedWorkbook, "the workbook part " + std::string(part) +
+                                                        " holds no workbook (its root is <" +
+                                                        std::string(n.local) + ">)"});
+        }
+      }
       if (Ours(n, "sheet")) {
+        // One beyond the sheets read is enough for the budget to tell.
+        if (book.sheets.size() > kMaxSheetsPerWorkbook) return;
         SheetEntry s;
         s.name = std::string(a.Get("name").value_or(""));
         s.state = std::string(a.Get("state").value_or("visible"));
@@ -58,7 +71,10 @@ Result<WorkbookPart> ReadWorkbookPart(const ZipArchive& zip, std::string_view pa
     void EndElement(const XmlName&) override {}
     void Characters(std::string_view) override {}
     WorkbookPart book;
+    std::string_view part;
+    bool rooted = false;
   } handler;
+  handler.part = part;
   if (auto s = ParseXmlPart(zip, part, handler); !s) return s.error();
   return std::move(handler.book);
 }
@@ -73,6 +89,9 @@ Result<std::vector<FormatEngine::Handle>> ReadStyles(const ZipArchive& zip, std:
       } else if (Ours(n, "cellXfs")) {
         in_cell_xfs = true;
       } else if (in_cell_xfs && Ours(n, "xf")) {
+        if (xf_formats.size() == kMaxCellFormats) {
+          return Fail(OverBudget(kMaxCellFormats, "cell formats"));
+        }
         xf_formats.push_back(ParseInt(a.Get("numFmtId").value_or("0"), 0));
       }
     }
@@ -130,6 +149,7 @@ Result<opc::SharedStrings> ReadSharedStrings(const ZipArchive& zip, std::string_
         if (in_phonetic > 0) --in_phonetic;
       } else if (n.local == "si" && in_si) {
         in_si = false;
+        if (table.Full()) return Fail(opc::SharedStrings::OverfullError());
         table.End();
       }
     }

@@ -72,7 +72,9 @@ class XlsxWorkbook final : public Workbook {
         auto styles = xlsx::ReadStyles(zip_, r.target, engine_);
         if (!styles) return styles.error();
         styles_ = std::move(styles.value());
-      } else if (RelTypeIs(r.type, "sharedStrings") && strings_.size() == 0) {
+      } else if (RelTypeIs(r.type, "sharedStrings") && strings_.size() == 0 && zip_.Has(r.target)) {
+        // A missing table is tolerated as a missing styles part is: the
+        // cells that refer to it say so when they are read.
         auto strings = xlsx::ReadSharedStrings(zip_, r.target);
         if (!strings) return strings.error();
         strings_ = std::move(strings.value());

@@ -1,11 +1,13 @@
 #include "sheet/xml/xml_stream.h"
 
+#include "sheet/limits.h"
 #include "sheet/xml/xml_tokenizer.h"
 
 #include <expat.h>
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace dialsift::sheet {
@@ -53,6 +55,7 @@ class XmlParser {
   Status Outcome() const {
     if (handler_.HandlerError()) return *handler_.HandlerError();
     if (doctype_) return RefusedDoctype(part_);
+    if (over_budget_) return *over_budget_;
     if (handler_.Done()) return Status::Ok();
     const XML_Error code = XML_GetErrorCode(parser_.get());
     if (code == XML_ERROR_NONE) return Status::Ok();
@@ -65,24 +68,33 @@ class XmlParser {
   static void OnStart(void* self_ptr, const XML_Char* name, const XML_Char** attrs) {
     auto* self = static_cast<XmlParser*>(self_ptr);
     // Expat may still report the end of an empty element after a stop.
-    if (self->handler_.Done()) return;
+    if (self->handler_.Done() || self->over_budget_) return;
+    if (++self->depth_ > kMaxXmlDepth) {
+      return self->OverBudget(kMaxXmlDepth, "levels of nested elements");
+    }
     auto& list = self->attrs_;
     list.clear();
-    for (const XML_Char** a = attrs; a[0]; a += 2) list.push_back({SplitName(a[0]), a[1]});
+    for (const XML_Char** a = attrs; a[0]; a += 2) {
+      if (list.size() == kMaxAttributesPerElement) {
+        return self->OverBudget(kMaxAttributesPerElement, "attributes on one element");
+      }
+      list.push_back({SplitName(a[0]), a[1]});
+    }
     self->handler_.StartElement(SplitName(name), XmlAttributes(list));
     if (self->handler_.Done()) XML_StopParser(self->parser_.get(), XML_FALSE);
   }
   static void OnEnd(void* self_ptr, const XML_Char* name) {
     auto* self = static_cast<XmlParser*>(self_ptr);
     // Expat may still report the end of an empty element after a stop.
-    if (self->handler_.Done()) return;
+    if (self->handler_.Done() || self->over_budget_) return;
+    --self->depth_;
     self->handler_.EndElement(SplitName(name));
     if (self->handler_.Done()) XML_StopParser(self->parser_.get(), XML_FALSE);
   }
   static void OnText(void* self_ptr, const XML_Char* text, int len) {
     auto* self = static_cast<XmlParser*>(self_ptr);
     // Expat may still report the end of an empty element after a stop.
-    if (self->handler_.Done()) return;
+    if (self->handler_.Done() || self->over_budget_) return;
     self->handler_.Characters(std::string_view(text, static_cast<std::size_t>(len)));
     if (self->handler_.Done()) XML_StopParser(self->parser_.get(), XML_FALSE);
   }
@@ -90,6 +102,11 @@ class XmlParser {
     auto* self = static_cast<XmlParser*>(self_ptr);
     self->doctype_ = true;
     XML_StopParser(self->parser_.get(), XML_FALSE);
+  }
+
+  void OverBudget(std::uint64_t limit, std::string_view what) {
+    over_budget_ = XmlOverBudget(part_, limit, what);
+    XML_StopParser(parser_.get(), XML_FALSE);
   }
 
   struct Free {
@@ -100,6 +117,8 @@ class XmlParser {
   XmlHandler& handler_;
   std::vector<XmlAttribute> attrs_;
   bool doctype_ = false;
+  std::size_t depth_ = 0;
+  std::optional<Error> over_budget_;
 };
 
 Error OutOfMemory(std::string_view part) {

@@ -1,5 +1,6 @@
 #include "sheet/xml/xml_tokenizer.h"
 
+#include "sheet/limits.h"
 #include "sheet/unicode.h"
 
 #include <algorithm>
@@ -122,7 +123,22 @@ Error RefusedDoctype(std::string_view part) {
 
 XmlTokenizer::XmlTokenizer(std::string_view part, XmlHandler& handler)
     : part_(part), handler_(handler) {
-  bindings_.push_back({"xml", std::string(kXmlNs), 0});
+  Bind("xml", kXmlNs, 0);
+}
+
+void XmlTokenizer::Bind(std::string_view prefix, std::string_view uri, std::size_t depth) {
+  auto it = scopes_.find(prefix);
+  if (it == scopes_.end())
+    it = scopes_.emplace(std::string(prefix), std::vector<std::uint32_t>{}).first;
+  it->second.push_back(static_cast<std::uint32_t>(bindings_.size()));
+  bindings_.push_back({std::string(prefix), std::string(uri), depth});
+}
+
+void XmlTokenizer::Unbind(std::size_t keep) {
+  while (bindings_.size() > keep) {
+    scopes_.find(bindings_.back().prefix)->second.pop_back();
+    bindings_.pop_back();
+  }
 }
 
 std::span<char> XmlTokenizer::Space(std::size_t min) {
@@ -159,6 +175,14 @@ bool XmlTokenizer::WantsOtherParser() {
   return name != "utf-8" && name != "utf8";
 }
 
+bool XmlTokenizer::OverBudget(std::uint64_t limit, std::string_view what) {
+  if (!failed_) {
+    over_budget_ = XmlOverBudget(part_, limit, what);
+    failed_ = true;
+  }
+  return false;
+}
+
 bool XmlTokenizer::Fail(std::string what, const char* at) {
   if (!failed_) {
     const auto line =
@@ -174,6 +198,7 @@ bool XmlTokenizer::Fail(std::string what, const char* at) {
 Status XmlTokenizer::Outcome() const {
   if (handler_.HandlerError()) return *handler_.HandlerError();
   if (doctype_) return RefusedDoctype(part_);
+  if (over_budget_) return *over_budget_;
   if (failed_) return DamagedXml(part_, error_, error_line_);
   return Status::Ok();
 }
@@ -350,33 +375,27 @@ bool XmlTokenizer::DecodeInto(const char* b, const char* e, bool attribute, bool
   return true;
 }
 
-bool XmlTokenizer::Resolve(std::string_view qname, bool is_attribute, XmlName& out) {
+bool XmlTokenizer::Resolve(std::string_view qname, bool is_attribute, XmlName& out,
+                           std::int32_t* binding) {
   const auto colon = qname.find(':');
+  std::string_view prefix;
   if (colon == std::string_view::npos) {
     out.local = qname;
     out.ns = {};
-    if (!is_attribute) {
-      for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it) {
-        if (it->prefix.empty()) {
-          out.ns = it->uri;
-          break;
-        }
-      }
-    }
-    return true;
-  }
-  const std::string_view prefix = qname.substr(0, colon);
-  out.local = qname.substr(colon + 1);
-  if (prefix.empty() || out.local.empty() || out.local.find(':') != std::string_view::npos) {
-    return false;
-  }
-  for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it) {
-    if (it->prefix == prefix) {
-      out.ns = it->uri;
-      return true;
+    // Attributes without a prefix are in no namespace.
+    if (is_attribute) return true;
+  } else {
+    prefix = qname.substr(0, colon);
+    out.local = qname.substr(colon + 1);
+    if (prefix.empty() || out.local.empty() || out.local.find(':') != std::string_view::npos) {
+      return false;
     }
   }
-  return false;
+  const auto it = scopes_.find(prefix);
+  if (it == scopes_.end() || it->second.empty()) return prefix.empty();
+  out.ns = bindings_[it->second.back()].uri;
+  if (binding) *binding = static_cast<std::int32_t>(it->second.back());
+  return true;
 }
 
 XmlTokenizer::Step XmlTokenizer::StartTag(const char* p, const char* end) {
@@ -418,13 +437,24 @@ XmlTokenizer::Step XmlTokenizer::StartTag(const char* p, const char* end) {
     const auto* close =
         static_cast<const char*>(std::memchr(q, quote, static_cast<std::size_t>(end - q)));
     if (!close) return Step::kMore;
+    if (raw_attrs_.size() == kMaxAttributesPerElement) {
+      return OverBudget(kMaxAttributesPerElement, "attributes on one element"), Step::kFail;
+    }
     raw_attrs_.push_back({name, q, close});
     q = close + 1;
+  }
+  // Measured once complete: a tag that arrives whole in one read must not
+  // slip past the bound checked while bytes are awaited.
+  if (static_cast<std::size_t>(q - p) > kMaxToken) {
+    return Fail("a markup token longer than 64 MB", p), Step::kFail;
   }
 
   // The whole tag is here: declare its namespaces, then resolve its names.
   const std::size_t depth = open_.size() + 1;
   if (open_.empty() && seen_root_) return Fail("junk after document element", p), Step::kFail;
+  if (depth > kMaxXmlDepth) {
+    return OverBudget(kMaxXmlDepth, "levels of nested elements"), Step::kFail;
+  }
   attr_values_.clear();
   values_.resize(raw_attrs_.size());
   for (std::size_t i = 0; i < raw_attrs_.size(); ++i) {
@@ -453,15 +483,26 @@ XmlTokenizer::Step XmlTokenizer::StartTag(const char* p, const char* end) {
   const std::size_t bindings_before = bindings_.size();
   for (std::size_t i = 0; i < raw_attrs_.size(); ++i) {
     const std::string_view name = raw_attrs_[i].name;
+    const bool declares = name == "xmlns" || name.starts_with("xmlns:");
+    if (declares && bindings_.size() - bindings_before == kMaxNamespacesPerElement) {
+      Unbind(bindings_before);
+      return OverBudget(kMaxNamespacesPerElement, "namespace declarations on one element"),
+             Step::kFail;
+    }
     if (name == "xmlns") {
-      bindings_.push_back({"", std::string(value_of(i)), depth});
+      Bind("", value_of(i), depth);
     } else if (name.starts_with("xmlns:")) {
-      if (value_of(i).empty()) return Fail("must not undeclare prefix", p), Step::kFail;
-      bindings_.push_back({std::string(name.substr(6)), std::string(value_of(i)), depth});
+      if (value_of(i).empty()) {
+        Unbind(bindings_before);
+        return Fail("must not undeclare prefix", p), Step::kFail;
+      }
+      Bind(name.substr(6), value_of(i), depth);
     }
   }
   XmlName element;
-  if (!Resolve(qname, false, element)) return Fail("unbound prefix", p), Step::kFail;
+  std::int32_t binding = -1;
+  if (!Resolve(qname, false, element, &binding)) return Fail("unbound prefix", p), Step::kFail;
+  if (element.ns.empty()) binding = -1;
   attrs_.clear();
   for (std::size_t i = 0; i < raw_attrs_.size(); ++i) {
     const std::string_view name = raw_attrs_[i].name;
@@ -469,15 +510,6 @@ XmlTokenizer::Step XmlTokenizer::StartTag(const char* p, const char* end) {
     XmlName attr;
     if (!Resolve(name, true, attr)) return Fail("unbound prefix", p), Step::kFail;
     attrs_.push_back({attr, value_of(i)});
-  }
-  std::int32_t binding = -1;
-  if (!element.ns.empty()) {
-    for (std::size_t i = bindings_.size(); i-- > 0;) {
-      if (bindings_[i].uri.data() == element.ns.data()) {
-        binding = static_cast<std::int32_t>(i);
-        break;
-      }
-    }
   }
   open_.push_back({static_cast<std::uint32_t>(open_names_.size()),
                    static_cast<std::uint32_t>(qname.size()), binding});
@@ -491,7 +523,7 @@ XmlTokenizer::Step XmlTokenizer::StartTag(const char* p, const char* end) {
     handler_.EndElement(element);
     open_names_.resize(open_.back().qname_begin);
     open_.pop_back();
-    bindings_.resize(bindings_before);
+    Unbind(bindings_before);
     if (handler_.Done()) return Step::kFail;
   }
   return Step::kDone;
@@ -519,7 +551,9 @@ XmlTokenizer::Step XmlTokenizer::EndTag(const char* p, const char* end) {
   open_names_.resize(top.qname_begin);
   open_.pop_back();
   const std::size_t depth = open_.size();
-  while (!bindings_.empty() && bindings_.back().depth > depth) bindings_.pop_back();
+  std::size_t keep = bindings_.size();
+  while (keep > 0 && bindings_[keep - 1].depth > depth) --keep;
+  Unbind(keep);
   return handler_.Done() ? Step::kFail : Step::kDone;
 }
 
@@ -527,6 +561,9 @@ XmlTokenizer::Step XmlTokenizer::Special(const char* p, const char* end) {
   if (p[1] == '?') {
     const char* close = Find(p + 2, end, "?>");
     if (!close) return Step::kMore;
+    if (static_cast<std::size_t>(close - p) > kMaxToken) {
+      return Fail("a markup token longer than 64 MB", p), Step::kFail;
+    }
     const char* t = p + 2;
     while (t < close && !IsSpace(*t)) ++t;
     std::string target(p + 2, t);
@@ -545,6 +582,9 @@ XmlTokenizer::Step XmlTokenizer::Special(const char* p, const char* end) {
   if (StartsWith(p, end, "<!--")) {
     const char* close = Find(p + 4, end, "--");
     if (!close) return Step::kMore;
+    if (static_cast<std::size_t>(close - p) > kMaxToken) {
+      return Fail("a markup token longer than 64 MB", p), Step::kFail;
+    }
     if (close + 2 == end) return Step::kMore;
     if (close[2] != '>') return Fail("not well-formed (invalid token)", close), Step::kFail;
     pos_ = static_cast<std::size_t>(close + 3 - buf_.data());
@@ -553,6 +593,9 @@ XmlTokenizer::Step XmlTokenizer::Special(const char* p, const char* end) {
   if (StartsWith(p, end, "<![CDATA[")) {
     const char* close = Find(p + 9, end, "]]>");
     if (!close) return Step::kMore;
+    if (static_cast<std::size_t>(close - p) > kMaxToken) {
+      return Fail("a markup token longer than 64 MB", p), Step::kFail;
+    }
     if (open_.empty()) return Fail("not well-formed (invalid token)", p), Step::kFail;
     if (!Text(p + 9, close, true)) return Step::kFail;
     pos_ = static_cast<std::size_t>(close + 3 - buf_.data());

@@ -16,9 +16,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -60,8 +63,16 @@ class XmlTokenizer {
   Step Special(const char* p, const char* end);
   bool Text(const char* b, const char* e, bool cdata);
   bool DecodeInto(const char* b, const char* e, bool attribute, bool cdata, std::string& out);
-  bool Resolve(std::string_view qname, bool is_attribute, XmlName& out);
+  // Splits `qname` and finds its namespace; `binding`, when given, receives
+  // the index of the declaration that binds it.
+  bool Resolve(std::string_view qname, bool is_attribute, XmlName& out,
+               std::int32_t* binding = nullptr);
+  void Bind(std::string_view prefix, std::string_view uri, std::size_t depth);
+  // Drops the bindings from index `keep` on.
+  void Unbind(std::size_t keep);
   bool Fail(std::string what, const char* at);
+  // The document goes beyond one of the workbook's bounds (sheet/limits.h).
+  bool OverBudget(std::uint64_t limit, std::string_view what);
 
   struct Binding {
     std::string prefix;
@@ -94,6 +105,15 @@ class XmlTokenizer {
   std::string error_;
   std::uint64_t error_line_ = 0;
   std::vector<Binding> bindings_;
+  // For each prefix ("" for the default namespace), the indices into
+  // bindings_ of its declarations in scope, innermost last: a name resolves
+  // in one lookup, however many declarations are in scope.
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::unordered_map<std::string, std::vector<std::uint32_t>, Hash, std::equal_to<>> scopes_;
+  std::optional<Error> over_budget_;
   std::vector<Open> open_;
   std::string open_names_;
   std::vector<RawAttribute> raw_attrs_;
