@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -28,6 +29,7 @@
 #include "platform/terminal.h"
 #include "results/e164.h"
 #include "results/output.h"
+#include "sheet/open_options.h"
 #include "sheet/workbook.h"
 
 namespace {
@@ -357,8 +359,9 @@ struct Item {
 // Reads one workbook into the channel.
 class Reader final : public RecordSink, public ErrorReporter {
  public:
-  Reader(const std::string& path, const Options& options, OrderedRun<Item>::Channel& out)
-      : path_(path), options_(options), out_(out) {}
+  Reader(const std::string& path, const Options& options, std::atomic<unsigned>& reading,
+         OrderedRun<Item>::Channel& out)
+      : path_(path), options_(options), reading_(reading), out_(out) {}
 
   void Read() {
     if (options_.text) {
@@ -375,7 +378,19 @@ class Reader final : public RecordSink, public ErrorReporter {
       return n >= 0 && static_cast<std::size_t>(n) < ticked.size() &&
              ticked[static_cast<std::size_t>(n)];
     });
-    const OpenFn open = [](const std::string& p) { return sheet::OpenWorkbook(p); };
+    // A workbook read while at most half the jobs are busy gets a second
+    // thread that inflates ahead of the parse: one big workbook uses both
+    // cores, many small ones are not slowed by threads they cannot use.
+    const unsigned busy = ++reading_;
+    struct Done {
+      std::atomic<unsigned>& reading;
+      ~Done() { --reading; }
+    } done{reading_};
+    sheet::OpenOptions open_options;
+    open_options.inflate_ahead = options_.jobs > 1 && 2 * busy <= options_.jobs;
+    const OpenFn open = [&open_options](const std::string& p) {
+      return sheet::OpenWorkbook(p, open_options);
+    };
     ReadWorkbookRecords(path_, open, scanner, *this, *this, [this] { return out_.Stopping(); });
   }
 
@@ -415,6 +430,7 @@ class Reader final : public RecordSink, public ErrorReporter {
 
   const std::string& path_;
   const Options& options_;
+  std::atomic<unsigned>& reading_;  // workbooks being read right now
   OrderedRun<Item>::Channel& out_;
   std::shared_ptr<const std::string> sheet_;
 };
@@ -474,9 +490,10 @@ int main(int argc, char** argv) {
   results::RecordWriter writer(options.text ? results::Format::kLines : options.format,
                                *destination);
 
+  std::atomic<unsigned> reading{0};
   OrderedRun<Item> run(files.size(), options.jobs,
                        [&](std::size_t index, OrderedRun<Item>::Channel& out) {
-                         Reader(files[index], options, out).Read();
+                         Reader(files[index], options, reading, out).Read();
                        });
 
   const bool progress = !options.quiet && platform::StandardErrorIsTerminal();
