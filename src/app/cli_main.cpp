@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -28,6 +30,7 @@
 #include "platform/time_zone.h"
 #include "results/e164.h"
 #include "results/output.h"
+#include "sheet/open_options.h"
 #include "sheet/workbook.h"
 
 namespace {
@@ -356,17 +359,38 @@ struct Item {
 // Reads one workbook into the channel.
 class Reader final : public RecordSink, public ErrorReporter {
  public:
-  Reader(const std::string& path, const Options& options, OrderedRun<Item>::Channel& out)
-      : path_(path), options_(options), out_(out) {}
+  Reader(const std::string& path, const Options& options, std::atomic<unsigned>& reading,
+         OrderedRun<Item>::Channel& out)
+      : path_(path), options_(options), reading_(reading), out_(out) {}
 
   void Read() {
     if (options_.text) {
       ReadText();
       return;
     }
-    phone::StreamingScanner scanner(
-        [this](std::int16_t n) { return phone::IsPhoneLengthTicked(options_.lengths, n); });
-    const OpenFn open = [](const std::string& p) { return sheet::OpenWorkbook(p); };
+    // The selection cannot change during a run: its answers are worked out
+    // once, not read from the boxes at every candidate.
+    std::array<bool, 21> ticked{};
+    for (std::size_t n = 0; n < ticked.size(); ++n) {
+      ticked[n] = phone::IsPhoneLengthTicked(options_.lengths, static_cast<std::int16_t>(n));
+    }
+    phone::StreamingScanner scanner([ticked](std::int16_t n) {
+      return n >= 0 && static_cast<std::size_t>(n) < ticked.size() &&
+             ticked[static_cast<std::size_t>(n)];
+    });
+    // A workbook read while at most half the jobs are busy gets a second
+    // thread that inflates ahead of the parse: one big workbook uses both
+    // cores, many small ones are not slowed by threads they cannot use.
+    const unsigned busy = ++reading_;
+    struct Done {
+      std::atomic<unsigned>& reading;
+      ~Done() { --reading; }
+    } done{reading_};
+    sheet::OpenOptions open_options;
+    open_options.inflate_ahead = options_.jobs > 1 && 2 * busy <= options_.jobs;
+    const OpenFn open = [&open_options](const std::string& p) {
+      return sheet::OpenWorkbook(p, open_options);
+    };
     ReadWorkbookRecords(path_, open, scanner, *this, *this, [this] { return out_.Stopping(); });
   }
 
@@ -410,6 +434,7 @@ class Reader final : public RecordSink, public ErrorReporter {
 
   const std::string& path_;
   const Options& options_;
+  std::atomic<unsigned>& reading_;  // workbooks being read right now
   OrderedRun<Item>::Channel& out_;
   std::string sheet_;  // of the last kSheet item
   bool sheet_named_ = false;
@@ -471,9 +496,10 @@ int main(int argc, char** argv) {
   results::RecordWriter writer(options.text ? results::Format::kLines : options.format,
                                *destination);
 
+  std::atomic<unsigned> reading{0};
   OrderedRun<Item> run(files.size(), options.jobs,
                        [&](std::size_t index, OrderedRun<Item>::Channel& out) {
-                         Reader(files[index], options, out).Read();
+                         Reader(files[index], options, reading, out).Read();
                        });
 
   const bool progress = !options.quiet && platform::StandardErrorIsTerminal();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <span>
 
 #include "sheet/number_format.h"
 
@@ -73,7 +74,7 @@ void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs)
     in_row_ = true;
     row_repeat_ = Count(attrs.Get(kTableNs, "number-rows-repeated"));
     column_ = 1;
-    row_cells_.clear();
+    row_used_ = 0;
   } else if (in_row_ && name.local == "table-cell") {
     StartCell(attrs, false);
   } else if (in_row_ && name.local == "covered-table-cell") {
@@ -110,7 +111,7 @@ void SheetHandler::BeginTable(const XmlAttributes& attrs) {
   row_ = 1;
   column_ = 1;
   in_row_ = false;
-  row_cells_.clear();
+  row_used_ = 0;
   repeated_cells_ = 0;
   beyond_ = false;
 }
@@ -140,6 +141,12 @@ void SheetHandler::Characters(std::string_view text) {
 
 void SheetHandler::AppendText(std::string_view text) {
   if (text_chars_ >= kMaxCellChars) return;
+  if (text_chars_ + text.size() <= kMaxCellChars) {
+    // Fits whatever its characters: at most one per byte.
+    for (const char c : text) text_chars_ += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    text_ += text;
+    return;
+  }
   for (const char c : text) {
     // Counts characters by their first byte, so the cut never splits one.
     if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 && ++text_chars_ > kMaxCellChars) return;
@@ -157,8 +164,8 @@ void SheetHandler::StartCell(const XmlAttributes& attrs, bool covered) {
   text_.clear();
   text_chars_ = 0;
   cell_repeat_ = Count(attrs.Get(kTableNs, "number-columns-repeated"));
-  value_type_ = std::string(attrs.Get(kOfficeNs, "value-type").value_or(""));
-  value_.clear();
+  // Assigned, not rebuilt: the strings keep their storage cell after cell.
+  value_type_.assign(attrs.Get(kOfficeNs, "value-type").value_or(""));
   std::string_view value_attr = "string-value";
   if (value_type_ == "float" || value_type_ == "percentage" || value_type_ == "currency") {
     value_attr = "value";
@@ -169,7 +176,7 @@ void SheetHandler::StartCell(const XmlAttributes& attrs, bool covered) {
   } else if (value_type_ == "boolean") {
     value_attr = "boolean-value";
   }
-  value_ = std::string(attrs.Get(kOfficeNs, value_attr).value_or(""));
+  value_.assign(attrs.Get(kOfficeNs, value_attr).value_or(""));
 }
 
 void SheetHandler::EndCell() {
@@ -180,8 +187,12 @@ void SheetHandler::EndCell() {
   if (covered_) return;
   const bool has_text = paragraphs_ > 0 && (!text_.empty() || !value_type_.empty());
   if (!has_text && value_type_.empty()) return;
-  std::string shown = std::move(text_);
-  text_.clear();
+  // The cell's text goes into the row's next slot, whose string is reused
+  // from row to row.
+  if (row_used_ == row_cells_.size()) row_cells_.emplace_back();
+  RowCell& slot = row_cells_[row_used_];
+  std::string& shown = slot.text;
+  shown.assign(text_);
   if (!has_text) {
     // A typed value stored without its text (some writers leave the text
     // out): show the value itself.
@@ -205,7 +216,9 @@ void SheetHandler::EndCell() {
   }
   const std::uint64_t room = kMaxColumns - column + 1;
   if (cell_repeat_ > room) beyond_ = true;
-  row_cells_.push_back({column, std::min(cell_repeat_, room), std::move(shown)});
+  slot.column = column;
+  slot.repeat = std::min(cell_repeat_, room);
+  ++row_used_;
 }
 
 void SheetHandler::EndRow() {
@@ -216,7 +229,8 @@ void SheetHandler::EndRow() {
     sink_ = nullptr;
     return;
   }
-  if (row_cells_.empty()) {
+  const std::span<const RowCell> cells(row_cells_.data(), row_used_);
+  if (cells.empty()) {
     if (sink_->Cancelled()) Stop();
     return;
   }
@@ -227,14 +241,14 @@ void SheetHandler::EndRow() {
   const std::uint64_t rows = std::min(row_repeat_, kMaxRows - first + 1);
   if (rows < row_repeat_) beyond_ = true;
   std::uint64_t per_row = 0;
-  for (const auto& cell : row_cells_) per_row += cell.repeat;
-  repeated_cells_ += rows * per_row - row_cells_.size();
+  for (const auto& cell : cells) per_row += cell.repeat;
+  repeated_cells_ += rows * per_row - cells.size();
   if (repeated_cells_ > kMaxRepeatedCells) {
     return SheetFailed(
         {ErrorKind::kTooLarge, "the sheet repeats its cells more than a worksheet can hold"});
   }
   for (std::uint64_t r = 0; r < rows; ++r) {
-    for (const auto& cell : row_cells_) {
+    for (const auto& cell : cells) {
       for (std::uint64_t k = 0; k < cell.repeat; ++k) {
         sink_->Cell(static_cast<std::uint32_t>(first + r),
                     static_cast<std::uint32_t>(cell.column + k), cell.text);
