@@ -26,9 +26,29 @@ std::uint64_t Count(std::optional<std::string_view> value) {
   return n == 0 ? 1 : n;
 }
 
+enum class Ns : std::uint8_t { kOther, kOffice, kTable, kText, kDraw };
+
+// The namespaces told apart here differ in length, so one comparison of
+// the URI settles which one a name is in.
+Ns NsOf(std::string_view ns) {
+  switch (ns.size()) {
+    case kOfficeNs.size():
+      return ns == kOfficeNs ? Ns::kOffice : Ns::kOther;
+    case kTableNs.size():
+      return ns == kTableNs ? Ns::kTable : Ns::kOther;
+    case kTextNs.size():
+      return ns == kTextNs ? Ns::kText : Ns::kOther;
+    case kDrawNs.size():
+      return ns == kDrawNs ? Ns::kDraw : Ns::kOther;
+    default:
+      return Ns::kOther;
+  }
+}
+
 }  // namespace
 
 void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs) {
+  const Ns ns = NsOf(name.ns);
   if (in_cell_) {
     ++cell_depth_;
     if (hidden_depth_ > 0) {
@@ -37,19 +57,20 @@ void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs)
     }
     // Comments, shapes anchored to the cell and note bodies are not shown
     // as the cell's text.
-    if (name.Is(kOfficeNs, "annotation") || name.ns == kDrawNs || name.Is(kTextNs, "note-body")) {
+    if ((ns == Ns::kOffice && name.local == "annotation") || ns == Ns::kDraw ||
+        (ns == Ns::kText && name.local == "note-body")) {
       hidden_depth_ = 1;
       return;
     }
     if (paragraph_depth_ == 0) {
-      if (cell_depth_ == 1 && name.ns == kTextNs && (name.local == "p" || name.local == "h")) {
+      if (cell_depth_ == 1 && ns == Ns::kText && (name.local == "p" || name.local == "h")) {
         if (paragraphs_++ > 0) AppendText("\n");
         paragraph_depth_ = 1;
       }
       return;
     }
     ++paragraph_depth_;
-    if (name.ns != kTextNs) return;
+    if (ns != Ns::kText) return;
     if (name.local == "s") {
       const auto n = std::min<std::uint64_t>(Count(attrs.Get(kTextNs, "c")), kMaxCellChars);
       AppendText(std::string(static_cast<std::size_t>(n), ' '));
@@ -60,11 +81,11 @@ void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs)
     }
     return;
   }
-  if (name.Is(kOfficeNs, "spreadsheet")) {
+  if (ns == Ns::kOffice && name.local == "spreadsheet") {
     ++spreadsheet_depth_;
     return;
   }
-  if (spreadsheet_depth_ == 0 || name.ns != kTableNs) return;
+  if (spreadsheet_depth_ == 0 || ns != Ns::kTable) return;
   if (name.local == "table") {
     if (table_depth_++ == 0) BeginTable(attrs);
     return;
@@ -93,11 +114,12 @@ void SheetHandler::EndElement(const XmlName& name) {
     }
     return;
   }
-  if (name.Is(kOfficeNs, "spreadsheet")) {
+  const Ns ns = NsOf(name.ns);
+  if (ns == Ns::kOffice && name.local == "spreadsheet") {
     --spreadsheet_depth_;
     return;
   }
-  if (spreadsheet_depth_ == 0 || name.ns != kTableNs) return;
+  if (spreadsheet_depth_ == 0 || ns != Ns::kTable) return;
   if (name.local == "table") {
     if (--table_depth_ == 0) EndTable();
   } else if (name.local == "table-row" && sink_) {

@@ -386,6 +386,20 @@ bool XmlTokenizer::Resolve(std::string_view qname, bool is_attribute, XmlName& o
     out.ns = {};
     // Attributes without a prefix are in no namespace.
     if (is_attribute) return true;
+    // Elements without one are in the default namespace, looked up again
+    // only when a declaration has come or gone.
+    if (default_generation_ != generation_) {
+      const auto it = scopes_.find(std::string_view());
+      default_binding_ = it != scopes_.end() && !it->second.empty()
+                             ? static_cast<std::int32_t>(it->second.back())
+                             : -1;
+      default_generation_ = generation_;
+    }
+    if (default_binding_ >= 0) {
+      out.ns = bindings_[static_cast<std::size_t>(default_binding_)].uri;
+      if (binding) *binding = default_binding_;
+    }
+    return true;
   } else {
     prefix = qname.substr(0, colon);
     out.local = qname.substr(colon + 1);

@@ -125,6 +125,8 @@ class XmlTokenizer {
   std::array<Resolved, 4> resolved_;
   std::size_t resolved_next_ = 0;
   std::uint64_t generation_ = 1;
+  std::int32_t default_binding_ = -1;  // the default namespace's declaration
+  std::uint64_t default_generation_ = 0;
   std::optional<Error> over_budget_;
   std::vector<Open> open_;
   std::string open_names_;
