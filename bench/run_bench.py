@@ -1,14 +1,19 @@
 #!/usr/bin/python3
 """Times dialsift-cli on the benchmark workbooks against the floor.
 
-usage: bench/run_bench.py BUILD_BIN_DIR [DATA_DIR]
+usage: bench/run_bench.py BUILD_BIN_DIR [DATA_DIR] [--baseline BASELINE_BIN_DIR]
 
-Prints, for the big workbook: wall time, MB/s of uncompressed sheet XML and
-peak memory of `dialsift-cli -j 1`, next to the time `unzip -p` takes to
-inflate the same sheets (the floor); what carrying each number's record costs
-against the run before records (bench/record_bench.cpp); the time of
-`--e164 US --format jsonl` next to plain lines; and for the 300 small workbooks the time
-with -j 1 and with -j 2 and their ratio. Each figure is the best of a few runs.
+The big workbook (200,000 rows x 5) as .xlsx, .xlsb and .ods: for each, the
+wall time, the ratio to the floor's speed (the time `unzip -p` takes to
+inflate the same sheets, measured in the same run) and the peak memory of
+`dialsift-cli -j 1` and of `dialsift-cli` with the default jobs. Given a
+baseline build, its figures stand beside the current ones, every program
+timed in turn in each round, so that both see the same load. Then, for the
+current build alone: what carrying each number's record costs against the
+run before records (bench/record_bench.cpp); the time of
+`--e164 US --format jsonl` next to plain lines; and for the 300 small
+workbooks the time with -j 1 and with -j 2 and their ratio. Each figure is
+the best of a few runs.
 """
 import glob
 import os
@@ -36,43 +41,94 @@ def run(cmd, repeat=3):
     return best, peak
 
 
-def peak_rss_kb(cmd):
-    """Peak resident memory of one run, from GNU time when present."""
-    if not os.path.exists("/usr/bin/time"):
-        return None
-    proc = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, stdout=subprocess.DEVNULL,
-                          stderr=subprocess.PIPE)
-    try:
-        return int(proc.stderr.decode().strip().splitlines()[-1])
-    except (ValueError, IndexError):
-        return None
+def timed(cmd):
+    """Wall time and peak resident memory (KB) of one run of `cmd`."""
+    start = time.perf_counter()
+    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    err = proc.stderr.read()
+    _, status, usage = os.wait4(proc.pid, 0)
+    elapsed = time.perf_counter() - start
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode != 0:
+        sys.exit(f"{' '.join(cmd)} failed: {err.decode()[:500]}")
+    return elapsed, usage.ru_maxrss
+
+
+def interleaved(commands, rounds):
+    """Runs every command once per round, in turn; best time and peak memory of each."""
+    best = {name: (None, 0) for name in commands}
+    for _ in range(rounds):
+        for name, cmd in commands.items():
+            elapsed, peak = timed(cmd)
+            t, p = best[name]
+            best[name] = (elapsed if t is None else min(t, elapsed), max(p, peak))
+    return best
+
+
+def big_workbooks(data, builds, rounds=5):
+    """The table of the big workbook in its three formats, one column per build."""
+    lengths = ["-l", "7,10,11"]
+    files = [("big.xlsx", "xl/worksheets/"), ("bench.xlsb", "xl/worksheets/"),
+             ("bench.ods", "content.xml")]
+    load = os.getloadavg()[0]
+    print(f"big workbook, 200,000 x 5 (load average {load:.2f} at the start)")
+    header = "".join(f"{name:>30}" for name in builds)
+    print(f"  {'':24}{header}")
+    print(f"  {'':24}" + "".join(f"{'time   x floor  peak':>30}" for _ in builds))
+    for name, prefix in files:
+        path = os.path.join(data, name)
+        with zipfile.ZipFile(path) as z:
+            parts = [i for i in z.infolist() if i.filename.startswith(prefix)]
+            mb = sum(i.file_size for i in parts) / 1e6
+        commands = {"floor": ["unzip", "-p", path] + [i.filename for i in parts]}
+        for build, bindir in builds.items():
+            cli = os.path.join(bindir, "dialsift-cli")
+            commands[(build, "-j 1")] = [cli, "-q", "-j", "1"] + lengths + [path]
+            commands[(build, "default jobs")] = [cli, "-q"] + lengths + [path]
+        best = interleaved(commands, rounds)
+        floor = best["floor"][0]
+        print(f"  {name} ({mb:.1f} MB inflated): unzip -p {floor:.3f} s")
+        for jobs in ("-j 1", "default jobs"):
+            cells = ""
+            for build in builds:
+                t, peak = best[(build, jobs)]
+                cells += f"{t:9.3f} s {floor / t:6.2f}x {peak / 1024:6.1f} MB"
+            print(f"    {jobs:22}{cells}")
+    print(f"  (x floor: the floor's time over ours, >= 1.0 is at least as fast as unzip -p;"
+          f" load average {os.getloadavg()[0]:.2f} at the end)")
 
 
 def main():
-    if len(sys.argv) < 2:
+    args = sys.argv[1:]
+    baseline = None
+    if "--baseline" in args:
+        at = args.index("--baseline")
+        if at + 1 >= len(args):
+            sys.exit(__doc__)
+        baseline = args[at + 1]
+        del args[at:at + 2]
+    if not args:
         sys.exit(__doc__)
-    bindir = sys.argv[1]
-    data = sys.argv[2] if len(sys.argv) > 2 else os.path.join(bindir, "..", "bench-data")
+    bindir = args[0]
+    data = args[1] if len(args) > 1 else os.path.join(bindir, "..", "bench-data")
     subprocess.run(["/usr/bin/python3", os.path.join(HERE, "make_bench_workbooks.py"), data],
                    check=True)
+    if not all(os.path.exists(os.path.join(data, f)) for f in ("bench.xlsb", "bench.ods")):
+        subprocess.run(["/usr/bin/python3",
+                        os.path.join(HERE, "..", "tests", "data", "text", "make_benchmark.py"),
+                        data], check=True)
     cli = os.path.join(bindir, "dialsift-cli")
     big = os.path.join(data, "big.xlsx")
-    with zipfile.ZipFile(big) as z:
-        sheets = [i for i in z.infolist() if i.filename.startswith("xl/worksheets/")]
-        xml_mb = sum(i.file_size for i in sheets) / 1e6
 
-    floor, _ = run(["unzip", "-p", big] + [i.filename for i in sheets])
-    ours, _ = run([cli, "-q", "-j", "1", "-l", "7,10,11", big])
-    peak = peak_rss_kb([cli, "-q", "-j", "1", "-l", "7,10,11", big])
-    print(f"big.xlsx: {xml_mb:.1f} MB of sheet XML")
-    print(f"  unzip -p (floor)   {floor:7.3f} s  {xml_mb / floor:7.1f} MB/s")
-    print(f"  dialsift-cli -j 1  {ours:7.3f} s  {xml_mb / ours:7.1f} MB/s"
-          f"  = {floor / ours * 100:5.1f}% of the floor's speed (target >= 40%)")
-    if peak:
-        print(f"  peak memory        {peak / 1024:7.1f} MB (target < 64 MB)")
+    builds = {"current": bindir}
+    if baseline:
+        builds = {"baseline": baseline, "current": bindir}
+    big_workbooks(data, builds)
 
     # What carrying the record costs, side by side in one process.
-    subprocess.run([os.path.join(bindir, "record_bench"), big], check=True)
+    record_bench = os.path.join(bindir, "record_bench")
+    if os.path.exists(record_bench):
+        subprocess.run([record_bench, big], check=True)
     # Normalising and the machine-readable format next to plain lines.
     lines, _ = run([cli, "-q", "-j", "1", "-l", "7,10,11", big])
     jsonl, _ = run([cli, "-q", "-j", "1", "-l", "7,10,11", "--e164", "US", "--format", "jsonl",

@@ -34,14 +34,17 @@ void Cap(std::string& s) {
   s.resize(cut);
 }
 
-std::string Render(const numfmt::Format& f, double value, bool date1904) {
-  std::string out;
-  if (!std::isfinite(value)) return "#NUM!";
+// Appends the displayed text of `value` to `out` (empty on entry).
+void Render(const numfmt::Format& f, double value, bool date1904, std::string& out) {
+  if (!std::isfinite(value)) {
+    out = "#NUM!";
+    return;
+  }
   const numfmt::Choice c = numfmt::ChooseSection(f, value);
   if (!c.section) {
     if (value < 0) out += '-';
     numfmt::AppendGeneral(value, out);
-    return out;
+    return;
   }
   const numfmt::Section& s = *c.section;
   const double magnitude = std::fabs(value);
@@ -49,12 +52,16 @@ std::string Render(const numfmt::Format& f, double value, bool date1904) {
     // Negative dates and times have no rendering, except elapsed times in
     // the 1904 system and bare elapsed counts ([h], [ss]) in either.
     if (value < 0 && c.minus && !(s.elapsed && (date1904 || s.elapsed_only))) {
-      return std::string(kHashRun, '#');
+      out.assign(kHashRun, '#');
+      return;
     }
     if (c.minus) out += '-';
-    if (!numfmt::RenderDateTime(s, magnitude, date1904, out)) return std::string(kHashRun, '#');
+    if (!numfmt::RenderDateTime(s, magnitude, date1904, out)) {
+      out.assign(kHashRun, '#');
+      return;
+    }
     Cap(out);
-    return out;
+    return;
   }
   if (c.minus && s.shows_number) out += '-';
   switch (s.kind) {
@@ -71,7 +78,6 @@ std::string Render(const numfmt::Format& f, double value, bool date1904) {
       break;
   }
   Cap(out);
-  return out;
 }
 
 // True when the text section of `f` shows a text value unchanged: there is
@@ -148,7 +154,13 @@ std::string_view FormatEngine::DisplayedText(const StoredValue& value, Handle fo
                                              std::string& scratch) {
   switch (value.type) {
     case StoredValue::Type::kNumber:
-      scratch = FormatNumber(value.number, format);
+      // Rendered into the scratch string, whose storage serves cell after cell.
+      scratch.clear();
+      if (format >= impl_->formats.size()) {
+        scratch = FormatGeneral(value.number);
+      } else {
+        Render(impl_->formats[format], value.number, impl_->date1904, scratch);
+      }
       return scratch;
     case StoredValue::Type::kText:
       if (ShowsTextAsIs(format)) return value.text;
@@ -164,7 +176,9 @@ std::string_view FormatEngine::DisplayedText(const StoredValue& value, Handle fo
 
 std::string FormatEngine::FormatNumber(double value, Handle format) {
   if (format >= impl_->formats.size()) return FormatGeneral(value);
-  return Render(impl_->formats[format], value, impl_->date1904);
+  std::string out;
+  Render(impl_->formats[format], value, impl_->date1904, out);
+  return out;
 }
 
 std::string FormatEngine::FormatText(std::string_view text, Handle format) {

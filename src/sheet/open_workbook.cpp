@@ -11,6 +11,7 @@
 
 #include "sheet/limits.h"
 #include "sheet/opc/package.h"
+#include "sheet/open_options.h"
 #include "sheet/readers.h"
 
 namespace dialsift::sheet {
@@ -35,9 +36,10 @@ bool IsBareBiff(std::string_view head) {
   return b0 == 0x09 && (b1 == 0x00 || b1 == 0x02 || b1 == 0x04 || b1 == 0x08) && head[3] == 0;
 }
 
-WorkbookResult OpenZipWorkbook(const std::filesystem::path& path) {
+WorkbookResult OpenZipWorkbook(const std::filesystem::path& path, const OpenOptions& options) {
   auto zip = ZipArchive::Open(path);
   if (!zip) return zip.error();
+  zip->SetInflateAhead(options.inflate_ahead);
   if (zip->Has("mimetype")) {
     auto mime = zip->ReadAll("mimetype", 256);
     if (mime && mime->find("application/vnd.oasis.opendocument.spreadsheet") == 0) {
@@ -137,19 +139,26 @@ class BudgetedWorkbook final : public Workbook {
   bool spent_ = false;
 };
 
-Result<std::unique_ptr<Workbook>> OpenByContent(const std::filesystem::path& path);
+Result<std::unique_ptr<Workbook>> OpenByContent(const std::filesystem::path& path,
+                                                const OpenOptions& options);
 
 }  // namespace
 
 Result<std::unique_ptr<Workbook>> OpenWorkbook(const std::filesystem::path& path) {
-  auto workbook = OpenByContent(path);
+  return OpenWorkbook(path, OpenOptions{});
+}
+
+Result<std::unique_ptr<Workbook>> OpenWorkbook(const std::filesystem::path& path,
+                                               const OpenOptions& options) {
+  auto workbook = OpenByContent(path, options);
   if (!workbook) return workbook;
   return std::unique_ptr<Workbook>(std::make_unique<BudgetedWorkbook>(std::move(workbook.value())));
 }
 
 namespace {
 
-Result<std::unique_ptr<Workbook>> OpenByContent(const std::filesystem::path& path) {
+Result<std::unique_ptr<Workbook>> OpenByContent(const std::filesystem::path& path,
+                                                const OpenOptions& options) {
   // The type is checked before anything opens the file: opening a pipe
   // would wait for a writer that never comes.
   std::error_code ec;
@@ -172,7 +181,7 @@ Result<std::unique_ptr<Workbook>> OpenByContent(const std::filesystem::path& pat
   if (got == 0) return NotAWorkbook("an empty file");
 
   if (StartsWith(head, kZipMagic) || StartsWith(head, kEmptyZipMagic)) {
-    return OpenZipWorkbook(path);
+    return OpenZipWorkbook(path, options);
   }
   if (StartsWith(head, kOle2Magic)) return OpenCompoundFile(path);
   if (IsBareBiff(head)) return OpenBareBiff(path);

@@ -100,9 +100,20 @@ class Utf16Decoder {
 
 // Appends little-endian UTF-16 text; an odd last byte is ignored.
 inline void AppendUtf16Le(std::span<const std::uint8_t> bytes, std::string& out) {
-  out.reserve(out.size() + bytes.size() / 2);
+  // ASCII, the bulk of most texts, byte for byte; the decoder from the first
+  // other unit on.
+  const std::size_t units = bytes.size() / 2;
+  const std::size_t start = out.size();
+  out.resize(start + units);
+  std::size_t ascii = 0;
+  while (ascii < units && bytes[2 * ascii + 1] == 0 && bytes[2 * ascii] < 0x80) {
+    out[start + ascii] = static_cast<char>(bytes[2 * ascii]);
+    ++ascii;
+  }
+  out.resize(start + ascii);
+  if (ascii == units) return;
   Utf16Decoder decoder;
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+  for (std::size_t i = 2 * ascii; i + 1 < bytes.size(); i += 2) {
     decoder.Push(bytes[i] | (std::uint32_t{bytes[i + 1]} << 8), out);
   }
   decoder.Finish(out);

@@ -2,7 +2,13 @@
 
 #include <zip.h>
 
+#include <algorithm>
+#include <array>
+#include <condition_variable>
 #include <cstring>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace dialsift::sheet {
@@ -75,55 +81,196 @@ Error TooLarge(std::string_view entry, std::uint64_t size) {
 
 }  // namespace
 
-ZipEntryReader::ZipEntryReader(zip_file* file, std::uint64_t size, std::string name,
-                               std::uint64_t* inflated, std::uint64_t max_inflated)
-    : file_(file),
-      size_(size),
-      name_(std::move(name)),
-      inflated_(inflated),
-      max_inflated_(max_inflated) {}
+// The entry itself: libzip's handle and the checks on what comes out of it.
+struct ZipEntryReader::State {
+  zip_file* file = nullptr;
+  std::uint64_t size = 0;
+  std::uint64_t done = 0;
+  std::string name;
+  std::uint64_t* inflated = nullptr;  // the archive's count
+  std::uint64_t max_inflated = 0;
+  std::mutex* lock = nullptr;  // the archive's
+  std::unique_ptr<Ahead> ahead;
+  // Read on the caller's thread: a step inflated for a caller whose buffer
+  // was smaller than it, and how much of it is handed out.
+  std::vector<char> staged;
+  std::size_t staged_pos = 0;
+  std::size_t staged_end = 0;
 
-ZipEntryReader::ZipEntryReader(ZipEntryReader&& other) noexcept
-    : file_(std::exchange(other.file_, nullptr)),
-      size_(other.size_),
-      done_(other.done_),
-      name_(std::move(other.name_)),
-      inflated_(other.inflated_),
-      max_inflated_(other.max_inflated_) {}
+  // The entry is inflated in steps that end at multiples of kStep, whoever
+  // reads it and however much the caller asks for at a time: at damaged
+  // data libzip drops what the failing call inflated, so the bytes before
+  // an error must not depend on the reader.
+  static constexpr std::size_t kStep = std::size_t{64} << 10;
+  std::size_t NextStep() const { return kStep - static_cast<std::size_t>(done % kStep); }
 
-ZipEntryReader& ZipEntryReader::operator=(ZipEntryReader&& other) noexcept {
-  if (this != &other) {
-    if (file_) zip_fclose(file_);
-    file_ = std::exchange(other.file_, nullptr);
-    size_ = other.size_;
-    done_ = other.done_;
-    name_ = std::move(other.name_);
-    inflated_ = other.inflated_;
-    max_inflated_ = other.max_inflated_;
+  ~State();
+  // Inflates the next step into `buffer`, which holds NextStep() bytes.
+  Result<std::size_t> Inflate(std::span<char> buffer);
+  // Read on the caller's thread.
+  Result<std::size_t> ReadNow(std::span<char> buffer);
+};
+
+// The thread that inflates an entry ahead of its reader, into a ring of
+// blocks: memory stays at kBlocks * kBlockSize however large the entry, and
+// the bytes come out in order. A fault travels in the ring after the bytes
+// read before it; the thread then ends.
+class ZipEntryReader::Ahead {
+ public:
+  // One step of the entry a block: a megabyte in all.
+  static constexpr std::size_t kBlocks = 16;
+
+  explicit Ahead(State& state) : state_(state) {
+    for (auto& block : ring_) block.bytes.resize(State::kStep);
+    thread_ = std::thread([this] { Run(); });
   }
-  return *this;
+  ~Ahead() {
+    {
+      const std::lock_guard hold(mutex_);
+      stop_ = true;
+    }
+    room_.notify_one();
+    thread_.join();
+  }
+
+  Result<std::size_t> Read(std::span<char> out) {
+    if (out.empty()) return std::size_t{0};
+    std::unique_lock hold(mutex_);
+    ready_.wait(hold, [this] { return filled_ > 0; });
+    Block& block = ring_[head_];
+    hold.unlock();
+    // The block is the reader's until it is handed back: the thread fills
+    // only blocks not yet filled.
+    if (block.error) return *block.error;
+    if (block.size == 0) return std::size_t{0};
+    const std::size_t n = std::min(out.size(), block.size - offset_);
+    std::memcpy(out.data(), block.bytes.data() + offset_, n);
+    offset_ += n;
+    if (offset_ == block.size) {
+      offset_ = 0;
+      hold.lock();
+      head_ = (head_ + 1) % kBlocks;
+      --filled_;
+      hold.unlock();
+      room_.notify_one();
+    }
+    return n;
+  }
+
+ private:
+  struct Block {
+    std::vector<char> bytes;
+    std::size_t size = 0;  // 0 with no error: the end of the entry
+    std::optional<Error> error;
+  };
+
+  void Run() {
+    while (true) {
+      std::unique_lock hold(mutex_);
+      room_.wait(hold, [this] { return stop_ || filled_ < kBlocks; });
+      if (stop_) return;
+      Block& block = ring_[tail_];
+      hold.unlock();
+      bool last = false;
+      try {
+        auto n = state_.Inflate(std::span<char>(block.bytes.data(), state_.NextStep()));
+        if (n) {
+          block.size = *n;
+          last = *n == 0;
+        } else {
+          block.error = n.error();
+          last = true;
+        }
+      } catch (const std::bad_alloc&) {
+        block.error = Error{ErrorKind::kTooLarge, "out of memory while reading " + state_.name};
+        last = true;
+      }
+      hold.lock();
+      tail_ = (tail_ + 1) % kBlocks;
+      ++filled_;
+      hold.unlock();
+      ready_.notify_one();
+      if (last) return;
+    }
+  }
+
+  State& state_;
+  std::array<Block, kBlocks> ring_;
+  std::size_t head_ = 0;    // the block the reader takes from
+  std::size_t offset_ = 0;  // bytes of it already handed out
+  std::size_t tail_ = 0;    // the block the thread fills next
+  std::size_t filled_ = 0;  // blocks filled and not handed back
+  bool stop_ = false;
+  std::mutex mutex_;
+  std::condition_variable ready_;  // a block was filled
+  std::condition_variable room_;   // a block was handed back, or stop
+  std::thread thread_;
+};
+
+ZipEntryReader::State::~State() {
+  ahead.reset();  // the thread ends before the handle closes
+  if (file) {
+    const std::lock_guard hold(*lock);
+    zip_fclose(file);
+  }
 }
 
-ZipEntryReader::~ZipEntryReader() {
-  if (file_) zip_fclose(file_);
-}
-
-Result<std::size_t> ZipEntryReader::Read(std::span<char> buffer) {
-  if (!file_) return Error{ErrorKind::kIo, "cannot read " + name_ + " (it is not open)"};
+Result<std::size_t> ZipEntryReader::State::ReadNow(std::span<char> buffer) {
   if (buffer.empty()) return std::size_t{0};
-  const zip_int64_t n = zip_fread(file_, buffer.data(), buffer.size());
-  if (n < 0) return ZipFault(zip_file_get_error(file_), name_);
-  done_ += static_cast<std::uint64_t>(n);
-  if (done_ > size_) {
-    return Error{ErrorKind::kDamagedContainer,
-                 "damaged zip archive (" + name_ + " is larger than its declared size)"};
+  if (staged_pos == staged_end) {
+    const std::size_t step = NextStep();
+    // A buffer that takes the whole step gets it without a copy.
+    if (buffer.size() >= step) return Inflate(buffer.first(step));
+    staged.resize(kStep);
+    auto n = Inflate(std::span<char>(staged.data(), step));
+    if (!n) return n.error();
+    staged_pos = 0;
+    staged_end = *n;
+    if (*n == 0) return std::size_t{0};
   }
-  *inflated_ += static_cast<std::uint64_t>(n);
-  if (*inflated_ > max_inflated_) {
-    return OverBudget("more than " + std::to_string(max_inflated_ >> 20) +
+  const std::size_t n = std::min(buffer.size(), staged_end - staged_pos);
+  std::memcpy(buffer.data(), staged.data() + staged_pos, n);
+  staged_pos += n;
+  return n;
+}
+
+Result<std::size_t> ZipEntryReader::State::Inflate(std::span<char> buffer) {
+  if (!file) return Error{ErrorKind::kIo, "cannot read " + name + " (it is not open)"};
+  zip_int64_t n;
+  {
+    const std::lock_guard hold(*lock);
+    n = zip_fread(file, buffer.data(), buffer.size());
+    if (n < 0) return ZipFault(zip_file_get_error(file), name);
+    *inflated += static_cast<std::uint64_t>(n);
+  }
+  done += static_cast<std::uint64_t>(n);
+  if (done > size) {
+    return Error{ErrorKind::kDamagedContainer,
+                 "damaged zip archive (" + name + " is larger than its declared size)"};
+  }
+  if (*inflated > max_inflated) {
+    return OverBudget("more than " + std::to_string(max_inflated >> 20) +
                       " MB unpacked out of its zip container, counting every read of a part");
   }
   return static_cast<std::size_t>(n);
+}
+
+ZipEntryReader::ZipEntryReader(std::unique_ptr<State> state) : state_(std::move(state)) {}
+ZipEntryReader::ZipEntryReader(ZipEntryReader&&) noexcept = default;
+ZipEntryReader& ZipEntryReader::operator=(ZipEntryReader&&) noexcept = default;
+ZipEntryReader::~ZipEntryReader() = default;
+
+std::uint64_t ZipEntryReader::Size() const {
+  return state_->size;
+}
+
+bool ZipEntryReader::InflatesAhead() const {
+  return state_->ahead != nullptr;
+}
+
+Result<std::size_t> ZipEntryReader::Read(std::span<char> buffer) {
+  if (state_->ahead) return state_->ahead->Read(buffer);
+  return state_->ReadNow(buffer);
 }
 
 Result<ZipArchive> ZipArchive::Open(const std::filesystem::path& path, ZipLimits limits) {
@@ -171,6 +318,7 @@ bool ZipArchive::Has(std::string_view name) const {
 }
 
 std::vector<std::string> ZipArchive::Names() const {
+  const std::lock_guard hold(*lock_);
   std::vector<std::string> names;
   const zip_int64_t count = zip_get_num_entries(zip_.get(), 0);
   for (zip_int64_t i = 0; i < count; ++i) {
@@ -185,6 +333,7 @@ Result<ZipEntryReader> ZipArchive::OpenEntry(std::string_view name) const {
   const std::string n(name);
   const std::int64_t index = Locate(n);
   if (index < 0) return MissingPart(n);
+  std::unique_lock hold(*lock_);
   zip_stat_t st;
   zip_stat_init(&st);
   if (zip_stat_index(zip_.get(), static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
@@ -203,7 +352,22 @@ Result<ZipEntryReader> ZipArchive::OpenEntry(std::string_view name) const {
   }
   zip_file* f = zip_fopen_index(zip_.get(), static_cast<zip_uint64_t>(index), 0);
   if (!f) return ZipFault(zip_get_error(zip_.get()), n);
-  return ZipEntryReader(f, st.size, n, inflated_.get(), limits_.max_inflated);
+  auto state = std::make_unique<ZipEntryReader::State>();
+  state->file = f;
+  state->size = st.size;
+  state->name = n;
+  state->inflated = inflated_.get();
+  state->max_inflated = limits_.max_inflated;
+  state->lock = lock_.get();
+  hold.unlock();
+  if (inflate_ahead_ && st.size >= kAheadMinSize) {
+    try {
+      state->ahead = std::make_unique<ZipEntryReader::Ahead>(*state);
+    } catch (const std::system_error&) {
+      // No thread to be had: the entry is read on the caller's.
+    }
+  }
+  return ZipEntryReader(std::move(state));
 }
 
 Result<std::string> ZipArchive::ReadAll(std::string_view name, std::uint64_t max_size) const {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -38,6 +39,11 @@ struct ZipLimits {
 
 // A streaming reader of one entry. Read returns the bytes read (0 at the end)
 // or an Error (damaged data, CRC mismatch, limit exceeded).
+//
+// Opened from an archive that inflates ahead (ZipArchive::SetInflateAhead),
+// a large entry is inflated on a thread of its own into a small ring of
+// blocks while the caller parses what came before; Read then hands out the
+// same bytes and, at a fault, the same error after the bytes before it.
 class ZipEntryReader {
  public:
   ZipEntryReader(ZipEntryReader&&) noexcept;
@@ -45,18 +51,16 @@ class ZipEntryReader {
   ~ZipEntryReader();
 
   Result<std::size_t> Read(std::span<char> buffer);
-  std::uint64_t Size() const { return size_; }
+  std::uint64_t Size() const;
+  // True when a thread inflates this entry ahead of Read.
+  bool InflatesAhead() const;
 
  private:
   friend class ZipArchive;
-  ZipEntryReader(zip_file* file, std::uint64_t size, std::string name, std::uint64_t* inflated,
-                 std::uint64_t max_inflated);
-  zip_file* file_ = nullptr;
-  std::uint64_t size_ = 0;
-  std::uint64_t done_ = 0;
-  std::string name_;
-  std::uint64_t* inflated_ = nullptr;  // the archive's count
-  std::uint64_t max_inflated_ = 0;
+  struct State;
+  class Ahead;
+  explicit ZipEntryReader(std::unique_ptr<State> state);
+  std::unique_ptr<State> state_;
 };
 
 class ZipArchive {
@@ -75,6 +79,11 @@ class ZipArchive {
   // The whole entry, refused when it is larger than max_size.
   Result<std::string> ReadAll(std::string_view name, std::uint64_t max_size) const;
 
+  // Entries of at least kAheadMinSize bytes opened from now on are inflated
+  // on a second thread, ahead of their reading.
+  void SetInflateAhead(bool ahead) { inflate_ahead_ = ahead; }
+  static constexpr std::uint64_t kAheadMinSize = std::uint64_t{1} << 20;
+
  private:
   ZipArchive() = default;
   struct Closer {
@@ -88,6 +97,10 @@ class ZipArchive {
   // Bytes inflated so far; on the heap so that readers of entries keep it
   // when the archive moves.
   std::unique_ptr<std::uint64_t> inflated_ = std::make_unique<std::uint64_t>(0);
+  // libzip serves one thread at a time per archive: every call on it, from
+  // the archive or a reader of one of its entries, holds this lock.
+  std::unique_ptr<std::mutex> lock_ = std::make_unique<std::mutex>();
+  bool inflate_ahead_ = false;
   // Every entry's folded name and index, built once when the archive opens:
   // a lookup per part would otherwise compare every name of the archive.
   std::unordered_map<std::string, std::uint64_t> by_folded_name_;

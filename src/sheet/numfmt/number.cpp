@@ -1,5 +1,6 @@
 #include "sheet/numfmt/render.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -101,17 +102,84 @@ void FillRight(std::string_view kinds, std::string_view digits, bool group, std:
 }
 
 void RenderNumber(const Section& s, double magnitude, std::string& out) {
+  // The common case of every number cell: written straight into `out`, with
+  // each placeholder's text worked out where the walk meets it (as
+  // FillRight and FillLeft would fill it), no piece held apart.
   Decimal d = ToDecimal(magnitude);
   if (!d.IsZero()) d.point += 2 * s.percent - 3 * s.scale;
   RoundToDecimals(d, s.frac_count);
-  std::string int_digits;
-  AppendIntegerDigits(d, int_digits);
-  std::string frac_digits;
-  AppendFractionDigits(d, s.frac_count, frac_digits);
-  std::vector<std::string> parts(static_cast<std::size_t>(s.int_count + s.frac_count));
-  FillRight(ZoneKinds(s, 0), int_digits, s.group, parts.data());
-  FillLeft(ZoneKinds(s, 1), frac_digits, parts.data() + s.int_count);
-  Emit(s, magnitude, int_digits, parts, {}, out);
+  // Integer digits, without leading zeros: `len` of them, the j-th from the
+  // right being IntDigit(j).
+  const int len = d.IsZero() || d.point <= 0 ? 0 : d.point;
+  const auto int_digit = [&](int j) {
+    const int i = len - 1 - j;
+    return i < d.count ? d.digits[i] : '0';
+  };
+  // Decimal k (0-based, left to right), and the last one that is not zero.
+  const auto frac_digit = [&](int k) {
+    const int i = d.point + k;
+    return i >= 0 && i < d.count ? d.digits[i] : '0';
+  };
+  int last_frac = s.frac_count - 1;
+  while (last_frac >= 0 && frac_digit(last_frac) == '0') --last_frac;
+
+  const int n = s.int_count;
+  const int width = std::max(n, len);
+  int next_int = 0;   // integer placeholders met so far
+  int next_frac = 0;  // decimal placeholders met so far
+  for (const Token& t : s.tokens) {
+    switch (t.kind) {
+      case Tok::kLiteral:
+        out += t.text;
+        break;
+      case Tok::kDigit:
+        if (t.zone == 0) {
+          // Placeholder p shows position n-1-p; the first one also shows
+          // every digit that does not fit.
+          const int p = next_int++;
+          const int top = p == 0 ? width - 1 : n - 1 - p;
+          for (int j = top; j >= n - 1 - p; --j) {
+            char fill;
+            if (j < len) {
+              fill = int_digit(j);
+            } else {
+              const char kind = s.int_kinds[static_cast<std::size_t>(n - 1 - j)];
+              fill = kind == '0' ? '0' : kind == '?' ? ' ' : 0;
+            }
+            if (!fill) continue;
+            out += fill;
+            if (s.group && j > 0 && j % 3 == 0) out += fill == ' ' ? ' ' : ',';
+          }
+        } else if (t.zone == 1) {
+          const int k = next_frac++;
+          if (k <= last_frac) {
+            out += frac_digit(k);
+          } else if (t.ch == '0') {
+            out += '0';
+          } else if (t.ch == '?') {
+            out += ' ';
+          }
+        }
+        break;
+      case Tok::kPoint:
+        if (n == 0) {
+          for (int j = len - 1; j >= 0; --j) out += int_digit(j);
+        }
+        out += '.';
+        break;
+      case Tok::kPercent:
+        out += '%';
+        break;
+      case Tok::kExponent:
+        out += t.text;
+        break;
+      case Tok::kGeneral:
+        AppendGeneral(magnitude, out);
+        break;
+      default:
+        break;
+    }
+  }
 }
 
 void RenderScientific(const Section& s, double magnitude, std::string& out) {

@@ -302,6 +302,9 @@ void AnalyzeNumber(Section& s) {
     t.kind = Tok::kNothing;
   }
   s.kind = exponent ? Kind::kScientific : Kind::kNumber;
+  for (const Token& t : toks) {
+    if (t.kind == Tok::kDigit && t.zone == 0) s.int_kinds += t.ch;
+  }
 }
 
 Section Analyze(RawSection raw) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -33,6 +34,7 @@ struct Section {
   int percent = 0, scale = 0;
   bool group = false;
   bool has_point = false;
+  std::string int_kinds;  // the integer placeholders' characters (0 # ?), left to right
   // Date and time sections.
   int subsecond = 0;  // decimals of the seconds (0-3)
   bool hour12 = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <span>
 
 #include "sheet/number_format.h"
 
@@ -25,9 +26,29 @@ std::uint64_t Count(std::optional<std::string_view> value) {
   return n == 0 ? 1 : n;
 }
 
+enum class Ns : std::uint8_t { kOther, kOffice, kTable, kText, kDraw };
+
+// The namespaces told apart here differ in length, so one comparison of
+// the URI settles which one a name is in.
+Ns NsOf(std::string_view ns) {
+  switch (ns.size()) {
+    case kOfficeNs.size():
+      return ns == kOfficeNs ? Ns::kOffice : Ns::kOther;
+    case kTableNs.size():
+      return ns == kTableNs ? Ns::kTable : Ns::kOther;
+    case kTextNs.size():
+      return ns == kTextNs ? Ns::kText : Ns::kOther;
+    case kDrawNs.size():
+      return ns == kDrawNs ? Ns::kDraw : Ns::kOther;
+    default:
+      return Ns::kOther;
+  }
+}
+
 }  // namespace
 
 void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs) {
+  const Ns ns = NsOf(name.ns);
   if (in_cell_) {
     ++cell_depth_;
     if (hidden_depth_ > 0) {
@@ -36,19 +57,20 @@ void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs)
     }
     // Comments, shapes anchored to the cell and note bodies are not shown
     // as the cell's text.
-    if (name.Is(kOfficeNs, "annotation") || name.ns == kDrawNs || name.Is(kTextNs, "note-body")) {
+    if ((ns == Ns::kOffice && name.local == "annotation") || ns == Ns::kDraw ||
+        (ns == Ns::kText && name.local == "note-body")) {
       hidden_depth_ = 1;
       return;
     }
     if (paragraph_depth_ == 0) {
-      if (cell_depth_ == 1 && name.ns == kTextNs && (name.local == "p" || name.local == "h")) {
+      if (cell_depth_ == 1 && ns == Ns::kText && (name.local == "p" || name.local == "h")) {
         if (paragraphs_++ > 0) AppendText("\n");
         paragraph_depth_ = 1;
       }
       return;
     }
     ++paragraph_depth_;
-    if (name.ns != kTextNs) return;
+    if (ns != Ns::kText) return;
     if (name.local == "s") {
       const auto n = std::min<std::uint64_t>(Count(attrs.Get(kTextNs, "c")), kMaxCellChars);
       AppendText(std::string(static_cast<std::size_t>(n), ' '));
@@ -59,11 +81,11 @@ void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs)
     }
     return;
   }
-  if (name.Is(kOfficeNs, "spreadsheet")) {
+  if (ns == Ns::kOffice && name.local == "spreadsheet") {
     ++spreadsheet_depth_;
     return;
   }
-  if (spreadsheet_depth_ == 0 || name.ns != kTableNs) return;
+  if (spreadsheet_depth_ == 0 || ns != Ns::kTable) return;
   if (name.local == "table") {
     if (table_depth_++ == 0) BeginTable(attrs);
     return;
@@ -73,7 +95,7 @@ void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs)
     in_row_ = true;
     row_repeat_ = Count(attrs.Get(kTableNs, "number-rows-repeated"));
     column_ = 1;
-    row_cells_.clear();
+    row_used_ = 0;
   } else if (in_row_ && name.local == "table-cell") {
     StartCell(attrs, false);
   } else if (in_row_ && name.local == "covered-table-cell") {
@@ -92,11 +114,12 @@ void SheetHandler::EndElement(const XmlName& name) {
     }
     return;
   }
-  if (name.Is(kOfficeNs, "spreadsheet")) {
+  const Ns ns = NsOf(name.ns);
+  if (ns == Ns::kOffice && name.local == "spreadsheet") {
     --spreadsheet_depth_;
     return;
   }
-  if (spreadsheet_depth_ == 0 || name.ns != kTableNs) return;
+  if (spreadsheet_depth_ == 0 || ns != Ns::kTable) return;
   if (name.local == "table") {
     if (--table_depth_ == 0) EndTable();
   } else if (name.local == "table-row" && sink_) {
@@ -110,7 +133,7 @@ void SheetHandler::BeginTable(const XmlAttributes& attrs) {
   row_ = 1;
   column_ = 1;
   in_row_ = false;
-  row_cells_.clear();
+  row_used_ = 0;
   repeated_cells_ = 0;
   beyond_ = false;
 }
@@ -140,6 +163,12 @@ void SheetHandler::Characters(std::string_view text) {
 
 void SheetHandler::AppendText(std::string_view text) {
   if (text_chars_ >= kMaxCellChars) return;
+  if (text_chars_ + text.size() <= kMaxCellChars) {
+    // Fits whatever its characters: at most one per byte.
+    for (const char c : text) text_chars_ += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    text_ += text;
+    return;
+  }
   for (const char c : text) {
     // Counts characters by their first byte, so the cut never splits one.
     if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 && ++text_chars_ > kMaxCellChars) return;
@@ -157,8 +186,8 @@ void SheetHandler::StartCell(const XmlAttributes& attrs, bool covered) {
   text_.clear();
   text_chars_ = 0;
   cell_repeat_ = Count(attrs.Get(kTableNs, "number-columns-repeated"));
-  value_type_ = std::string(attrs.Get(kOfficeNs, "value-type").value_or(""));
-  value_.clear();
+  // Assigned, not rebuilt: the strings keep their storage cell after cell.
+  value_type_.assign(attrs.Get(kOfficeNs, "value-type").value_or(""));
   std::string_view value_attr = "string-value";
   if (value_type_ == "float" || value_type_ == "percentage" || value_type_ == "currency") {
     value_attr = "value";
@@ -169,7 +198,7 @@ void SheetHandler::StartCell(const XmlAttributes& attrs, bool covered) {
   } else if (value_type_ == "boolean") {
     value_attr = "boolean-value";
   }
-  value_ = std::string(attrs.Get(kOfficeNs, value_attr).value_or(""));
+  value_.assign(attrs.Get(kOfficeNs, value_attr).value_or(""));
 }
 
 void SheetHandler::EndCell() {
@@ -180,8 +209,12 @@ void SheetHandler::EndCell() {
   if (covered_) return;
   const bool has_text = paragraphs_ > 0 && (!text_.empty() || !value_type_.empty());
   if (!has_text && value_type_.empty()) return;
-  std::string shown = std::move(text_);
-  text_.clear();
+  // The cell's text goes into the row's next slot, whose string is reused
+  // from row to row.
+  if (row_used_ == row_cells_.size()) row_cells_.emplace_back();
+  RowCell& slot = row_cells_[row_used_];
+  std::string& shown = slot.text;
+  shown.assign(text_);
   if (!has_text) {
     // A typed value stored without its text (some writers leave the text
     // out): show the value itself.
@@ -205,7 +238,9 @@ void SheetHandler::EndCell() {
   }
   const std::uint64_t room = kMaxColumns - column + 1;
   if (cell_repeat_ > room) beyond_ = true;
-  row_cells_.push_back({column, std::min(cell_repeat_, room), std::move(shown)});
+  slot.column = column;
+  slot.repeat = std::min(cell_repeat_, room);
+  ++row_used_;
 }
 
 void SheetHandler::EndRow() {
@@ -216,7 +251,8 @@ void SheetHandler::EndRow() {
     sink_ = nullptr;
     return;
   }
-  if (row_cells_.empty()) {
+  const std::span<const RowCell> cells(row_cells_.data(), row_used_);
+  if (cells.empty()) {
     if (sink_->Cancelled()) Stop();
     return;
   }
@@ -227,14 +263,14 @@ void SheetHandler::EndRow() {
   const std::uint64_t rows = std::min(row_repeat_, kMaxRows - first + 1);
   if (rows < row_repeat_) beyond_ = true;
   std::uint64_t per_row = 0;
-  for (const auto& cell : row_cells_) per_row += cell.repeat;
-  repeated_cells_ += rows * per_row - row_cells_.size();
+  for (const auto& cell : cells) per_row += cell.repeat;
+  repeated_cells_ += rows * per_row - cells.size();
   if (repeated_cells_ > kMaxRepeatedCells) {
     return SheetFailed(
         {ErrorKind::kTooLarge, "the sheet repeats its cells more than a worksheet can hold"});
   }
   for (std::uint64_t r = 0; r < rows; ++r) {
-    for (const auto& cell : row_cells_) {
+    for (const auto& cell : cells) {
       for (std::uint64_t k = 0; k < cell.repeat; ++k) {
         sink_->Cell(static_cast<std::uint32_t>(first + r),
                     static_cast<std::uint32_t>(cell.column + k), cell.text);

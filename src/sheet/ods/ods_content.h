@@ -81,7 +81,8 @@ class SheetHandler final : public XmlHandler {
   std::uint64_t column_ = 1;
   std::uint64_t row_repeat_ = 1;
   bool in_row_ = false;
-  std::vector<RowCell> row_cells_;
+  std::vector<RowCell> row_cells_;  // the first row_used_ hold the current row's cells
+  std::size_t row_used_ = 0;
   std::uint64_t repeated_cells_ = 0;
   bool beyond_ = false;  // content beyond the last row or column was met
 

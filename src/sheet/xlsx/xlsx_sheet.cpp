@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "sheet/decimal_text.h"
 #include "sheet/xlsx/xlsx_text.h"
 
 namespace dialsift::sheet::xlsx {
@@ -30,10 +31,8 @@ bool ParseUnsigned(std::string_view text, std::uint64_t& out) {
 bool ParseDouble(std::string_view text, double& out) {
   text = TrimXmlSpace(text);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
   // "inf" and "nan" are no numbers a cell can hold.
-  return ec == std::errc() && ptr == text.data() + text.size() && !text.empty() &&
-         std::isfinite(out);
+  return ParseDecimal(text, out) && std::isfinite(out);
 }
 
 }  // namespace

@@ -132,9 +132,11 @@ void XmlTokenizer::Bind(std::string_view prefix, std::string_view uri, std::size
     it = scopes_.emplace(std::string(prefix), std::vector<std::uint32_t>{}).first;
   it->second.push_back(static_cast<std::uint32_t>(bindings_.size()));
   bindings_.push_back({std::string(prefix), std::string(uri), depth});
+  ++generation_;
 }
 
 void XmlTokenizer::Unbind(std::size_t keep) {
+  if (bindings_.size() > keep) ++generation_;
   while (bindings_.size() > keep) {
     scopes_.find(bindings_.back().prefix)->second.pop_back();
     bindings_.pop_back();
@@ -384,6 +386,20 @@ bool XmlTokenizer::Resolve(std::string_view qname, bool is_attribute, XmlName& o
     out.ns = {};
     // Attributes without a prefix are in no namespace.
     if (is_attribute) return true;
+    // Elements without one are in the default namespace, looked up again
+    // only when a declaration has come or gone.
+    if (default_generation_ != generation_) {
+      const auto it = scopes_.find(std::string_view());
+      default_binding_ = it != scopes_.end() && !it->second.empty()
+                             ? static_cast<std::int32_t>(it->second.back())
+                             : -1;
+      default_generation_ = generation_;
+    }
+    if (default_binding_ >= 0) {
+      out.ns = bindings_[static_cast<std::size_t>(default_binding_)].uri;
+      if (binding) *binding = default_binding_;
+    }
+    return true;
   } else {
     prefix = qname.substr(0, colon);
     out.local = qname.substr(colon + 1);
@@ -391,10 +407,30 @@ bool XmlTokenizer::Resolve(std::string_view qname, bool is_attribute, XmlName& o
       return false;
     }
   }
-  const auto it = scopes_.find(prefix);
-  if (it == scopes_.end() || it->second.empty()) return prefix.empty();
-  out.ns = bindings_[it->second.back()].uri;
-  if (binding) *binding = static_cast<std::int32_t>(it->second.back());
+  // Documents use a handful of prefixes over and over: the last few stay
+  // resolved until a declaration comes or goes.
+  std::int32_t index = -1;
+  bool known = false;
+  for (const auto& r : resolved_) {
+    if (r.generation == generation_ && r.prefix == prefix) {
+      index = r.binding;
+      known = true;
+      break;
+    }
+  }
+  if (!known) {
+    const auto it = scopes_.find(prefix);
+    if (it != scopes_.end() && !it->second.empty()) {
+      index = static_cast<std::int32_t>(it->second.back());
+    }
+    auto& slot = resolved_[resolved_next_++ % resolved_.size()];
+    slot.prefix.assign(prefix);
+    slot.binding = index;
+    slot.generation = generation_;
+  }
+  if (index < 0) return prefix.empty();
+  out.ns = bindings_[static_cast<std::size_t>(index)].uri;
+  if (binding) *binding = index;
   return true;
 }
 

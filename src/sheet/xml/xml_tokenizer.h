@@ -14,6 +14,7 @@
 // duplicate attributes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -113,6 +114,19 @@ class XmlTokenizer {
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
   std::unordered_map<std::string, std::vector<std::uint32_t>, Hash, std::equal_to<>> scopes_;
+  // The prefixes resolved last and the declaration each resolved to (-1:
+  // none), valid while generation_ (counting changes of the declarations in
+  // scope) stays as it was.
+  struct Resolved {
+    std::string prefix;
+    std::int32_t binding = -1;
+    std::uint64_t generation = 0;
+  };
+  std::array<Resolved, 4> resolved_;
+  std::size_t resolved_next_ = 0;
+  std::uint64_t generation_ = 1;
+  std::int32_t default_binding_ = -1;  // the default namespace's declaration
+  std::uint64_t default_generation_ = 0;
   std::optional<Error> over_budget_;
   std::vector<Open> open_;
   std::string open_names_;

@@ -1,0 +1,23 @@
+// How OpenWorkbook goes about reading a workbook, for callers that choose.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include "sheet/result.h"
+#include "sheet/workbook.h"
+
+namespace dialsift::sheet {
+
+struct OpenOptions {
+  // Large parts of zip-based workbooks (.xlsx, .xlsb, .ods) are inflated on
+  // a second thread while the first one parses: for callers with a core to
+  // spare. The cells, their order and the errors stay the same.
+  bool inflate_ahead = false;
+};
+
+// OpenWorkbook(path), with options.
+Result<std::unique_ptr<Workbook>> OpenWorkbook(const std::filesystem::path& path,
+                                               const OpenOptions& options);
+
+}  // namespace dialsift::sheet
