@@ -27,6 +27,7 @@
 #include "filelist/folder_intake.h"
 #include "platform/settings.h"
 #include "platform/terminal.h"
+#include "platform/time_zone.h"
 #include "results/e164.h"
 #include "results/output.h"
 #include "sheet/open_options.h"
@@ -345,14 +346,13 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, bool
 }
 
 // What a workbook hands to the output: a record, its text (--text), or an
-// error line. A record's path is its workbook's, and its sheet name is
-// shared by the records of one sheet.
+// error line. A record's path is its workbook's; its sheet is named by the
+// kSheet item before it, once per run of records from one sheet.
 struct Item {
-  enum class Kind { kRecord, kText, kError } kind = Kind::kRecord;
-  std::string text;  // the number, the workbook's text, or the error line
+  enum class Kind { kRecord, kSheet, kText, kError } kind = Kind::kRecord;
+  std::string text;  // the number, the sheet's name, the workbook's text, or the error line
   std::uint32_t row = 0;
   std::uint32_t column = 0;
-  std::shared_ptr<const std::string> sheet;
   results::Normalised normalised;  // with --e164, worked out by the worker
 };
 
@@ -395,8 +395,12 @@ class Reader final : public RecordSink, public ErrorReporter {
   }
 
   void Found(const Record& record) override {
-    if (!sheet_ || *sheet_ != record.sheet) sheet_ = std::make_shared<std::string>(record.sheet);
-    Item item{Item::Kind::kRecord, record.number, record.row, record.column, sheet_, {}};
+    if (!sheet_named_ || sheet_ != record.sheet) {
+      sheet_named_ = true;
+      sheet_ = record.sheet;
+      out_.Put(Item{Item::Kind::kSheet, sheet_, 0, 0, {}});
+    }
+    Item item{Item::Kind::kRecord, record.number, record.row, record.column, {}};
     // libphonenumber costs about 0.1 ms a number: the workers share it out.
     if (options_.e164) item.normalised = options_.e164->Normalise(record.number);
     out_.Put(std::move(item));
@@ -432,7 +436,8 @@ class Reader final : public RecordSink, public ErrorReporter {
   const Options& options_;
   std::atomic<unsigned>& reading_;  // workbooks being read right now
   OrderedRun<Item>::Channel& out_;
-  std::shared_ptr<const std::string> sheet_;
+  std::string sheet_;  // of the last kSheet item
+  bool sheet_named_ = false;
 };
 
 // The key --unique compares: the E.164 form when there is one, else digits.
@@ -455,6 +460,7 @@ extern "C" void OnSignal(int signal) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::PinLocalTimeZone();
   std::ios::sync_with_stdio(false);
   const Options options = ParseArguments(argc, argv);
   bool failed = false;
@@ -500,6 +506,7 @@ int main(int argc, char** argv) {
   std::unordered_set<std::string> seen;
   bool write_failed = false;
   Record record;
+  std::size_t record_input = files.size();  // the input record.path belongs to
   const auto consume = [&](std::size_t index, Item& item) {
     if (item.kind == Item::Kind::kError) {
       if (progress) std::cerr << "\r\033[K";
@@ -507,12 +514,16 @@ int main(int argc, char** argv) {
       failed = true;
       return true;
     }
+    if (item.kind == Item::Kind::kSheet) {
+      record.sheet.swap(item.text);
+      return true;
+    }
     record.number.swap(item.text);
     record.row = item.row;
     record.column = item.column;
-    if (item.kind == Item::Kind::kRecord) {
-      if (record.path != files[index]) record.path = files[index];
-      if (record.sheet != *item.sheet) record.sheet = *item.sheet;
+    if (item.kind == Item::Kind::kRecord && record_input != index) {
+      record.path = files[index];
+      record_input = index;
     }
     const results::Normalised* extra = options.e164 ? &item.normalised : nullptr;
     if (options.unique && !seen.insert(UniqueKey(record, extra)).second) return true;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/program_files.h"
+#include "platform/time_zone.h"
 #include "ui/form1.h"
 #include "ui/qt_user_interface.h"
 
@@ -54,6 +55,7 @@ int StartupReport(const std::filesystem::path& files_folder,
 }  // namespace
 
 int main(int argc, char** argv) {
+  dialsift::platform::PinLocalTimeZone();
   QApplication app(argc, argv);
   QApplication::setApplicationVersion(QStringLiteral(DIALSIFT_VERSION));
   // The menu entry's name: desktops match the running window to it.

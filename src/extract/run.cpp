@@ -1,5 +1,11 @@
 #include "extract/run.h"
 
+#include <algorithm>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "extract/ordered_run.h"
 #include "extract/phone.h"
 #include "extract/workbook_text.h"
 #include "sheet/workbook.h"
@@ -36,6 +42,78 @@ bool ExcelOpenCancelsRun(RunHost& host) {
   return !host.AskYesNo(kExcelOpenPrompt);
 }
 
+namespace {
+
+// What a reading thread hands to the run for one workbook, in the order the
+// run takes it: the workbook begins, then for each sheet its name and the
+// words that could be phone numbers, whatever the length boxes say (a digit,
+// only "0123456789+-() ." characters), and the error reports at their place.
+struct Ahead {
+  enum class Kind : std::uint8_t { kBegin, kSheet, kWord, kReport, kFailure } kind = Kind::kBegin;
+  std::string text;  // the sheet's name, the word, the report's description, the failure
+  std::uint32_t row = 0;
+  std::uint32_t column = 0;
+  std::int16_t digits = 0;  // of a word
+  std::string_view location;
+  int line = 0;  // of a report
+
+  static Ahead Of(Kind kind, std::string text) {
+    Ahead a;
+    a.kind = kind;
+    a.text = std::move(text);
+    return a;
+  }
+};
+
+using AheadRun = OrderedRun<Ahead>;
+
+// Reads one workbook on a reading thread into its channel.
+class ReadAhead final : public RecordSink, public ErrorReporter {
+ public:
+  ReadAhead(RunHost& host, AheadRun::Channel& out) : host_(host), out_(out) {}
+
+  void Read(const std::string& path) {
+    out_.Put({});
+    try {
+      // Every length ticked: the scan keeps each word that could be a number.
+      phone::StreamingScanner words([](std::int16_t) { return true; });
+      const OpenFn open = [this](const std::string& p) { return host_.OpenWorkbook(p); };
+      ReadWorkbookRecords(path, open, words, *this, *this, [this] { return out_.Stopping(); });
+    } catch (const std::exception& e) {
+      // Not the reader's to answer: the run's statement fails with it.
+      out_.Put(Ahead::Of(Ahead::Kind::kFailure, e.what()));
+    }
+  }
+
+  void Found(const Record& record) override {
+    if (!sheet_named_ || sheet_ != record.sheet) {
+      sheet_named_ = true;
+      sheet_ = record.sheet;
+      out_.Put(Ahead::Of(Ahead::Kind::kSheet, sheet_));
+    }
+    Ahead word = Ahead::Of(Ahead::Kind::kWord, record.number);
+    word.row = record.row;
+    word.column = record.column;
+    for (const char c : record.number) word.digits += c >= '0' && c <= '9' ? 1 : 0;
+    out_.Put(std::move(word));
+  }
+
+  void Report(const ErrorReport& report) override {
+    Ahead item = Ahead::Of(Ahead::Kind::kReport, report.description);
+    item.location = report.location;
+    item.line = report.line;
+    out_.Put(std::move(item));
+  }
+
+ private:
+  RunHost& host_;
+  AheadRun::Channel& out_;
+  std::string sheet_;
+  bool sheet_named_ = false;
+};
+
+}  // namespace
+
 // Statement numbers below are the ones the error report names.
 void RunExtraction(RunHost& host) {
   host.SetPointer(Pointer::kBusy);       // 102
@@ -53,33 +131,54 @@ void RunExtraction(RunHost& host) {
   }
   host.ClearResults();  // 110
 
-  phone::StreamingScanner scanner([&host](std::int16_t n) { return host.IsLengthTicked(n); },
-                                  [&host] { host.Yield(); });
-  const std::function<bool()> stopped = [&host] { return host.Stopped(); };
-  const OpenFn open = [&host](const std::string& path) { return host.OpenWorkbook(path); };
+  unsigned threads = host.ReadingThreads();
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  AheadRun run(rows.size(), threads, [&host, &rows](std::size_t index, AheadRun::Channel& out) {
+    ReadAhead(host, out).Read(rows[index]);
+  });
 
-  // Each number reaches the results list the moment it is found (134-140).
-  struct ToResults final : RecordSink {
-    RunHost& host;
-    explicit ToResults(RunHost& h) : host(h) {}
-    void Found(const Record& record) override {
-      host.Yield();                                    // 136
-      if (!host.Stopped()) host.AppendResult(record);  // 138
+  // 114-146 for each row: open, the workbook's words one cell at a time,
+  // each decided as its turn comes, close.
+  Record record;
+  const auto take = [&](std::size_t index, Ahead& item) {
+    switch (item.kind) {
+      case Ahead::Kind::kBegin:
+        host.Yield();  // 114
+        if (host.Stopped()) return false;
+        host.Progress(index + 1, rows.size());
+        host.SetPointer(Pointer::kBusy);  // 116, 120
+        record.path = rows[index];
+        return true;
+      case Ahead::Kind::kSheet:
+        record.sheet.swap(item.text);
+        return true;
+      case Ahead::Kind::kWord:
+        host.Yield();
+        if (host.Stopped()) return false;
+        if (!host.IsLengthTicked(item.digits)) return true;
+        // Each number reaches the results list the moment it is found (134-140).
+        host.Yield();  // 136
+        if (host.Stopped()) return false;
+        record.number.swap(item.text);
+        record.row = item.row;
+        record.column = item.column;
+        host.AppendResult(record);  // 138
+        return true;
+      case Ahead::Kind::kReport:
+        host.Report({std::move(item.text), item.location, item.line});
+        return !host.Stopped();
+      case Ahead::Kind::kFailure:
+        throw std::runtime_error(item.text);
     }
-  } results(host);
-
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const std::string& path = rows[i];
-    host.Yield();  // 114
-    if (host.Stopped()) return;
-    host.Progress(i + 1, rows.size());
-    host.SetPointer(Pointer::kBusy);  // 116, 120
-    // 122-146: open, the workbook text and its scan one cell at a time, close.
-    ReadWorkbookRecords(path, open, scanner, results, host, stopped);
-    if (host.Stopped()) return;
-    host.SetPointer(Pointer::kBusy);  // 128, 132, 142
-  }
-  if (host.Stopped()) return;
+    return true;
+  };
+  const auto done = [&host](std::size_t) { host.SetPointer(Pointer::kBusy); };  // 128, 132, 142
+  // While the reading threads are behind, the window keeps its events going.
+  const auto stopped = [&host] {
+    host.Yield();
+    return host.Stopped();
+  };
+  if (!run.Run(take, done, stopped, std::chrono::milliseconds(10)) || host.Stopped()) return;
   host.ShowMessage(kDoneMessage);      // 152
   host.SetPointer(Pointer::kDefault);  // 156
 }

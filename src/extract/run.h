@@ -43,10 +43,15 @@ class RunHost : public ErrorReporter {
   // True once the window is closing: the run stops at its next yield.
   virtual bool Stopped() { return false; }
   // `OpenWorkbook`: a reader for the workbook at `path`, one per workbook,
-  // released when the workbook is done.
+  // released when the workbook is done. Called on the reading threads, each
+  // workbook on one of them.
   virtual Result<std::unique_ptr<sheet::Workbook>> OpenWorkbook(const std::string& path) {
     return sheet::OpenWorkbook(path);
   }
+  // Threads that read workbooks ahead of the one being handed on; 0: one
+  // per core. Everything else the run asks of the host happens on the
+  // thread that called RunExtraction.
+  virtual unsigned ReadingThreads() { return 0; }
 };
 
 inline constexpr std::string_view kExcelOpenPrompt =
@@ -76,7 +81,13 @@ bool ReadWorkbookRecords(const std::string& path, const OpenFn& open,
 // is running and the user did not answer Yes.
 bool ExcelOpenCancelsRun(RunHost& host);
 
-// The run over the input file list into the results list.
+// The run over the input file list into the results list. Reading threads
+// open and read the workbooks ahead, finding the words that could be phone
+// numbers; the calling thread hands them on in input order and decides each
+// one when its turn comes, asking the host's length test then, so a box
+// changed during the run applies to every word decided after it. Error
+// reports come at their workbook's place. When the host stops the run, the
+// reading threads are gone before RunExtraction returns.
 void RunExtraction(RunHost& host);
 
 }  // namespace dialsift

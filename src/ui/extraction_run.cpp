@@ -53,6 +53,7 @@ class ExtractionRun::Host final : public RunHost {
     run_.Progress(workbook, total);
   }
   bool Stopped() override { return run_.services_.Closing(); }
+  unsigned ReadingThreads() override { return run_.reading_threads_; }
 
  private:
   void BeforeMessage() {

@@ -1,5 +1,6 @@
 // The run behind "Start Extracting Phone Numbers": the input file list's
-// workbooks read one by one, their numbers into the results list. While it
+// workbooks read ahead on reading threads and handed on one by one, their
+// numbers into the results list. While it
 // goes, the window's caption tells where it is ("Dialsift — 120 of 330
 // workbooks"), at most ten times a second.
 #pragma once
@@ -27,6 +28,8 @@ class ExtractionRun {
 
   // How the run finds the lock files of open workbooks (empty: on disk).
   void SetLockFileLister(platform::LockFileLister lister) { lock_files_ = std::move(lister); }
+  // Threads that read workbooks ahead during a run; 0 (the default): one per core.
+  void SetReadingThreads(unsigned threads) { reading_threads_ = threads; }
 
   // "Start Extracting Phone Numbers". A press while a run is going on is
   // ignored (the press arrives during one of the run's yields).
@@ -51,6 +54,7 @@ class ExtractionRun {
   ResultsList& results_;
   const phone::LengthBoxes& lengths_;
   platform::LockFileLister lock_files_;
+  unsigned reading_threads_ = 0;
   bool running_ = false;
   QString held_caption_;
   QElapsedTimer since_caption_;

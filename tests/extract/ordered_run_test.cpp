@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <random>
+#include <thread>
 
 namespace dialsift {
 namespace {
@@ -48,21 +51,64 @@ TEST(OrderedRun, EveryJobCountGivesTheInputOrder) {
   EXPECT_TRUE(Gather({}, 4).empty());
 }
 
-// Many items and many inputs: what waits between the workers and the consumer
-// stays within the slots' bound, whatever the totals.
-TEST(OrderedRun, MemoryIsBoundedByTheLimitsNotTheItems) {
+// Many items and many inputs: what waits for inputs read ahead stays within
+// the budget (plus a batch per worker), whatever the totals.
+TEST(OrderedRun, MemoryIsBoundedByTheBudgetNotTheItems) {
   IntRun::Limits limits;
   limits.batch = 64;
-  limits.batches_per_input = 4;
-  limits.read_ahead = 6;
+  limits.buffered = 1000;
+  limits.current_batches = 4;
   std::size_t peak = 0;
   std::vector<int> sizes(40, 999);
   sizes[3] = 0;
   const auto got = Gather(sizes, 4, &peak, limits);
   EXPECT_EQ(got.size(), 39u * 999u);
-  // Each input being read or waiting holds at most its slot's batches.
-  EXPECT_LE(peak, (limits.read_ahead + 1) * limits.batches_per_input * limits.batch);
+  EXPECT_LE(peak, limits.buffered + 4 * limits.batch);
   EXPECT_GT(peak, 0u);
+}
+
+// An input that takes long (a big workbook among small ones) does not stop
+// the other workers after a few inputs: they read on while it is handed on,
+// as far as the budget lets them. Input 0 finishes only once the other
+// worker has read all 300 inputs after it.
+TEST(OrderedRun, ALongInputDoesNotHoldTheOthersBack) {
+  constexpr std::size_t kSmall = 300;
+  std::atomic<std::size_t> small_done{0};
+  bool waited_out = false;
+  IntRun run(1 + kSmall, 2, [&](std::size_t i, IntRun::Channel& out) {
+    if (i == 0) {
+      const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (small_done < kSmall && std::chrono::steady_clock::now() < give_up)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      waited_out = small_done < kSmall;
+      for (int k = 0; k < 5000; ++k) out.Put(k);
+      return;
+    }
+    for (int k = 0; k < 40; ++k) out.Put(static_cast<int>(i));
+    ++small_done;
+  });
+  std::size_t items = 0;
+  EXPECT_TRUE(run.Run([&](std::size_t, int&) { return ++items > 0; }));
+  EXPECT_FALSE(waited_out) << "the second worker stopped after " << small_done << " inputs";
+  EXPECT_EQ(items, 5000u + 40u * kSmall);
+}
+
+// The budget spent, a worker reading ahead waits for its turn and goes on
+// from there: nothing is lost or reordered.
+TEST(OrderedRun, AWorkerOverTheBudgetWaitsForItsTurn) {
+  IntRun::Limits limits;
+  limits.batch = 8;
+  limits.buffered = 16;
+  limits.current_batches = 1;
+  std::vector<int> sizes = {3, 900, 900, 5, 900, 0, 2};
+  std::vector<int> expected;
+  for (std::size_t i = 0; i < sizes.size(); ++i)
+    for (int k = 0; k < sizes[i]; ++k) expected.push_back(static_cast<int>(i) * 1000 + k);
+  for (unsigned jobs : {2u, 3u, 7u}) {
+    std::size_t peak = 0;
+    EXPECT_EQ(Gather(sizes, jobs, &peak, limits), expected) << jobs;
+    EXPECT_LE(peak, limits.buffered + jobs * limits.batch) << jobs;
+  }
 }
 
 TEST(OrderedRun, ConsumerCanStopTheRun) {

@@ -3,7 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <map>
+#include <thread>
 
 #include "common/fake_workbook.h"
 #include "extract/phone.h"
@@ -60,7 +63,9 @@ class ScriptedHost : public RunHost {
   void AppendResult(const Record& r) override {
     results.push_back(r.number);
     places.push_back(r.path + " " + SheetCellReference(r.sheet, r.row, r.column));
+    if (on_result) on_result(r);
   }
+  std::function<void(const Record&)> on_result;
   std::vector<std::string> places;
   void Yield() override {
     ++yields;
@@ -68,11 +73,16 @@ class ScriptedHost : public RunHost {
   }
   bool IsLengthTicked(std::int16_t n) override { return phone::IsPhoneLengthTicked(lengths, n); }
   bool IsExcelRunning() override { return excel_running; }
+  unsigned ReadingThreads() override { return threads; }
+  unsigned threads = 2;
+  std::atomic<int> opened{0};
   void Report(const ErrorReport& r) override {
     events.push_back("report " + std::to_string(r.line));
     reports.push_back(r);
   }
+  // Called on the reading threads.
   Result<std::unique_ptr<sheet::Workbook>> OpenWorkbook(const std::string& path) override {
+    ++opened;
     if (path == "huge") return std::unique_ptr<sheet::Workbook>(std::make_unique<Huge>());
     auto it = workbooks.find(path);
     if (it == workbooks.end()) return sheet::OpenWorkbook(path);
@@ -155,12 +165,36 @@ TEST(Run, LengthChangedDuringTheRunAppliesToLaterWords) {
   ScriptedHost host;
   host.rows = {"book"};
   host.workbooks["book"] = {{"S", {{1, 1, "8552880"}, {2, 1, "8552881"}, {3, 1, "8552882"}}}};
-  // Yield 1 is the row's own; yield 2 comes before the first word.
-  host.on_yield = [&](int n) {
-    if (n == 3) host.lengths.Set(7, false);
-  };
+  host.on_result = [&](const Record&) { host.lengths.Set(7, false); };
   RunExtraction(host);
   EXPECT_THAT(host.results, ElementsAre("8552880"));
+}
+
+// The reading threads read workbooks ahead, but the words they find are
+// decided when their turn comes: a length unticked once every workbook has
+// been opened still applies to all words after it.
+TEST(Run, WordsReadAheadAreDecidedWhenTheirTurnComes) {
+  for (unsigned threads : {1u, 3u}) {
+    ScriptedHost host;
+    host.threads = threads;
+    for (int i = 0; i < 30; ++i) host.rows.push_back("book");
+    host.workbooks["book"] = {{"S", {{1, 1, "8552880"}, {1, 2, "3556505551"}}}};
+    bool all_opened = false;
+    host.on_result = [&](const Record&) {
+      if (host.results.size() != 1) return;
+      const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (host.opened < 30 && std::chrono::steady_clock::now() < give_up)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      all_opened = host.opened == 30;
+      host.lengths.Set(10, false);
+    };
+    RunExtraction(host);
+    EXPECT_TRUE(all_opened) << threads;
+    std::vector<std::string> expected = {"8552880"};
+    for (int i = 1; i < 30; ++i) expected.push_back("8552880");
+    EXPECT_EQ(host.results, expected) << threads;
+    EXPECT_EQ(host.events.back(), "pointer 0");
+  }
 }
 
 TEST(Run, StopsQuietlyWhenTheWindowCloses) {

@@ -1,8 +1,12 @@
 // The run on the window: PushButton7 over the rows of the input file list.
 #include <QAbstractItemModel>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
+
+#include <chrono>
+#include <thread>
 
 #include "ui/window_fixture.h"
 
@@ -197,6 +201,57 @@ TEST_F(RunTest, ClosingTheWindowDuringTheRunStopsItWithoutDone) {
   EXPECT_EQ(Results(), std::vector<std::string>{"212-555-0147"});
   EXPECT_TRUE(ui_.messages.empty());
   EXPECT_EQ(form.windowTitle(), "Dialsift");
+}
+
+// The reading threads read the next workbooks while the window hands the
+// first one on; the boxes are read when each word's turn comes. The box
+// unticked once the others had time to be read ahead applies to all of them.
+TEST_F(RunTest, ABoxUntickedDuringTheRunAppliesToWordsReadAhead) {
+  ui::Form1& form = Start();  // 10 and 11 ticked
+  form.SetYieldInterval(0);   // every yield is an event-loop pass
+  form.Run().SetReadingThreads(2);
+  form.Check1(2)->click();  // tick "7"
+  for (int i = 0; i < 40; ++i) {
+    form.ListView1()->AppendRow(Workbook("w" + std::to_string(i) + ".csv",
+                                         "555-0147,212-555-01" + std::to_string(10 + i) + "\n"));
+  }
+  OnFirstResult([&form] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    form.Check1(5)->click();  // untick "10"
+  });
+  form.PushButton(7)->click();
+  EXPECT_EQ(Results(), std::vector<std::string>(40, "555-0147"));
+  EXPECT_EQ(ui_.Texts(), std::vector<std::string>{"Done."});
+}
+
+int ThreadCount() {
+  int count = 0;
+  for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+    ++count;
+  return count;
+}
+
+TEST_F(RunTest, ClosingTheWindowMidRunLeavesNoThreadRunning) {
+  ui::Form1& form = Start();
+  form.SetYieldInterval(0);  // every yield is an event-loop pass
+  form.Run().SetReadingThreads(3);
+  form.show();
+  for (int i = 0; i < 200; ++i) {
+    form.ListView1()->AppendRow(
+        Workbook("w" + std::to_string(i) + ".csv", "212-555-0147 212-555-0148\n"));
+  }
+  QCoreApplication::processEvents();
+  const int before = ThreadCount();
+  int during = 0;
+  OnFirstResult([&] {
+    during = ThreadCount();
+    form.close();
+  });
+  form.PushButton(7)->click();
+  EXPECT_EQ(during, before + 3);  // the reading threads were there
+  EXPECT_EQ(ThreadCount(), before);
+  EXPECT_EQ(Results(), std::vector<std::string>{"212-555-0147"});
+  EXPECT_TRUE(ui_.messages.empty());
 }
 
 TEST_F(RunTest, TheSampleWorkbooksGiveTheirNumbers) {
