@@ -139,10 +139,12 @@ void SheetHandler::StartRow(const XmlAttributes& attrs) {
 void SheetHandler::StartCell(const XmlAttributes& attrs) {
   type_ = Type::kNumber;
   style_ = 0;
+  bool has_ref = false;
   for (const auto& a : attrs.All()) {
     if (!a.name.ns.empty()) continue;
     const std::string_view n = a.name.local;
     if (n == "r") {
+      has_ref = true;
       CellRef ref;
       switch (ParseCellRef(a.value, ref)) {
         case RefStatus::kOk:
@@ -181,7 +183,7 @@ void SheetHandler::StartCell(const XmlAttributes& attrs) {
                    : 0;
     }
   }
-  if (!attrs.Get("r")) {
+  if (!has_ref) {
     // Without a reference a cell follows the previous one in its row.
     if (row_ == 0) row_ = 1;
     if (column_ >= kMaxColumns) {

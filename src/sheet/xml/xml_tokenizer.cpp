@@ -95,6 +95,15 @@ std::size_t Utf8Length(const unsigned char* b, const unsigned char* e) {
   return n;
 }
 
+// Position of the first ':' in a name, or npos. Names are a few bytes
+// long: a plain loop beats a call of memchr.
+inline std::size_t ColonIn(std::string_view name) {
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == ':') return i;
+  }
+  return std::string_view::npos;
+}
+
 // Line breaks in [b, e); sheet XML has few, so memchr skips far.
 std::uint64_t CountLines(const char* b, const char* e) {
   std::uint64_t n = 0;
@@ -379,7 +388,7 @@ bool XmlTokenizer::DecodeInto(const char* b, const char* e, bool attribute, bool
 
 bool XmlTokenizer::Resolve(std::string_view qname, bool is_attribute, XmlName& out,
                            std::int32_t* binding) {
-  const auto colon = qname.find(':');
+  const auto colon = ColonIn(qname);
   std::string_view prefix;
   if (colon == std::string_view::npos) {
     out.local = qname;
@@ -579,7 +588,7 @@ XmlTokenizer::Step XmlTokenizer::EndTag(const char* p, const char* end) {
     return Fail("mismatched tag", p), Step::kFail;
   }
   XmlName element;
-  const auto colon = qname.find(':');
+  const auto colon = ColonIn(qname);
   element.local = colon == std::string_view::npos ? qname : qname.substr(colon + 1);
   if (top.binding >= 0) element.ns = bindings_[static_cast<std::size_t>(top.binding)].uri;
   pos_ = static_cast<std::size_t>(q + 1 - buf_.data());
@@ -589,7 +598,7 @@ XmlTokenizer::Step XmlTokenizer::EndTag(const char* p, const char* end) {
   const std::size_t depth = open_.size();
   std::size_t keep = bindings_.size();
   while (keep > 0 && bindings_[keep - 1].depth > depth) --keep;
-  Unbind(keep);
+  if (keep < bindings_.size()) Unbind(keep);
   return handler_.Done() ? Step::kFail : Step::kDone;
 }
 
