@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/test_paths.h"
+#include "common/write_zip.h"
 #include "extract/workbook_text.h"
 #include "sheet/workbook.h"
 
@@ -232,6 +233,56 @@ TEST(XlsxReader, CancelledSinkStopsBetweenRows) {
   } sink;
   ASSERT_TRUE(wb->ReadSheet(0, sink));
   EXPECT_EQ(sink.grid.size(), 2u);  // the first row only
+}
+
+}  // namespace
+}  // namespace dialsift::sheet
+
+namespace dialsift::sheet {
+namespace {
+
+// A namespace declared on one element and gone with it leaves its storage
+// free for the next declaration: a foreign namespace of the same length
+// declared on the next row must not be taken for the sheet's own, nor the
+// sheet's own, redeclared, for a foreign one.
+TEST(XlsxReader, RedeclaredNamespacesAreToldApartByTheirName) {
+  const std::string main_ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+  std::string other_ns = main_ns;
+  other_ns.back() = 'X';
+  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  auto row = [](int r, const std::string& ns, const std::string& value) {
+    const std::string n = std::to_string(r);
+    return "<row r=\"" + n + "\" xmlns=\"" + ns + "\"><c r=\"A" + n + "\" t=\"inlineStr\"><is><t>" +
+           value + "</t></is></c></row>";
+  };
+  const std::string sheet = "<worksheet xmlns=\"" + main_ns + "\"><sheetData>" +
+                            row(1, main_ns, "555-0101") + row(2, other_ns, "555-0102") +
+                            row(3, main_ns, "555-0103") + row(4, other_ns, "555-0104") +
+                            row(5, main_ns, "555-0105") + "</sheetData></worksheet>";
+  test::TempDir dir;
+  const auto path = dir.path() / "namespaces.xlsx";
+  test::WriteZip(
+      path,
+      {{"[Content_Types].xml",
+        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+        "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
+        "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>"},
+       {"_rels/.rels",
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"rId1\" Type=\"" +
+            rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+       {"xl/workbook.xml", "<workbook xmlns=\"" + main_ns + "\" xmlns:r=\"" + rel +
+                               "\"><sheets><sheet name=\"S\" sheetId=\"1\" "
+                               "r:id=\"rId1\"/></sheets></workbook>"},
+       {"xl/_rels/workbook.xml.rels",
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"rId1\" Type=\"" +
+            rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>"},
+       {"xl/worksheets/sheet1.xml", sheet}});
+  auto wb = OpenWorkbook(path);
+  ASSERT_TRUE(wb.ok()) << wb.error().reason;
+  EXPECT_EQ(ReadGrid(**wb, 0),
+            (Grid{{{1, 1}, "555-0101"}, {{3, 1}, "555-0103"}, {{5, 1}, "555-0105"}}));
 }
 
 }  // namespace

@@ -45,9 +45,11 @@ std::string SheetHandler::Where() const {
 }
 
 bool SheetHandler::Ours(const XmlName& name) {
-  // The parser hands over the same namespace string element after element.
-  if (name.ns.data() != last_ns_.data() || name.ns.size() != last_ns_.size()) {
-    last_ns_ = name.ns;
+  // Most elements of a sheet share one namespace: remember the last one by
+  // its name. Not by its address: a declaration that goes out of scope frees
+  // its storage, and the next one, of another name, may take it.
+  if (name.ns != last_ns_) {
+    last_ns_.assign(name.ns);
     last_ns_ours_ = name.ns.empty() || IsMainNs(name.ns);
   }
   return last_ns_ours_;

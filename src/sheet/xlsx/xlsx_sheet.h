@@ -74,7 +74,7 @@ class SheetHandler final : public XmlHandler {
   bool in_value_ = false;  // collecting characters of <v> or an inline <t>
   bool in_inline_ = false;
   bool has_value_ = false;
-  std::string_view last_ns_;
+  std::string last_ns_;
   bool last_ns_ours_ = false;
   std::string value_;    // raw characters of the cell's value
   std::string scratch_;  // the unescaped text
