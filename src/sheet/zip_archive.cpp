@@ -237,18 +237,19 @@ Result<std::size_t> ZipEntryReader::State::ReadNow(std::span<char> buffer) {
 Result<std::size_t> ZipEntryReader::State::Inflate(std::span<char> buffer) {
   if (!file) return Error{ErrorKind::kIo, "cannot read " + name + " (it is not open)"};
   zip_int64_t n;
+  std::uint64_t inflated_so_far;  // over the archive, read under the lock
   {
     const std::lock_guard hold(*lock);
     n = zip_fread(file, buffer.data(), buffer.size());
     if (n < 0) return ZipFault(zip_file_get_error(file), name);
-    *inflated += static_cast<std::uint64_t>(n);
+    inflated_so_far = *inflated += static_cast<std::uint64_t>(n);
   }
   done += static_cast<std::uint64_t>(n);
   if (done > size) {
     return Error{ErrorKind::kDamagedContainer,
                  "damaged zip archive (" + name + " is larger than its declared size)"};
   }
-  if (*inflated > max_inflated) {
+  if (inflated_so_far > max_inflated) {
     return OverBudget("more than " + std::to_string(max_inflated >> 20) +
                       " MB unpacked out of its zip container, counting every read of a part");
   }

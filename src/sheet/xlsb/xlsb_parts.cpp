@@ -136,8 +136,12 @@ class SheetParser {
       Payload p(rec.data);
       std::uint32_t row = 0;
       if (rec.skipped || !p.U32(row)) return Fail("an unreadable row header");
-      if (row >= kMaxRows)
-        return Fail("row " + std::to_string(std::uint64_t{row} + 1) + " is beyond the last row");
+      if (row >= kMaxRows) {
+        // Named alone: the row read before says nothing about this one.
+        error_ = DamagedPart(part_, "row " + std::to_string(std::uint64_t{row} + 1) +
+                                        " is beyond the last row, " + std::to_string(kMaxRows));
+        return false;
+      }
       // Asked between rows; stopping ends the read with success.
       if (have_row_ && sink_.Cancelled()) return false;
       row_ = row + 1;
