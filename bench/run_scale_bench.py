@@ -40,8 +40,6 @@ LENGTHS = ["-l", "7,10,11"]
 # ---- The workbooks ----
 
 def make_data(data):
-    from make_bench_workbooks import write  # needs python3-openpyxl
-
     templates = os.path.join(data, "templates")
     os.makedirs(templates, exist_ok=True)
     kinds = {"small": (50, 4), "mid": (2_000, 3), "medium": (20_000, 2)}
@@ -51,6 +49,7 @@ def make_data(data):
         for k in range(count):
             path = os.path.join(templates, f"{kind}{k}.xlsx")
             if not os.path.exists(path):
+                from make_bench_workbooks import write  # needs python3-openpyxl
                 write(path + ".part", rows, 6, 7000 + 100 * rows + k)
                 os.replace(path + ".part", path)
             made[kind].append(path)
