@@ -23,4 +23,28 @@ inline void WriteZip(const std::filesystem::path& path,
   ASSERT_EQ(zip_close(z), 0);
 }
 
+// Writes an .xlsx of one sheet, named `sheet_name`, whose part holds `sheet_xml`.
+inline void WriteOneSheetXlsx(const std::filesystem::path& path, const std::string& sheet_name,
+                              const std::string& sheet_xml) {
+  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  const std::string package_rel =
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rId1\" Type=\"" +
+      rel;
+  WriteZip(path, {{"[Content_Types].xml",
+                   "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                   "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
+                   "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>"},
+                  {"_rels/.rels",
+                   package_rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+                  {"xl/workbook.xml",
+                   "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+                   "xmlns:r=\"" +
+                       rel + "\"><sheets><sheet name=\"" + sheet_name +
+                       "\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+                  {"xl/_rels/workbook.xml.rels",
+                   package_rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>"},
+                  {"xl/worksheets/sheet1.xml", sheet_xml}});
+}
+
 }  // namespace dialsift::test

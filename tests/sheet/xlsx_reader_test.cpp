@@ -249,7 +249,6 @@ TEST(XlsxReader, RedeclaredNamespacesAreToldApartByTheirName) {
   const std::string main_ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
   std::string other_ns = main_ns;
   other_ns.back() = 'X';
-  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
   auto row = [](int r, const std::string& ns, const std::string& value) {
     const std::string n = std::to_string(r);
     return "<row r=\"" + n + "\" xmlns=\"" + ns + "\"><c r=\"A" + n + "\" t=\"inlineStr\"><is><t>" +
@@ -261,24 +260,7 @@ TEST(XlsxReader, RedeclaredNamespacesAreToldApartByTheirName) {
                             row(5, main_ns, "555-0105") + "</sheetData></worksheet>";
   test::TempDir dir;
   const auto path = dir.path() / "namespaces.xlsx";
-  test::WriteZip(
-      path,
-      {{"[Content_Types].xml",
-        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-        "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
-        "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>"},
-       {"_rels/.rels",
-        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId1\" Type=\"" +
-            rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-       {"xl/workbook.xml", "<workbook xmlns=\"" + main_ns + "\" xmlns:r=\"" + rel +
-                               "\"><sheets><sheet name=\"S\" sheetId=\"1\" "
-                               "r:id=\"rId1\"/></sheets></workbook>"},
-       {"xl/_rels/workbook.xml.rels",
-        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId1\" Type=\"" +
-            rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>"},
-       {"xl/worksheets/sheet1.xml", sheet}});
+  test::WriteOneSheetXlsx(path, "S", sheet);
   auto wb = OpenWorkbook(path);
   ASSERT_TRUE(wb.ok()) << wb.error().reason;
   EXPECT_EQ(ReadGrid(**wb, 0),

@@ -43,27 +43,7 @@ std::string SheetXml(int rows) {
 }
 
 void WriteWorkbook(const std::filesystem::path& path, int rows) {
-  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-  test::WriteZip(
-      path,
-      {{"[Content_Types].xml",
-        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-        "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
-        "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>"},
-       {"_rels/.rels",
-        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId1\" Type=\"" +
-            rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-       {"xl/workbook.xml",
-        "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-        "xmlns:r=\"" +
-            rel +
-            "\"><sheets><sheet name=\"Calls\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-       {"xl/_rels/workbook.xml.rels",
-        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId1\" Type=\"" +
-            rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>"},
-       {kSheetPart, SheetXml(rows)}});
+  test::WriteOneSheetXlsx(path, "Calls", SheetXml(rows));
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
