@@ -1,6 +1,7 @@
 #include "sheet/ods/ods_content.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <span>
 
@@ -45,7 +46,52 @@ Ns NsOf(std::string_view ns) {
   }
 }
 
+inline bool IsLeadByte(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+}
+
+// The office: attributes that hold a cell's typed value, by the value type
+// that reads each.
+constexpr std::array<std::string_view, 5> kValueAttrNames = {"string-value", "value", "date-value",
+                                                             "time-value", "boolean-value"};
+constexpr std::size_t kValueAttrs = kValueAttrNames.size();
+
+std::size_t ValueAttrOf(std::string_view local) {
+  for (std::size_t i = 0; i < kValueAttrs; ++i) {
+    if (local == kValueAttrNames[i]) return i;
+  }
+  return kValueAttrs;
+}
+
 }  // namespace
+
+SheetHandler::ValueType SheetHandler::TypeOf(std::string_view type) {
+  if (type.empty()) return ValueType::kNone;
+  if (type == "float") return ValueType::kFloat;
+  if (type == "percentage") return ValueType::kPercentage;
+  if (type == "currency") return ValueType::kCurrency;
+  if (type == "date") return ValueType::kDate;
+  if (type == "time") return ValueType::kTime;
+  if (type == "boolean") return ValueType::kBoolean;
+  return ValueType::kOther;
+}
+
+std::size_t SheetHandler::ValueAttrFor(ValueType type) {
+  switch (type) {
+    case ValueType::kFloat:
+    case ValueType::kPercentage:
+    case ValueType::kCurrency:
+      return 1;
+    case ValueType::kDate:
+      return 2;
+    case ValueType::kTime:
+      return 3;
+    case ValueType::kBoolean:
+      return 4;
+    default:
+      return 0;
+  }
+}
 
 void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs) {
   const Ns ns = NsOf(name.ns);
@@ -162,16 +208,21 @@ void SheetHandler::Characters(std::string_view text) {
 }
 
 void SheetHandler::AppendText(std::string_view text) {
-  if (text_chars_ >= kMaxCellChars) return;
-  if (text_chars_ + text.size() <= kMaxCellChars) {
-    // Fits whatever its characters: at most one per byte.
-    for (const char c : text) text_chars_ += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    text_ += text;
-    return;
+  // Characters are counted only once the bytes could go beyond what a cell
+  // holds: there are never more characters than bytes.
+  if (!counting_) {
+    if (text_.size() + text.size() <= kMaxCellChars) {
+      text_ += text;
+      return;
+    }
+    counting_ = true;
+    text_chars_ = 0;
+    for (const char c : text_) text_chars_ += IsLeadByte(c);
   }
+  if (text_chars_ >= kMaxCellChars) return;
   for (const char c : text) {
     // Counts characters by their first byte, so the cut never splits one.
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 && ++text_chars_ > kMaxCellChars) return;
+    if (IsLeadByte(c) && ++text_chars_ > kMaxCellChars) return;
     text_ += c;
   }
 }
@@ -184,21 +235,27 @@ void SheetHandler::StartCell(const XmlAttributes& attrs, bool covered) {
   hidden_depth_ = 0;
   paragraphs_ = 0;
   text_.clear();
-  text_chars_ = 0;
-  cell_repeat_ = Count(attrs.Get(kTableNs, "number-columns-repeated"));
-  // Assigned, not rebuilt: the strings keep their storage cell after cell.
-  value_type_.assign(attrs.Get(kOfficeNs, "value-type").value_or(""));
-  std::string_view value_attr = "string-value";
-  if (value_type_ == "float" || value_type_ == "percentage" || value_type_ == "currency") {
-    value_attr = "value";
-  } else if (value_type_ == "date") {
-    value_attr = "date-value";
-  } else if (value_type_ == "time") {
-    value_attr = "time-value";
-  } else if (value_type_ == "boolean") {
-    value_attr = "boolean-value";
+  counting_ = false;
+  // One pass over the attributes; the first of a name counts, as in a
+  // lookup by name.
+  std::optional<std::string_view> repeat;
+  std::optional<std::string_view> type;
+  std::array<std::optional<std::string_view>, kValueAttrs> values;
+  for (const auto& a : attrs.All()) {
+    const std::string_view local = a.name.local;
+    if (local.ends_with("value")) {
+      const auto slot = ValueAttrOf(local);
+      if (slot < kValueAttrs && !values[slot] && a.name.ns == kOfficeNs) values[slot] = a.value;
+    } else if (local == "value-type") {
+      if (!type && a.name.ns == kOfficeNs) type = a.value;
+    } else if (local == "number-columns-repeated") {
+      if (!repeat && a.name.ns == kTableNs) repeat = a.value;
+    }
   }
-  value_.assign(attrs.Get(kOfficeNs, value_attr).value_or(""));
+  cell_repeat_ = Count(repeat);
+  value_type_ = TypeOf(type.value_or(""));
+  // Assigned, not rebuilt: the string keeps its storage cell after cell.
+  value_.assign(values[ValueAttrFor(value_type_)].value_or(""));
 }
 
 void SheetHandler::EndCell() {
@@ -207,26 +264,29 @@ void SheetHandler::EndCell() {
   column_ = std::min(kMaxPosition, column_ + cell_repeat_);
   // Covered cells sit under a merged cell and show nothing.
   if (covered_) return;
-  const bool has_text = paragraphs_ > 0 && (!text_.empty() || !value_type_.empty());
-  if (!has_text && value_type_.empty()) return;
+  const bool typed = value_type_ != ValueType::kNone;
+  const bool has_text = paragraphs_ > 0 && (!text_.empty() || typed);
+  if (!has_text && !typed) return;
   // The cell's text goes into the row's next slot, whose string is reused
-  // from row to row.
+  // from row to row: swapped in, not copied.
   if (row_used_ == row_cells_.size()) row_cells_.emplace_back();
   RowCell& slot = row_cells_[row_used_];
   std::string& shown = slot.text;
-  shown.assign(text_);
+  shown.swap(text_);
   if (!has_text) {
     // A typed value stored without its text (some writers leave the text
     // out): show the value itself.
-    if (value_type_ == "float" || value_type_ == "percentage" || value_type_ == "currency") {
+    if (value_type_ == ValueType::kFloat || value_type_ == ValueType::kPercentage ||
+        value_type_ == ValueType::kCurrency) {
       double v = 0;
       const auto [end, ec] = std::from_chars(value_.data(), value_.data() + value_.size(), v);
       if (ec == std::errc() && end == value_.data() + value_.size()) {
-        shown = value_type_ == "percentage" ? FormatGeneral(v * 100) + "%" : FormatGeneral(v);
+        shown =
+            value_type_ == ValueType::kPercentage ? FormatGeneral(v * 100) + "%" : FormatGeneral(v);
       } else {
         shown = value_;
       }
-    } else if (value_type_ == "boolean") {
+    } else if (value_type_ == ValueType::kBoolean) {
       shown = value_ == "true" || value_ == "1" ? "TRUE" : "FALSE";
     } else {
       shown = value_;
