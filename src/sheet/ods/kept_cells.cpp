@@ -8,23 +8,13 @@ namespace dialsift::sheet::ods {
 KeptCells::KeptCells(std::size_t chunk_size, std::size_t budget)
     : chunk_size_(std::max<std::size_t>(1, std::min(chunk_size, budget))), budget_(budget) {}
 
-bool KeptCells::Add(std::uint32_t row, std::uint32_t column, std::string_view text) {
-  if (text.size() > std::numeric_limits<std::uint32_t>::max()) return false;
-  const std::size_t need = sizeof(Header) + text.size();
-  if (chunks_.empty() || chunks_.back().size - chunks_.back().used < need) {
-    // The rest of the last chunk stays unused: a cell is read in one piece.
-    const std::size_t size = std::max(chunk_size_, need);
-    if (size > budget_ - std::min(budget_, allocated_)) return false;
-    chunks_.push_back({std::make_unique_for_overwrite<char[]>(size), size, 0});
-    allocated_ += size;
-  }
-  Chunk& chunk = chunks_.back();
-  const Header header{row, column, static_cast<std::uint32_t>(text.size())};
-  char* p = chunk.bytes.get() + chunk.used;
-  std::memcpy(p, &header, sizeof header);
-  // An empty text may come with no storage behind it.
-  if (!text.empty()) std::memcpy(p + sizeof header, text.data(), text.size());
-  chunk.used += need;
+bool KeptCells::Grow(std::size_t need) {
+  if (need - sizeof(Header) > std::numeric_limits<std::uint32_t>::max()) return false;
+  // The rest of the last chunk stays unused: a cell is read in one piece.
+  const std::size_t size = std::max(chunk_size_, need);
+  if (size > budget_ - allocated_) return false;
+  chunks_.push_back({std::make_unique_for_overwrite<char[]>(size), size, 0});
+  allocated_ += size;
   return true;
 }
 

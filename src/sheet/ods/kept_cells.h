@@ -32,7 +32,20 @@ class KeptCells {
 
   // Keeps a cell; false (and nothing kept) when it would take the store
   // beyond its budget.
-  bool Add(std::uint32_t row, std::uint32_t column, std::string_view text);
+  bool Add(std::uint32_t row, std::uint32_t column, std::string_view text) {
+    const std::size_t need = sizeof(Header) + text.size();
+    if ((chunks_.empty() || chunks_.back().size - chunks_.back().used < need) && !Grow(need)) {
+      return false;
+    }
+    Chunk& chunk = chunks_.back();
+    const Header header{row, column, static_cast<std::uint32_t>(text.size())};
+    char* p = chunk.bytes.get() + chunk.used;
+    std::memcpy(p, &header, sizeof header);
+    // An empty text may come with no storage behind it.
+    if (!text.empty()) std::memcpy(p + sizeof header, text.data(), text.size());
+    chunk.used += need;
+    return true;
+  }
 
   Mark End() const;
   // Drops every cell added after `mark`, and the chunks they alone used.
@@ -62,6 +75,9 @@ class KeptCells {
   std::size_t Allocated() const { return allocated_; }
 
  private:
+  // Starts a chunk with room for `need` bytes, if the budget allows.
+  bool Grow(std::size_t need);
+
   struct Header {
     std::uint32_t row;
     std::uint32_t column;

@@ -50,29 +50,64 @@ inline bool IsLeadByte(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
 }
 
-// The office: attributes that hold a cell's typed value, by the value type
-// that reads each.
-constexpr std::array<std::string_view, 5> kValueAttrNames = {"string-value", "value", "date-value",
-                                                             "time-value", "boolean-value"};
-constexpr std::size_t kValueAttrs = kValueAttrNames.size();
+// The attributes of a cell read here. The office: attributes that hold its
+// typed value come first, in the order of ValueAttrFor.
+enum class Attr : std::uint8_t {
+  kStringValue,
+  kValue,
+  kDateValue,
+  kTimeValue,
+  kBooleanValue,
+  kType,
+  kRepeat,
+  kOther
+};
+constexpr std::size_t kValueAttrs = 5;
 
-std::size_t ValueAttrOf(std::string_view local) {
-  for (std::size_t i = 0; i < kValueAttrs; ++i) {
-    if (local == kValueAttrNames[i]) return i;
+// Told apart by length first: a cell's names are compared once each.
+Attr AttrOf(std::string_view local) {
+  switch (local.size()) {
+    case 5:
+      return local == "value" ? Attr::kValue : Attr::kOther;
+    case 10:
+      if (local == "value-type") return Attr::kType;
+      if (local == "date-value") return Attr::kDateValue;
+      if (local == "time-value") return Attr::kTimeValue;
+      return Attr::kOther;
+    case 12:
+      return local == "string-value" ? Attr::kStringValue : Attr::kOther;
+    case 13:
+      return local == "boolean-value" ? Attr::kBooleanValue : Attr::kOther;
+    case 23:
+      return local == "number-columns-repeated" ? Attr::kRepeat : Attr::kOther;
+    default:
+      return Attr::kOther;
   }
-  return kValueAttrs;
 }
 
 }  // namespace
 
 SheetHandler::ValueType SheetHandler::TypeOf(std::string_view type) {
-  if (type.empty()) return ValueType::kNone;
-  if (type == "float") return ValueType::kFloat;
-  if (type == "percentage") return ValueType::kPercentage;
-  if (type == "currency") return ValueType::kCurrency;
-  if (type == "date") return ValueType::kDate;
-  if (type == "time") return ValueType::kTime;
-  if (type == "boolean") return ValueType::kBoolean;
+  switch (type.size()) {
+    case 0:
+      return ValueType::kNone;
+    case 4:
+      if (type == "date") return ValueType::kDate;
+      if (type == "time") return ValueType::kTime;
+      break;
+    case 5:
+      if (type == "float") return ValueType::kFloat;
+      break;
+    case 7:
+      if (type == "boolean") return ValueType::kBoolean;
+      break;
+    case 8:
+      if (type == "currency") return ValueType::kCurrency;
+      break;
+    case 10:
+      if (type == "percentage") return ValueType::kPercentage;
+      break;
+  }
   return ValueType::kOther;
 }
 
@@ -81,15 +116,15 @@ std::size_t SheetHandler::ValueAttrFor(ValueType type) {
     case ValueType::kFloat:
     case ValueType::kPercentage:
     case ValueType::kCurrency:
-      return 1;
+      return static_cast<std::size_t>(Attr::kValue);
     case ValueType::kDate:
-      return 2;
+      return static_cast<std::size_t>(Attr::kDateValue);
     case ValueType::kTime:
-      return 3;
+      return static_cast<std::size_t>(Attr::kTimeValue);
     case ValueType::kBoolean:
-      return 4;
+      return static_cast<std::size_t>(Attr::kBooleanValue);
     default:
-      return 0;
+      return static_cast<std::size_t>(Attr::kStringValue);
   }
 }
 
@@ -208,22 +243,23 @@ void SheetHandler::Characters(std::string_view text) {
 }
 
 void SheetHandler::AppendText(std::string_view text) {
+  std::string& into = *text_;
   // Characters are counted only once the bytes could go beyond what a cell
   // holds: there are never more characters than bytes.
   if (!counting_) {
-    if (text_.size() + text.size() <= kMaxCellChars) {
-      text_ += text;
+    if (into.size() + text.size() <= kMaxCellChars) {
+      into += text;
       return;
     }
     counting_ = true;
     text_chars_ = 0;
-    for (const char c : text_) text_chars_ += IsLeadByte(c);
+    for (const char c : into) text_chars_ += IsLeadByte(c);
   }
   if (text_chars_ >= kMaxCellChars) return;
   for (const char c : text) {
     // Counts characters by their first byte, so the cut never splits one.
     if (IsLeadByte(c) && ++text_chars_ > kMaxCellChars) return;
-    text_ += c;
+    into += c;
   }
 }
 
@@ -234,7 +270,11 @@ void SheetHandler::StartCell(const XmlAttributes& attrs, bool covered) {
   paragraph_depth_ = 0;
   hidden_depth_ = 0;
   paragraphs_ = 0;
-  text_.clear();
+  // The text goes straight into the row's next slot, whose string keeps its
+  // storage from row to row; the slot is taken if the cell shows something.
+  if (row_used_ == row_cells_.size()) row_cells_.emplace_back();
+  text_ = &row_cells_[row_used_].text;
+  text_->clear();
   counting_ = false;
   // One pass over the attributes; the first of a name counts, as in a
   // lookup by name.
@@ -242,14 +282,18 @@ void SheetHandler::StartCell(const XmlAttributes& attrs, bool covered) {
   std::optional<std::string_view> type;
   std::array<std::optional<std::string_view>, kValueAttrs> values;
   for (const auto& a : attrs.All()) {
-    const std::string_view local = a.name.local;
-    if (local.ends_with("value")) {
-      const auto slot = ValueAttrOf(local);
-      if (slot < kValueAttrs && !values[slot] && a.name.ns == kOfficeNs) values[slot] = a.value;
-    } else if (local == "value-type") {
-      if (!type && a.name.ns == kOfficeNs) type = a.value;
-    } else if (local == "number-columns-repeated") {
+    const Attr attr = AttrOf(a.name.local);
+    if (attr == Attr::kOther) continue;
+    if (attr == Attr::kRepeat) {
       if (!repeat && a.name.ns == kTableNs) repeat = a.value;
+      continue;
+    }
+    if (a.name.ns != kOfficeNs) continue;
+    if (attr == Attr::kType) {
+      if (!type) type = a.value;
+    } else {
+      auto& value = values[static_cast<std::size_t>(attr)];
+      if (!value) value = a.value;
     }
   }
   cell_repeat_ = Count(repeat);
@@ -265,14 +309,9 @@ void SheetHandler::EndCell() {
   // Covered cells sit under a merged cell and show nothing.
   if (covered_) return;
   const bool typed = value_type_ != ValueType::kNone;
-  const bool has_text = paragraphs_ > 0 && (!text_.empty() || typed);
+  std::string& shown = *text_;
+  const bool has_text = paragraphs_ > 0 && (!shown.empty() || typed);
   if (!has_text && !typed) return;
-  // The cell's text goes into the row's next slot, whose string is reused
-  // from row to row: swapped in, not copied.
-  if (row_used_ == row_cells_.size()) row_cells_.emplace_back();
-  RowCell& slot = row_cells_[row_used_];
-  std::string& shown = slot.text;
-  shown.swap(text_);
   if (!has_text) {
     // A typed value stored without its text (some writers leave the text
     // out): show the value itself.
@@ -298,6 +337,7 @@ void SheetHandler::EndCell() {
   }
   const std::uint64_t room = kMaxColumns - column + 1;
   if (cell_repeat_ > room) beyond_ = true;
+  RowCell& slot = row_cells_[row_used_];
   slot.column = column;
   slot.repeat = std::min(cell_repeat_, room);
   ++row_used_;

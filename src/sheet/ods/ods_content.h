@@ -109,9 +109,9 @@ class SheetHandler final : public XmlHandler {
   int hidden_depth_ = 0;     // > 0 inside annotations, shapes, note bodies
   std::uint64_t cell_repeat_ = 1;
   int paragraphs_ = 0;
-  std::string text_;
-  bool counting_ = false;       // text_chars_ counts the characters of text_
-  std::size_t text_chars_ = 0;  // once the bytes could go beyond a cell's
+  std::string* text_ = nullptr;  // the cell's text: its row slot's string
+  bool counting_ = false;        // text_chars_ counts the characters of text_
+  std::size_t text_chars_ = 0;   // once the bytes could go beyond a cell's
   ValueType value_type_ = ValueType::kNone;
   std::string value_;  // the typed value, for cells stored without text
 };
