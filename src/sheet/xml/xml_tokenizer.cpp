@@ -164,10 +164,13 @@ std::span<char> XmlTokenizer::Space(std::size_t min) {
   // long token is rescanned a logarithmic number of times.
   const std::size_t want = std::max(min, end_);
   if (buf_size_ < end_ + want) {
-    auto bigger = std::make_unique_for_overwrite<char[]>(end_ + want);
+    // Doubled at least: a read may fill less than asked, and a long token
+    // asking again for a little more must not be copied again each time.
+    const std::size_t size = std::max(end_ + want, 2 * buf_size_);
+    auto bigger = std::make_unique_for_overwrite<char[]>(size);
     if (end_ > 0) std::memcpy(bigger.get(), buf_.get(), end_);
     buf_ = std::move(bigger);
-    buf_size_ = end_ + want;
+    buf_size_ = size;
   }
   return {buf_.get() + end_, want};
 }
