@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -312,10 +313,11 @@ struct CellLog : sheet::CellSink {
   std::vector<std::tuple<std::uint32_t, std::uint32_t, std::string>> cells;
 };
 
-// A written .ods opened with a given keeping budget and chunk size; counts
-// the parses of its content.
+// A written .ods opened with a given keeping budget and chunk sizes (fixed
+// unless a larger last one is given); counts the parses of its content.
 struct KeptBook {
-  KeptBook(const std::filesystem::path& path, std::size_t budget, std::size_t chunk) {
+  KeptBook(const std::filesystem::path& path, std::size_t budget, std::size_t chunk,
+           std::size_t last_chunk = 0) {
     auto zip = sheet::ZipArchive::Open(path);
     EXPECT_TRUE(zip) << zip.error().reason;
     if (!zip) return;
@@ -325,7 +327,7 @@ struct KeptBook {
           ++parses;
           return sheet::ParseXmlPart(*shared, "content.xml", h);
         },
-        budget, chunk);
+        budget, chunk, std::max(chunk, last_chunk));
     EXPECT_TRUE(opened) << opened.error().reason;
     if (opened) book = std::move(*opened);
   }
@@ -373,9 +375,10 @@ TEST_F(OdsReaderTest, KeptCellsReadAlikeWhateverTheChunkSize) {
   EXPECT_EQ(std::get<2>(reference[5].first.cells[2]), std::string(439, 'h') + "2");
   std::vector<std::size_t> shuffled = {59, 0, 31, 30, 1, 58, 12, 12, 45};
   const auto reference_shuffled = parsed.Read(shuffled);
-  for (const std::size_t chunk : {std::size_t{12}, std::size_t{13}, std::size_t{40},
-                                  std::size_t{64}, std::size_t{1000}, sheet::ods::kKeepChunkSize}) {
-    KeptBook kept(path, std::size_t{64} << 20, chunk);
+  const std::pair<std::size_t, std::size_t> chunks[] = {
+      {12, 0}, {13, 0}, {40, 0}, {64, 0}, {1000, 0}, {16, 256}, {sheet::ods::kFirstKeepChunk, 0}};
+  for (const auto& [chunk, last_chunk] : chunks) {
+    KeptBook kept(path, std::size_t{64} << 20, chunk, last_chunk);
     ASSERT_TRUE(kept.book);
     const auto reads = kept.Read(in_order);
     EXPECT_EQ(kept.parses, 1) << chunk;

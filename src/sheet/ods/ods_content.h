@@ -121,10 +121,13 @@ class SheetHandler final : public XmlHandler {
 using ParseContent = std::function<Status(XmlHandler&)>;
 
 // Opens a document: reads the sheet names and keeps the cells of the sheets
-// in memory, in chunks of `chunk_size` bytes, while they fit in
-// `keep_budget` bytes; the other sheets are parsed again when they are read.
-inline constexpr std::size_t kKeepChunkSize = std::size_t{256} << 10;
+// in memory while they fit in `keep_budget` bytes (in chunks of
+// `first_chunk` bytes, doubling up to `last_chunk`); the other sheets are
+// parsed again when they are read.
+inline constexpr std::size_t kFirstKeepChunk = std::size_t{64} << 10;
+inline constexpr std::size_t kLastKeepChunk = std::size_t{2} << 20;
 Result<std::unique_ptr<Workbook>> OpenDocument(ParseContent parse, std::size_t keep_budget,
-                                               std::size_t chunk_size = kKeepChunkSize);
+                                               std::size_t first_chunk = kFirstKeepChunk,
+                                               std::size_t last_chunk = kLastKeepChunk);
 
 }  // namespace dialsift::sheet::ods

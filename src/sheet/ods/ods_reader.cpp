@@ -102,8 +102,9 @@ class KeepingRouter final : public ods::SheetRouter, public CellSink {
 
 class OdsWorkbook final : public Workbook {
  public:
-  OdsWorkbook(ParseContent parse, std::size_t keep_budget, std::size_t chunk_size)
-      : parse_(std::move(parse)), store_(chunk_size, keep_budget) {}
+  OdsWorkbook(ParseContent parse, std::size_t keep_budget, std::size_t first_chunk,
+              std::size_t last_chunk)
+      : parse_(std::move(parse)), store_(first_chunk, last_chunk, keep_budget) {}
 
   Status Load() {
     KeepingRouter router(&sheets_, kept_, store_);
@@ -162,8 +163,8 @@ bool IsEncrypted(const ZipArchive& zip) {
 }  // namespace
 
 WorkbookResult ods::OpenDocument(ParseContent parse, std::size_t keep_budget,
-                                 std::size_t chunk_size) {
-  auto book = std::make_unique<OdsWorkbook>(std::move(parse), keep_budget, chunk_size);
+                                 std::size_t first_chunk, std::size_t last_chunk) {
+  auto book = std::make_unique<OdsWorkbook>(std::move(parse), keep_budget, first_chunk, last_chunk);
   if (auto status = book->Load(); !status) return status.error();
   return std::unique_ptr<Workbook>(std::move(book));
 }
