@@ -423,6 +423,49 @@ TEST_F(OdsReaderTest, KeepingBudgetCountsTheChunksHeld) {
   EXPECT_EQ(kept.parses, 3);
 }
 
+// A flat file is parsed from the file at every parse, from its start, over
+// many reads of the tokenizer's buffer: with room for one sheet's cells at a
+// time, sheets are parsed again and again, and all read as from the same
+// content packed in an .ods.
+TEST_F(OdsReaderTest, FlatFilesAreParsedFromTheFileEachTime) {
+  std::vector<std::pair<std::string, std::string>> sheets;
+  for (int s = 0; s < 6; ++s) {
+    std::string rows;
+    for (int r = 0; r < 300; ++r) {
+      rows += Row(Cell(P("212-555-" + std::to_string(1000 + s * 300 + r))) +
+                  Cell(P(std::string(40, static_cast<char>('a' + s)))));
+    }
+    sheets.emplace_back("S" + std::to_string(s), rows);
+  }
+  const std::string content = Content(sheets);
+  ASSERT_GT(content.size(), std::size_t{4} << 16);
+  const auto flat = dir_.path() / "flat.fods";
+  WriteFile(flat, content);
+  auto parse = sheet::ods::FlatContent(flat);
+  ASSERT_TRUE(parse) << parse.error().reason;
+  int parses = 0;
+  auto book = sheet::ods::OpenDocument(
+      [&](sheet::XmlHandler& h) {
+        ++parses;
+        return (*parse)(h);
+      },
+      30 * 1024, 1024);
+  ASSERT_TRUE(book) << book.error().reason;
+  ASSERT_EQ((*book)->Sheets().size(), 6u);
+  KeptBook packed(WriteOds(content), std::size_t{64} << 20, 1024);
+  ASSERT_TRUE(packed.book);
+  for (const std::size_t i : {0, 1, 2, 3, 4, 5, 2, 0}) {
+    CellLog log;
+    ASSERT_TRUE((*book)->ReadSheet(i, log).ok()) << i;
+    CellLog want;
+    ASSERT_TRUE(packed.book->ReadSheet(i, want).ok()) << i;
+    ASSERT_EQ(log.cells.size(), 600u) << i;
+    EXPECT_EQ(log.cells, want.cells) << i;
+  }
+  // One at opening; then for sheets 1, 3, 5, 2 and 0, each keeping the next.
+  EXPECT_EQ(parses, 6);
+}
+
 TEST_F(OdsReaderTest, CancelledSinkStopsBetweenRows) {
   struct StopAfterTwo : SheetCells {
     bool Cancelled() override { return ++asked >= 2; }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -119,6 +120,10 @@ class SheetHandler final : public XmlHandler {
 // Parses the document that holds the sheets (content.xml, or a whole .fods)
 // with a handler; called once at opening and again for sheets not kept.
 using ParseContent = std::function<Status(XmlHandler&)>;
+
+// The content of a flat .fods file: parsed from the file, kept open, each
+// time it is asked for, so that the document is never held whole.
+Result<ParseContent> FlatContent(const std::filesystem::path& path);
 
 // Opens a document: reads the sheet names and keeps the cells of the sheets
 // in memory while they fit in `keep_budget` bytes (in chunks of

@@ -17,7 +17,7 @@ namespace dialsift::sheet {
 
 namespace {
 
-// Largest flat .fods file read; it is held whole while it is parsed.
+// Largest flat .fods file read.
 constexpr std::uintmax_t kMaxFlatSize = std::uintmax_t{1} << 30;
 // Memory for the cells kept at opening, over all sheets.
 constexpr std::size_t kKeepBudget = std::size_t{64} << 20;
@@ -178,7 +178,7 @@ WorkbookResult OpenOds(const std::filesystem::path&, ZipArchive zip) {
       kKeepBudget);
 }
 
-WorkbookResult OpenFlatOds(const std::filesystem::path& path) {
+Result<ods::ParseContent> ods::FlatContent(const std::filesystem::path& path) {
   std::error_code ec;
   const auto size = std::filesystem::file_size(path, ec);
   if (ec) return CannotReadFile();
@@ -186,14 +186,19 @@ WorkbookResult OpenFlatOds(const std::filesystem::path& path) {
     return Error{ErrorKind::kTooLarge,
                  "flat OpenDocument file too large (" + std::to_string(size >> 20) + " MB)"};
   }
-  auto bytes = std::make_shared<std::string>(static_cast<std::size_t>(size), '\0');
-  std::ifstream in(path, std::ios::binary);
-  if (!in.read(bytes->data(), static_cast<std::streamsize>(bytes->size()))) {
-    return CannotReadFile();
-  }
-  return ods::OpenDocument(
-      [bytes](XmlHandler& handler) { return ParseXml(*bytes, "the document", handler); },
-      kKeepBudget);
+  auto in = std::make_shared<std::ifstream>(path, std::ios::binary);
+  if (!*in) return CannotReadFile();
+  return ParseContent([in](XmlHandler& handler) {
+    in->clear();
+    in->seekg(0);
+    return ParseXml(*in, "the document", handler);
+  });
+}
+
+WorkbookResult OpenFlatOds(const std::filesystem::path& path) {
+  auto content = ods::FlatContent(path);
+  if (!content) return content.error();
+  return ods::OpenDocument(std::move(*content), kKeepBudget);
 }
 
 }  // namespace dialsift::sheet
