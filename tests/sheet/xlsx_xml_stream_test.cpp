@@ -185,6 +185,8 @@ TEST(XmlStream, FastPathAgreesWithExpatAcrossChunkBoundaries) {
       "caf\xC3\xA9 \xE6\x9D\xB1 \xF0\x9F\x98\x80",
       "<!-- a comment -->",
       "<![CDATA[ <raw> & ]] ]]>",
+      "x]]>y",
+      "x]]]y",
       "<?pi some data?>",
       "<e a=\"x&#10;y\tz\r\nw\"/>",
       // Start tags that a cell's usual one resembles but that need the

@@ -314,8 +314,10 @@ XmlTokenizer::Step XmlTokenizer::TextToken(const char* p, const char* end, bool 
   const char* stop = lt ? lt : end;
   if (!lt && !last) {
     // Hand on what is complete: not a reference cut short, not a CR whose
-    // LF may follow, not a partial UTF-8 sequence.
+    // LF may follow, not the "]]" of a "]]>" (which text must not hold), not
+    // a partial UTF-8 sequence.
     if (stop > p && stop[-1] == '\r') --stop;
+    for (int k = 0; k < 2 && stop > p && stop[-1] == ']'; ++k) --stop;
     const std::string_view piece(p, static_cast<std::size_t>(stop - p));
     const auto amp = piece.rfind('&');
     if (amp != std::string_view::npos && piece.find(';', amp) == std::string_view::npos) {
