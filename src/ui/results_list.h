@@ -5,10 +5,12 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "extract/record.h"
 #include "ui/report_list.h"
 #include "ui/window_services.h"
 
@@ -38,11 +40,8 @@ class ResultsList {
   // The run's side: empty the list (queued rows included), queue a row,
   // and put the queued rows in.
   void StartOver();
-  // `where` becomes the row's tooltip: where the number was found.
-  void QueueRow(std::string_view text, std::string_view where) {
-    queued_.emplace_back(text);
-    queued_where_.emplace_back(where);
-  }
+  // The row's text is the record's number; its tooltip says where it was found.
+  void QueueRow(const Record& record);
   void FlushQueuedRows();
 
  private:
@@ -52,8 +51,9 @@ class ResultsList {
   WindowServices& window_;
   ReportList& list_;
   std::filesystem::path beside_;
-  std::vector<std::string> queued_;
-  std::vector<std::string> queued_where_;
+  std::vector<ListRow> queued_;
+  // Where the rows being queued come from: one per sheet, shared by its rows.
+  std::shared_ptr<const FoundIn> found_in_;
 };
 
 }  // namespace dialsift::ui

@@ -94,7 +94,7 @@ TEST_F(WindowTest, ListsAppendCountReadAndRemoveRows) {
   EXPECT_TRUE(list.RemoveRow(2));
   EXPECT_FALSE(list.RemoveRow(3));
   EXPECT_EQ(list.Rows(), (std::vector<std::string>{"/a/one.xlsx", "/a/one.xlsx"}));
-  list.setCurrentItem(list.topLevelItem(1));
+  list.SelectRow(2);
   EXPECT_EQ(list.SelectedRow(), 2);
   list.ClearRows();
   EXPECT_EQ(list.RowCount(), 0);
