@@ -21,6 +21,14 @@ int ReportRows::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
+// The view asks for every row's index at each relayout: answered without
+// the virtual calls of the general check.
+QModelIndex ReportRows::index(int row, int column, const QModelIndex& parent) const {
+  if (parent.isValid() || column != 0 || row < 0 || static_cast<std::size_t>(row) >= rows_.size())
+    return {};
+  return createIndex(row, 0);
+}
+
 QVariant ReportRows::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.column() != 0 || index.row() < 0 ||
       static_cast<std::size_t>(index.row()) >= rows_.size())

@@ -104,6 +104,7 @@ void ResultsList::RemoveSelectedRow() {
 void ResultsList::StartOver() {
   queued_.clear();
   found_in_.reset();
+  since_flush_.invalidate();  // the run's first rows show at once
   list_.ClearRows();
 }
 
@@ -115,6 +116,13 @@ void ResultsList::QueueRow(const Record& record) {
 
 void ResultsList::FlushQueuedRows() {
   list_.AppendRows(queued_);
+  since_flush_.start();
+}
+
+void ResultsList::FlushQueuedRowsPaced() {
+  if (queued_.empty()) return;
+  if (since_flush_.isValid() && since_flush_.elapsed() < kRowsInterval) return;
+  FlushQueuedRows();
 }
 
 }  // namespace dialsift::ui

@@ -4,6 +4,8 @@
 // reach the list at the window's next event-loop pass or message, in order.
 #pragma once
 
+#include <QElapsedTimer>
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -42,7 +44,13 @@ class ResultsList {
   void StartOver();
   // The row's text is the record's number; its tooltip says where it was found.
   void QueueRow(const Record& record);
+  // Puts the queued rows in, now.
   void FlushQueuedRows();
+  // The same at an event-loop pass, at most every kRowsInterval ms: each
+  // insertion makes the view lay out all its rows again.
+  void FlushQueuedRowsPaced();
+
+  static constexpr qint64 kRowsInterval = 30;
 
  private:
   // The save dialog of both file exports: the chosen path, empty on cancel.
@@ -54,6 +62,7 @@ class ResultsList {
   std::vector<ListRow> queued_;
   // Where the rows being queued come from: one per sheet, shared by its rows.
   std::shared_ptr<const FoundIn> found_in_;
+  QElapsedTimer since_flush_;
 };
 
 }  // namespace dialsift::ui

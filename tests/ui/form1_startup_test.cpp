@@ -54,6 +54,32 @@ TEST_F(WindowTest, FirstStartTicksTenAndElevenThenLaterStartsRestore) {
   EXPECT_FALSE(phone::IsPhoneLengthTicked(form_->LengthBoxes(), 10));
 }
 
+// The run asks the boxes at every word through a table of answers; whatever
+// changes a box (a click, code, the third state) must show in it at once.
+TEST_F(WindowTest, TheLengthTableFollowsEveryChangeOfTheBoxes) {
+  ui::Form1& form = Start();  // 10 and 11 ticked
+  const auto agrees = [&form](const char* after) {
+    for (int n = -1; n <= 22; ++n) {
+      const auto digits = static_cast<std::int16_t>(n);
+      EXPECT_EQ(form.Lengths().IsTicked(digits),
+                phone::IsPhoneLengthTicked(form.LengthBoxes(), digits))
+          << n << " digits, after " << after;
+    }
+  };
+  agrees("the start");
+  form.Check1(2)->click();
+  agrees("ticking 7");
+  form.Check1(5)->click();
+  agrees("unticking 10");
+  form.Check1(15)->setCheckState(Qt::Checked);
+  agrees("code ticking 20");
+  form.Check1(6)->setCheckState(Qt::PartiallyChecked);
+  agrees("11 in the third state");
+  EXPECT_FALSE(form.Lengths().IsTicked(11));
+  EXPECT_TRUE(form.Lengths().IsTicked(7));
+  EXPECT_TRUE(form.Lengths().IsTicked(20));
+}
+
 TEST_F(WindowTest, RestoreReadsTheLeadingNumberOfEachStoredValue) {
   Store("Loads", "7");
   Store("0Phone Length", " 1");
