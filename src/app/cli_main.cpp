@@ -27,6 +27,7 @@
 #include "filelist/folder_intake.h"
 #include "platform/settings.h"
 #include "platform/terminal.h"
+#include "platform/heap.h"
 #include "platform/time_zone.h"
 #include "results/e164.h"
 #include "results/output.h"
@@ -461,6 +462,7 @@ extern "C" void OnSignal(int signal) {
 
 int main(int argc, char** argv) {
   platform::PinLocalTimeZone();
+  platform::KeepFreedMemoryForReuse();
   std::ios::sync_with_stdio(false);
   const Options options = ParseArguments(argc, argv);
   bool failed = false;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/program_files.h"
+#include "platform/heap.h"
 #include "platform/time_zone.h"
 #include "ui/form1.h"
 #include "ui/qt_user_interface.h"
@@ -56,6 +57,7 @@ int StartupReport(const std::filesystem::path& files_folder,
 
 int main(int argc, char** argv) {
   dialsift::platform::PinLocalTimeZone();
+  dialsift::platform::KeepFreedMemoryForReuse();
   QApplication app(argc, argv);
   QApplication::setApplicationVersion(QStringLiteral(DIALSIFT_VERSION));
   // The menu entry's name: desktops match the running window to it.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -276,7 +278,7 @@ TEST_F(OdsReaderTest, SheetsNotKeptCostAParsePerBudgetNotPerSheet) {
   for (int i = 0; i < 40; ++i) sheets.emplace_back("S" + std::to_string(i), Row(Cell(P("a"))));
   const std::string content = Content(sheets);
   int parses = 0;
-  // Room for three one-letter cells at a time.
+  // Room for four one-letter cells at a time.
   auto book = sheet::ods::OpenDocument(
       [&](sheet::XmlHandler& h) {
         ++parses;
@@ -291,8 +293,8 @@ TEST_F(OdsReaderTest, SheetsNotKeptCostAParsePerBudgetNotPerSheet) {
     EXPECT_EQ(cells.At(1, 1), "a") << i;
     EXPECT_EQ(cells.count, 1u) << i;
   }
-  // One parse at opening, then one per four sheets (the one read and the
-  // three kept after it).
+  // One parse at opening, then one per five sheets (the one read and the
+  // four kept after it).
   EXPECT_LE(parses, 12);
   // Out of order, every sheet still reads.
   for (const std::size_t i : {std::size_t{39}, std::size_t{0}, std::size_t{20}}) {
@@ -300,6 +302,122 @@ TEST_F(OdsReaderTest, SheetsNotKeptCostAParsePerBudgetNotPerSheet) {
     ASSERT_TRUE((*book)->ReadSheet(i, cells).ok()) << i;
     EXPECT_EQ(cells.At(1, 1), "a") << i;
   }
+}
+
+// Every cell in the order it came, for comparing reads cell by cell.
+struct CellLog : sheet::CellSink {
+  void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
+    cells.emplace_back(row, column, std::string(text));
+  }
+  std::vector<std::tuple<std::uint32_t, std::uint32_t, std::string>> cells;
+};
+
+// A written .ods opened with a given keeping budget and chunk size; counts
+// the parses of its content.
+struct KeptBook {
+  KeptBook(const std::filesystem::path& path, std::size_t budget, std::size_t chunk) {
+    auto zip = sheet::ZipArchive::Open(path);
+    EXPECT_TRUE(zip) << zip.error().reason;
+    if (!zip) return;
+    auto shared = std::make_shared<sheet::ZipArchive>(std::move(*zip));
+    auto opened = sheet::ods::OpenDocument(
+        [shared, this](sheet::XmlHandler& h) {
+          ++parses;
+          return sheet::ParseXmlPart(*shared, "content.xml", h);
+        },
+        budget, chunk);
+    EXPECT_TRUE(opened) << opened.error().reason;
+    if (opened) book = std::move(*opened);
+  }
+  // Reads the sheets in the order given: each one's cells and whether it read.
+  std::vector<std::pair<CellLog, bool>> Read(const std::vector<std::size_t>& order) {
+    std::vector<std::pair<CellLog, bool>> out;
+    for (const std::size_t i : order) {
+      CellLog log;
+      const bool ok = book->ReadSheet(i, log).ok();
+      out.emplace_back(std::move(log), ok);
+    }
+    return out;
+  }
+  std::unique_ptr<sheet::Workbook> book;
+  int parses = 0;
+};
+
+// Cells whose records straddle chunk ends, fill them exactly, or outgrow
+// them, over sheets that begin and end anywhere in a chunk, read alike from
+// memory and from a fresh parse, in order and out of it.
+TEST_F(OdsReaderTest, KeptCellsReadAlikeWhateverTheChunkSize) {
+  std::vector<std::pair<std::string, std::string>> sheets;
+  std::vector<std::size_t> in_order;
+  for (int s = 0; s < 60; ++s) {
+    std::string rows;
+    for (int r = 0; r < s % 4; ++r) {
+      std::string cells;
+      for (int c = 0; c < 3; ++c) {
+        // Lengths from empty up to several chunks of the smaller sizes.
+        const std::size_t length = static_cast<std::size_t>((s * 7 + r * 5 + c * 11) % 23) *
+                                   (c == 2 && s % 5 == 0 ? 40 : 1);
+        std::string text(length, static_cast<char>('a' + (s + r + c) % 26));
+        if (!text.empty()) text.back() = '0' + static_cast<char>(c);
+        cells += Cell(P(text));
+      }
+      rows += Row(cells, r == 1 ? " table:number-rows-repeated=\"2\"" : "");
+    }
+    sheets.emplace_back("S" + std::to_string(s), rows);
+    in_order.push_back(static_cast<std::size_t>(s));
+  }
+  const auto path = WriteOds(Content(sheets));
+  KeptBook parsed(path, 0, 1 << 10);
+  ASSERT_TRUE(parsed.book);
+  const auto reference = parsed.Read(in_order);
+  EXPECT_EQ(std::get<2>(reference[5].first.cells[2]), std::string(439, 'h') + "2");
+  std::vector<std::size_t> shuffled = {59, 0, 31, 30, 1, 58, 12, 12, 45};
+  const auto reference_shuffled = parsed.Read(shuffled);
+  for (const std::size_t chunk : {std::size_t{12}, std::size_t{13}, std::size_t{40},
+                                  std::size_t{64}, std::size_t{1000}, sheet::ods::kKeepChunkSize}) {
+    KeptBook kept(path, std::size_t{64} << 20, chunk);
+    ASSERT_TRUE(kept.book);
+    const auto reads = kept.Read(in_order);
+    EXPECT_EQ(kept.parses, 1) << chunk;
+    for (std::size_t i = 0; i < reads.size(); ++i) {
+      EXPECT_EQ(reads[i].first.cells, reference[i].first.cells) << chunk << " sheet " << i;
+      EXPECT_TRUE(reads[i].second);
+    }
+    const auto again = kept.Read(shuffled);
+    for (std::size_t i = 0; i < again.size(); ++i) {
+      EXPECT_EQ(again[i].first.cells, reference_shuffled[i].first.cells) << chunk << " " << i;
+    }
+  }
+}
+
+// The budget bounds the chunks held, not only the cells in them: with room
+// for one record per chunk, a budget of five chunks keeps five cells, and a
+// sheet cut short by the budget is parsed again, whole.
+TEST_F(OdsReaderTest, KeepingBudgetCountsTheChunksHeld) {
+  std::vector<std::pair<std::string, std::string>> sheets;
+  std::vector<std::size_t> in_order;
+  for (int s = 0; s < 12; ++s) {
+    // Two cells of 30 characters in sheet 4, one in the others: records of
+    // 42 bytes, one to a chunk of 64.
+    std::string cells = Cell(P(std::string(29, 'x') + static_cast<char>('A' + s)));
+    if (s == 4) cells += cells;
+    sheets.emplace_back("S" + std::to_string(s), Row(cells));
+    in_order.push_back(static_cast<std::size_t>(s));
+  }
+  const auto path = WriteOds(Content(sheets));
+  KeptBook kept(path, 5 * 64, 64);
+  ASSERT_TRUE(kept.book);
+  const auto reads = kept.Read(in_order);
+  for (std::size_t i = 0; i < reads.size(); ++i) {
+    ASSERT_TRUE(reads[i].second) << i;
+    ASSERT_EQ(reads[i].first.cells.size(), i == 4 ? 2u : 1u) << i;
+    EXPECT_EQ(std::get<2>(reads[i].first.cells.back()),
+              std::string(29, 'x') + static_cast<char>('A' + i));
+  }
+  // Kept at opening: sheets 0-3 (4 would take a sixth chunk). Sheet 4 is
+  // parsed again, keeping 5-9; then 10, keeping 11. Had the budget counted
+  // the records alone (seven fit), 0-5 and then 7-11 would have been kept.
+  EXPECT_EQ(kept.parses, 3);
 }
 
 TEST_F(OdsReaderTest, CancelledSinkStopsBetweenRows) {

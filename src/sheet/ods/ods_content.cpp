@@ -1,6 +1,7 @@
 #include "sheet/ods/ods_content.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <span>
 
@@ -45,7 +46,87 @@ Ns NsOf(std::string_view ns) {
   }
 }
 
+inline bool IsLeadByte(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+}
+
+// The attributes of a cell read here. The office: attributes that hold its
+// typed value come first, in the order of ValueAttrFor.
+enum class Attr : std::uint8_t {
+  kStringValue,
+  kValue,
+  kDateValue,
+  kTimeValue,
+  kBooleanValue,
+  kType,
+  kRepeat,
+  kOther
+};
+constexpr std::size_t kValueAttrs = 5;
+
+// Told apart by length first: a cell's names are compared once each.
+Attr AttrOf(std::string_view local) {
+  switch (local.size()) {
+    case 5:
+      return local == "value" ? Attr::kValue : Attr::kOther;
+    case 10:
+      if (local == "value-type") return Attr::kType;
+      if (local == "date-value") return Attr::kDateValue;
+      if (local == "time-value") return Attr::kTimeValue;
+      return Attr::kOther;
+    case 12:
+      return local == "string-value" ? Attr::kStringValue : Attr::kOther;
+    case 13:
+      return local == "boolean-value" ? Attr::kBooleanValue : Attr::kOther;
+    case 23:
+      return local == "number-columns-repeated" ? Attr::kRepeat : Attr::kOther;
+    default:
+      return Attr::kOther;
+  }
+}
+
 }  // namespace
+
+SheetHandler::ValueType SheetHandler::TypeOf(std::string_view type) {
+  switch (type.size()) {
+    case 0:
+      return ValueType::kNone;
+    case 4:
+      if (type == "date") return ValueType::kDate;
+      if (type == "time") return ValueType::kTime;
+      break;
+    case 5:
+      if (type == "float") return ValueType::kFloat;
+      break;
+    case 7:
+      if (type == "boolean") return ValueType::kBoolean;
+      break;
+    case 8:
+      if (type == "currency") return ValueType::kCurrency;
+      break;
+    case 10:
+      if (type == "percentage") return ValueType::kPercentage;
+      break;
+  }
+  return ValueType::kOther;
+}
+
+std::size_t SheetHandler::ValueAttrFor(ValueType type) {
+  switch (type) {
+    case ValueType::kFloat:
+    case ValueType::kPercentage:
+    case ValueType::kCurrency:
+      return static_cast<std::size_t>(Attr::kValue);
+    case ValueType::kDate:
+      return static_cast<std::size_t>(Attr::kDateValue);
+    case ValueType::kTime:
+      return static_cast<std::size_t>(Attr::kTimeValue);
+    case ValueType::kBoolean:
+      return static_cast<std::size_t>(Attr::kBooleanValue);
+    default:
+      return static_cast<std::size_t>(Attr::kStringValue);
+  }
+}
 
 void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs) {
   const Ns ns = NsOf(name.ns);
@@ -162,17 +243,23 @@ void SheetHandler::Characters(std::string_view text) {
 }
 
 void SheetHandler::AppendText(std::string_view text) {
-  if (text_chars_ >= kMaxCellChars) return;
-  if (text_chars_ + text.size() <= kMaxCellChars) {
-    // Fits whatever its characters: at most one per byte.
-    for (const char c : text) text_chars_ += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    text_ += text;
-    return;
+  std::string& into = *text_;
+  // Characters are counted only once the bytes could go beyond what a cell
+  // holds: there are never more characters than bytes.
+  if (!counting_) {
+    if (into.size() + text.size() <= kMaxCellChars) {
+      into += text;
+      return;
+    }
+    counting_ = true;
+    text_chars_ = 0;
+    for (const char c : into) text_chars_ += IsLeadByte(c);
   }
+  if (text_chars_ >= kMaxCellChars) return;
   for (const char c : text) {
     // Counts characters by their first byte, so the cut never splits one.
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 && ++text_chars_ > kMaxCellChars) return;
-    text_ += c;
+    if (IsLeadByte(c) && ++text_chars_ > kMaxCellChars) return;
+    into += c;
   }
 }
 
@@ -183,22 +270,36 @@ void SheetHandler::StartCell(const XmlAttributes& attrs, bool covered) {
   paragraph_depth_ = 0;
   hidden_depth_ = 0;
   paragraphs_ = 0;
-  text_.clear();
-  text_chars_ = 0;
-  cell_repeat_ = Count(attrs.Get(kTableNs, "number-columns-repeated"));
-  // Assigned, not rebuilt: the strings keep their storage cell after cell.
-  value_type_.assign(attrs.Get(kOfficeNs, "value-type").value_or(""));
-  std::string_view value_attr = "string-value";
-  if (value_type_ == "float" || value_type_ == "percentage" || value_type_ == "currency") {
-    value_attr = "value";
-  } else if (value_type_ == "date") {
-    value_attr = "date-value";
-  } else if (value_type_ == "time") {
-    value_attr = "time-value";
-  } else if (value_type_ == "boolean") {
-    value_attr = "boolean-value";
+  // The text goes straight into the row's next slot, whose string keeps its
+  // storage from row to row; the slot is taken if the cell shows something.
+  if (row_used_ == row_cells_.size()) row_cells_.emplace_back();
+  text_ = &row_cells_[row_used_].text;
+  text_->clear();
+  counting_ = false;
+  // One pass over the attributes; the first of a name counts, as in a
+  // lookup by name.
+  std::optional<std::string_view> repeat;
+  std::optional<std::string_view> type;
+  std::array<std::optional<std::string_view>, kValueAttrs> values;
+  for (const auto& a : attrs.All()) {
+    const Attr attr = AttrOf(a.name.local);
+    if (attr == Attr::kOther) continue;
+    if (attr == Attr::kRepeat) {
+      if (!repeat && a.name.ns == kTableNs) repeat = a.value;
+      continue;
+    }
+    if (a.name.ns != kOfficeNs) continue;
+    if (attr == Attr::kType) {
+      if (!type) type = a.value;
+    } else {
+      auto& value = values[static_cast<std::size_t>(attr)];
+      if (!value) value = a.value;
+    }
   }
-  value_.assign(attrs.Get(kOfficeNs, value_attr).value_or(""));
+  cell_repeat_ = Count(repeat);
+  value_type_ = TypeOf(type.value_or(""));
+  // Assigned, not rebuilt: the string keeps its storage cell after cell.
+  value_.assign(values[ValueAttrFor(value_type_)].value_or(""));
 }
 
 void SheetHandler::EndCell() {
@@ -207,26 +308,24 @@ void SheetHandler::EndCell() {
   column_ = std::min(kMaxPosition, column_ + cell_repeat_);
   // Covered cells sit under a merged cell and show nothing.
   if (covered_) return;
-  const bool has_text = paragraphs_ > 0 && (!text_.empty() || !value_type_.empty());
-  if (!has_text && value_type_.empty()) return;
-  // The cell's text goes into the row's next slot, whose string is reused
-  // from row to row.
-  if (row_used_ == row_cells_.size()) row_cells_.emplace_back();
-  RowCell& slot = row_cells_[row_used_];
-  std::string& shown = slot.text;
-  shown.assign(text_);
+  const bool typed = value_type_ != ValueType::kNone;
+  std::string& shown = *text_;
+  const bool has_text = paragraphs_ > 0 && (!shown.empty() || typed);
+  if (!has_text && !typed) return;
   if (!has_text) {
     // A typed value stored without its text (some writers leave the text
     // out): show the value itself.
-    if (value_type_ == "float" || value_type_ == "percentage" || value_type_ == "currency") {
+    if (value_type_ == ValueType::kFloat || value_type_ == ValueType::kPercentage ||
+        value_type_ == ValueType::kCurrency) {
       double v = 0;
       const auto [end, ec] = std::from_chars(value_.data(), value_.data() + value_.size(), v);
       if (ec == std::errc() && end == value_.data() + value_.size()) {
-        shown = value_type_ == "percentage" ? FormatGeneral(v * 100) + "%" : FormatGeneral(v);
+        shown =
+            value_type_ == ValueType::kPercentage ? FormatGeneral(v * 100) + "%" : FormatGeneral(v);
       } else {
         shown = value_;
       }
-    } else if (value_type_ == "boolean") {
+    } else if (value_type_ == ValueType::kBoolean) {
       shown = value_ == "true" || value_ == "1" ? "TRUE" : "FALSE";
     } else {
       shown = value_;
@@ -238,6 +337,7 @@ void SheetHandler::EndCell() {
   }
   const std::uint64_t room = kMaxColumns - column + 1;
   if (cell_repeat_ > room) beyond_ = true;
+  RowCell& slot = row_cells_[row_used_];
   slot.column = column;
   slot.repeat = std::min(cell_repeat_, room);
   ++row_used_;

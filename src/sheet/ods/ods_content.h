@@ -61,6 +61,21 @@ class SheetHandler final : public XmlHandler {
     std::string text;
   };
 
+  // office:value-type; kOther for "string" and types not known here.
+  enum class ValueType : std::uint8_t {
+    kNone,
+    kFloat,
+    kPercentage,
+    kCurrency,
+    kDate,
+    kTime,
+    kBoolean,
+    kOther
+  };
+  static ValueType TypeOf(std::string_view type);
+  // Index of the office: attribute that holds a value of the type.
+  static std::size_t ValueAttrFor(ValueType type);
+
   void BeginTable(const XmlAttributes& attrs);
   void EndTable();
   void SheetFailed(Error error);
@@ -94,9 +109,10 @@ class SheetHandler final : public XmlHandler {
   int hidden_depth_ = 0;     // > 0 inside annotations, shapes, note bodies
   std::uint64_t cell_repeat_ = 1;
   int paragraphs_ = 0;
-  std::string text_;
-  std::size_t text_chars_ = 0;
-  std::string value_type_;
+  std::string* text_ = nullptr;  // the cell's text: its row slot's string
+  bool counting_ = false;        // text_chars_ counts the characters of text_
+  std::size_t text_chars_ = 0;   // once the bytes could go beyond a cell's
+  ValueType value_type_ = ValueType::kNone;
   std::string value_;  // the typed value, for cells stored without text
 };
 
@@ -105,8 +121,10 @@ class SheetHandler final : public XmlHandler {
 using ParseContent = std::function<Status(XmlHandler&)>;
 
 // Opens a document: reads the sheet names and keeps the cells of the sheets
-// in memory while they fit in `keep_budget` bytes; the other sheets are
-// parsed again when they are read.
-Result<std::unique_ptr<Workbook>> OpenDocument(ParseContent parse, std::size_t keep_budget);
+// in memory, in chunks of `chunk_size` bytes, while they fit in
+// `keep_budget` bytes; the other sheets are parsed again when they are read.
+inline constexpr std::size_t kKeepChunkSize = std::size_t{256} << 10;
+Result<std::unique_ptr<Workbook>> OpenDocument(ParseContent parse, std::size_t keep_budget,
+                                               std::size_t chunk_size = kKeepChunkSize);
 
 }  // namespace dialsift::sheet::ods

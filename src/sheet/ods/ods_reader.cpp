@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "sheet/ods/kept_cells.h"
 #include "sheet/ods/ods_content.h"
 #include "sheet/readers.h"
 
@@ -21,35 +22,29 @@ constexpr std::uintmax_t kMaxFlatSize = std::uintmax_t{1} << 30;
 // Memory for the cells kept at opening, over all sheets.
 constexpr std::size_t kKeepBudget = std::size_t{64} << 20;
 
+using ods::KeptCells;
 using ods::ParseContent;
 
-struct KeptCell {
-  std::uint32_t row;
-  std::uint32_t column;
-  std::uint32_t offset;
-  std::uint32_t length;
-};
-
 struct KeptSheet {
-  std::string text;
-  std::vector<KeptCell> cells;
+  KeptCells::Mark begin;
+  KeptCells::Mark end;
   Status status;
   bool complete = false;
 };
 
 // Routes one parse of the document. At opening it takes every sheet's name
-// and keeps the cells of the sheets while the budget lasts. Later, to read a
-// sheet that was not kept, the document is parsed again: that sheet goes to
-// the reader's sink, and the sheets after it are kept while the budget
-// lasts, so reading the sheets in order parses the document once for every
-// budget's worth of cells, never once per sheet.
+// and keeps the cells of the sheets while the store's budget lasts. Later,
+// to read a sheet that was not kept, the document is parsed again: that
+// sheet goes to the reader's sink, and the sheets after it are kept while
+// the budget lasts, so reading the sheets in order parses the document once
+// for every budget's worth of cells, never once per sheet.
 class KeepingRouter final : public ods::SheetRouter, public CellSink {
  public:
   static constexpr std::size_t kNoTarget = static_cast<std::size_t>(-1);
 
-  KeepingRouter(std::vector<SheetInfo>* names, std::vector<KeptSheet>& kept, std::size_t budget,
+  KeepingRouter(std::vector<SheetInfo>* names, std::vector<KeptSheet>& kept, KeptCells& store,
                 std::size_t target = kNoTarget, CellSink* sink = nullptr)
-      : names_(names), kept_(kept), budget_(budget), target_(target), sink_(sink) {}
+      : names_(names), kept_(kept), store_(store), target_(target), sink_(sink) {}
 
   CellSink* BeginSheet(std::size_t index, std::string_view name) override {
     if (names_) {
@@ -62,6 +57,7 @@ class KeepingRouter final : public ods::SheetRouter, public CellSink {
         kept_[index].complete) {
       return nullptr;
     }
+    kept_[index].begin = store_.End();
     return this;
   }
   bool EndSheet(std::size_t index, const Status& status) override {
@@ -71,6 +67,7 @@ class KeepingRouter final : public ods::SheetRouter, public CellSink {
       return !over_budget_;
     }
     if (!over_budget_) {
+      kept_[index].end = store_.End();
       kept_[index].status = status;
       kept_[index].complete = true;
       return true;
@@ -79,18 +76,10 @@ class KeepingRouter final : public ods::SheetRouter, public CellSink {
     return names_ != nullptr;
   }
   void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
-    if (over_budget_) return;
-    auto& sheet = kept_[current_];
-    used_ += text.size() + sizeof(KeptCell);
-    if (used_ > budget_) {
-      // From here on, sheets are parsed again when they are read.
-      over_budget_ = true;
-      sheet = KeptSheet{};
-      return;
-    }
-    sheet.cells.push_back({row, column, static_cast<std::uint32_t>(sheet.text.size()),
-                           static_cast<std::uint32_t>(text.size())});
-    sheet.text += text;
+    if (over_budget_ || store_.Add(row, column, text)) return;
+    // From here on, sheets are parsed again when they are read.
+    over_budget_ = true;
+    store_.DropAfter(kept_[current_].begin);
   }
 
   // A sheet being kept beyond the budget is parsed again when it is read.
@@ -102,11 +91,10 @@ class KeepingRouter final : public ods::SheetRouter, public CellSink {
  private:
   std::vector<SheetInfo>* names_;
   std::vector<KeptSheet>& kept_;
-  std::size_t budget_;
+  KeptCells& store_;
   std::size_t target_;
   CellSink* sink_;
   std::size_t current_ = 0;
-  std::size_t used_ = 0;
   bool over_budget_ = false;
   bool found_ = false;
   Status target_status_;
@@ -114,11 +102,11 @@ class KeepingRouter final : public ods::SheetRouter, public CellSink {
 
 class OdsWorkbook final : public Workbook {
  public:
-  OdsWorkbook(ParseContent parse, std::size_t keep_budget)
-      : parse_(std::move(parse)), keep_budget_(keep_budget) {}
+  OdsWorkbook(ParseContent parse, std::size_t keep_budget, std::size_t chunk_size)
+      : parse_(std::move(parse)), store_(chunk_size, keep_budget) {}
 
   Status Load() {
-    KeepingRouter router(&sheets_, kept_, keep_budget_);
+    KeepingRouter router(&sheets_, kept_, store_);
     ods::SheetHandler handler(router);
     return parse_(handler);
   }
@@ -129,21 +117,27 @@ class OdsWorkbook final : public Workbook {
     if (index >= sheets_.size()) return NoSuchSheet();
     if (kept_[index].complete) {
       const auto& sheet = kept_[index];
-      std::uint32_t row = 0;
-      for (const auto& cell : sheet.cells) {
-        if (cell.row != row) {
-          if (row != 0 && sink.Cancelled()) return Status::Ok();
-          row = cell.row;
-        }
-        sink.Cell(cell.row, cell.column,
-                  std::string_view(sheet.text).substr(cell.offset, cell.length));
-      }
-      return sheet.status;
+      std::uint32_t last_row = 0;
+      bool cancelled = false;
+      store_.Read(sheet.begin, sheet.end,
+                  [&](std::uint32_t row, std::uint32_t column, std::string_view text) {
+                    if (row != last_row) {
+                      if (last_row != 0 && sink.Cancelled()) {
+                        cancelled = true;
+                        return false;
+                      }
+                      last_row = row;
+                    }
+                    sink.Cell(row, column, text);
+                    return true;
+                  });
+      return cancelled ? Status::Ok() : sheet.status;
     }
     // What was kept has been read (sheets are read in order); the sheets
     // after this one are kept afresh.
     for (auto& sheet : kept_) sheet = KeptSheet{};
-    KeepingRouter router(nullptr, kept_, keep_budget_, index, &sink);
+    store_.Clear();
+    KeepingRouter router(nullptr, kept_, store_, index, &sink);
     ods::SheetHandler handler(router);
     if (auto status = parse_(handler); !status) return status;
     if (!router.found())
@@ -153,7 +147,7 @@ class OdsWorkbook final : public Workbook {
 
  private:
   ParseContent parse_;
-  std::size_t keep_budget_;
+  KeptCells store_;
   std::vector<SheetInfo> sheets_;
   std::vector<KeptSheet> kept_;
 };
@@ -167,8 +161,9 @@ bool IsEncrypted(const ZipArchive& zip) {
 
 }  // namespace
 
-WorkbookResult ods::OpenDocument(ParseContent parse, std::size_t keep_budget) {
-  auto book = std::make_unique<OdsWorkbook>(std::move(parse), keep_budget);
+WorkbookResult ods::OpenDocument(ParseContent parse, std::size_t keep_budget,
+                                 std::size_t chunk_size) {
+  auto book = std::make_unique<OdsWorkbook>(std::move(parse), keep_budget, chunk_size);
   if (auto status = book->Load(); !status) return status.error();
   return std::unique_ptr<Workbook>(std::move(book));
 }

@@ -154,17 +154,25 @@ void XmlTokenizer::Unbind(std::size_t keep) {
 
 std::span<char> XmlTokenizer::Space(std::size_t min) {
   if (pos_ > 0) {
-    lines_before_ += CountLines(buf_.data(), buf_.data() + pos_);
+    lines_before_ += CountLines(buf_.get(), buf_.get() + pos_);
     bytes_before_ += pos_;
-    std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+    std::memmove(buf_.get(), buf_.get() + pos_, end_ - pos_);
     end_ -= pos_;
     pos_ = 0;
   }
   // A pending token that needs more bytes gets at least as many again, so a
   // long token is rescanned a logarithmic number of times.
   const std::size_t want = std::max(min, end_);
-  if (buf_.size() < end_ + want) buf_.resize(end_ + want);
-  return {buf_.data() + end_, want};
+  if (buf_size_ < end_ + want) {
+    // Doubled at least: a read may fill less than asked, and a long token
+    // asking again for a little more must not be copied again each time.
+    const std::size_t size = std::max(end_ + want, 2 * buf_size_);
+    auto bigger = std::make_unique_for_overwrite<char[]>(size);
+    if (end_ > 0) std::memcpy(bigger.get(), buf_.get(), end_);
+    buf_ = std::move(bigger);
+    buf_size_ = size;
+  }
+  return {buf_.get() + end_, want};
 }
 
 bool XmlTokenizer::WantsOtherParser() {
@@ -198,7 +206,7 @@ bool XmlTokenizer::Fail(std::string what, const char* at) {
   if (!failed_) {
     const auto line =
         lines_before_ +
-        static_cast<std::uint64_t>(std::count(static_cast<const char*>(buf_.data()), at, '\n')) + 1;
+        static_cast<std::uint64_t>(std::count(static_cast<const char*>(buf_.get()), at, '\n')) + 1;
     error_ = std::move(what);
     error_line_ = line;
     failed_ = true;
@@ -229,18 +237,18 @@ bool XmlTokenizer::Parse(bool last) {
     if (step == Step::kFail) return false;
     if (step == Step::kMore) {
       if (end_ - pos_ > kMaxToken) {
-        return Fail("a markup token longer than 64 MB", buf_.data() + pos_);
+        return Fail("a markup token longer than 64 MB", buf_.get() + pos_);
       }
       return true;
     }
   }
   if (!last) return true;
-  if (!seen_root_ || !open_.empty()) Fail("no element found", buf_.data() + end_);
+  if (!seen_root_ || !open_.empty()) Fail("no element found", buf_.get() + end_);
   return false;
 }
 
 XmlTokenizer::Step XmlTokenizer::Token(bool last) {
-  char* const data = buf_.data();
+  char* const data = buf_.get();
   const char* p = data + pos_;
   const char* end = data + end_;
   if (*p != '<') {
@@ -560,7 +568,7 @@ XmlTokenizer::Step XmlTokenizer::StartTag(const char* p, const char* end) {
                    static_cast<std::uint32_t>(qname.size()), binding});
   open_names_ += qname;
   seen_root_ = true;
-  pos_ = static_cast<std::size_t>(q - buf_.data());
+  pos_ = static_cast<std::size_t>(q - buf_.get());
 
   handler_.StartElement(element, XmlAttributes(attrs_));
   if (handler_.Done()) return Step::kFail;
@@ -591,7 +599,7 @@ XmlTokenizer::Step XmlTokenizer::EndTag(const char* p, const char* end) {
   const auto colon = ColonIn(qname);
   element.local = colon == std::string_view::npos ? qname : qname.substr(colon + 1);
   if (top.binding >= 0) element.ns = bindings_[static_cast<std::size_t>(top.binding)].uri;
-  pos_ = static_cast<std::size_t>(q + 1 - buf_.data());
+  pos_ = static_cast<std::size_t>(q + 1 - buf_.get());
   handler_.EndElement(element);
   open_names_.resize(top.qname_begin);
   open_.pop_back();
@@ -613,11 +621,11 @@ XmlTokenizer::Step XmlTokenizer::Special(const char* p, const char* end) {
     while (t < close && !IsSpace(*t)) ++t;
     std::string target(p + 2, t);
     for (auto& c : target) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const bool at_start = bytes_before_ + static_cast<std::size_t>(p - buf_.data()) == bom_;
+    const bool at_start = bytes_before_ + static_cast<std::size_t>(p - buf_.get()) == bom_;
     if (target.empty() || (target == "xml" && !at_start)) {
       return Fail("XML or text declaration not at start of entity", p), Step::kFail;
     }
-    pos_ = static_cast<std::size_t>(close + 2 - buf_.data());
+    pos_ = static_cast<std::size_t>(close + 2 - buf_.get());
     return Step::kDone;
   }
   // "<!" so far.
@@ -632,7 +640,7 @@ XmlTokenizer::Step XmlTokenizer::Special(const char* p, const char* end) {
     }
     if (close + 2 == end) return Step::kMore;
     if (close[2] != '>') return Fail("not well-formed (invalid token)", close), Step::kFail;
-    pos_ = static_cast<std::size_t>(close + 3 - buf_.data());
+    pos_ = static_cast<std::size_t>(close + 3 - buf_.get());
     return Step::kDone;
   }
   if (StartsWith(p, end, "<![CDATA[")) {
@@ -643,7 +651,7 @@ XmlTokenizer::Step XmlTokenizer::Special(const char* p, const char* end) {
     }
     if (open_.empty()) return Fail("not well-formed (invalid token)", p), Step::kFail;
     if (!Text(p + 9, close, true)) return Step::kFail;
-    pos_ = static_cast<std::size_t>(close + 3 - buf_.data());
+    pos_ = static_cast<std::size_t>(close + 3 - buf_.get());
     return Step::kDone;
   }
   if (StartsWith(p, end, "<!DOCTYPE")) {
