@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -312,10 +313,11 @@ struct CellLog : sheet::CellSink {
   std::vector<std::tuple<std::uint32_t, std::uint32_t, std::string>> cells;
 };
 
-// A written .ods opened with a given keeping budget and chunk size; counts
-// the parses of its content.
+// A written .ods opened with a given keeping budget and chunk sizes (fixed
+// unless a larger last one is given); counts the parses of its content.
 struct KeptBook {
-  KeptBook(const std::filesystem::path& path, std::size_t budget, std::size_t chunk) {
+  KeptBook(const std::filesystem::path& path, std::size_t budget, std::size_t chunk,
+           std::size_t last_chunk = 0) {
     auto zip = sheet::ZipArchive::Open(path);
     EXPECT_TRUE(zip) << zip.error().reason;
     if (!zip) return;
@@ -325,7 +327,7 @@ struct KeptBook {
           ++parses;
           return sheet::ParseXmlPart(*shared, "content.xml", h);
         },
-        budget, chunk);
+        budget, chunk, std::max(chunk, last_chunk));
     EXPECT_TRUE(opened) << opened.error().reason;
     if (opened) book = std::move(*opened);
   }
@@ -373,9 +375,10 @@ TEST_F(OdsReaderTest, KeptCellsReadAlikeWhateverTheChunkSize) {
   EXPECT_EQ(std::get<2>(reference[5].first.cells[2]), std::string(439, 'h') + "2");
   std::vector<std::size_t> shuffled = {59, 0, 31, 30, 1, 58, 12, 12, 45};
   const auto reference_shuffled = parsed.Read(shuffled);
-  for (const std::size_t chunk : {std::size_t{12}, std::size_t{13}, std::size_t{40},
-                                  std::size_t{64}, std::size_t{1000}, sheet::ods::kKeepChunkSize}) {
-    KeptBook kept(path, std::size_t{64} << 20, chunk);
+  const std::pair<std::size_t, std::size_t> chunks[] = {
+      {12, 0}, {13, 0}, {40, 0}, {64, 0}, {1000, 0}, {16, 256}, {sheet::ods::kFirstKeepChunk, 0}};
+  for (const auto& [chunk, last_chunk] : chunks) {
+    KeptBook kept(path, std::size_t{64} << 20, chunk, last_chunk);
     ASSERT_TRUE(kept.book);
     const auto reads = kept.Read(in_order);
     EXPECT_EQ(kept.parses, 1) << chunk;
@@ -418,6 +421,49 @@ TEST_F(OdsReaderTest, KeepingBudgetCountsTheChunksHeld) {
   // parsed again, keeping 5-9; then 10, keeping 11. Had the budget counted
   // the records alone (seven fit), 0-5 and then 7-11 would have been kept.
   EXPECT_EQ(kept.parses, 3);
+}
+
+// A flat file is parsed from the file at every parse, from its start, over
+// many reads of the tokenizer's buffer: with room for one sheet's cells at a
+// time, sheets are parsed again and again, and all read as from the same
+// content packed in an .ods.
+TEST_F(OdsReaderTest, FlatFilesAreParsedFromTheFileEachTime) {
+  std::vector<std::pair<std::string, std::string>> sheets;
+  for (int s = 0; s < 6; ++s) {
+    std::string rows;
+    for (int r = 0; r < 300; ++r) {
+      rows += Row(Cell(P("212-555-" + std::to_string(1000 + s * 300 + r))) +
+                  Cell(P(std::string(40, static_cast<char>('a' + s)))));
+    }
+    sheets.emplace_back("S" + std::to_string(s), rows);
+  }
+  const std::string content = Content(sheets);
+  ASSERT_GT(content.size(), std::size_t{4} << 16);
+  const auto flat = dir_.path() / "flat.fods";
+  WriteFile(flat, content);
+  auto parse = sheet::ods::FlatContent(flat);
+  ASSERT_TRUE(parse) << parse.error().reason;
+  int parses = 0;
+  auto book = sheet::ods::OpenDocument(
+      [&](sheet::XmlHandler& h) {
+        ++parses;
+        return (*parse)(h);
+      },
+      30 * 1024, 1024);
+  ASSERT_TRUE(book) << book.error().reason;
+  ASSERT_EQ((*book)->Sheets().size(), 6u);
+  KeptBook packed(WriteOds(content), std::size_t{64} << 20, 1024);
+  ASSERT_TRUE(packed.book);
+  for (const std::size_t i : {0, 1, 2, 3, 4, 5, 2, 0}) {
+    CellLog log;
+    ASSERT_TRUE((*book)->ReadSheet(i, log).ok()) << i;
+    CellLog want;
+    ASSERT_TRUE(packed.book->ReadSheet(i, want).ok()) << i;
+    ASSERT_EQ(log.cells.size(), 600u) << i;
+    EXPECT_EQ(log.cells, want.cells) << i;
+  }
+  // One at opening; then for sheets 1, 3, 5, 2 and 0, each keeping the next.
+  EXPECT_EQ(parses, 6);
 }
 
 TEST_F(OdsReaderTest, CancelledSinkStopsBetweenRows) {

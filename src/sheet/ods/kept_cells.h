@@ -2,9 +2,10 @@
 // opening and the reads of the sheets.
 //
 // Cells are packed one after another (row, column, length, then the text)
-// into chunks of a fixed size that are never moved or grown: keeping a cell
-// writes its bytes once, and a million cells cost a few dozen allocations
-// instead of the copies of a growing buffer. A cell never straddles two
+// into chunks that are never moved or grown: keeping a cell writes its bytes
+// once, and a million cells cost a few dozen allocations instead of the
+// copies of a growing buffer. Chunks start small, so that a small sheet
+// costs little, and double up to a largest size. A cell never straddles two
 // chunks, so its text is read back in place; one larger than a chunk gets a
 // chunk of its own size.
 #pragma once
@@ -26,9 +27,9 @@ class KeptCells {
     std::size_t offset = 0;
   };
 
-  // Chunks of `chunk_size` bytes (at most `budget`), and at most `budget`
-  // bytes of chunks in all.
-  KeptCells(std::size_t chunk_size, std::size_t budget);
+  // Chunks of `first_chunk` bytes, doubling up to `last_chunk`, and at
+  // most `budget` bytes of chunks in all.
+  KeptCells(std::size_t first_chunk, std::size_t last_chunk, std::size_t budget);
 
   // Keeps a cell; false (and nothing kept) when it would take the store
   // beyond its budget.
@@ -83,13 +84,21 @@ class KeptCells {
     std::uint32_t column;
     std::uint32_t length;
   };
+  // Frees a chunk's bytes as they were allocated.
+  struct Release {
+    std::size_t size = 0;
+    bool mapped = false;
+    void operator()(char* bytes) const;
+  };
   struct Chunk {
-    std::unique_ptr<char[]> bytes;
+    std::unique_ptr<char[], Release> bytes;
     std::size_t size = 0;
     std::size_t used = 0;
   };
+  static std::unique_ptr<char[], Release> Allocate(std::size_t size);
 
-  std::size_t chunk_size_;
+  std::size_t next_chunk_;
+  std::size_t last_chunk_;
   std::size_t budget_;
   std::size_t allocated_ = 0;
   std::vector<Chunk> chunks_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <span>
 
 #include "sheet/number_format.h"
@@ -62,7 +63,7 @@ enum class Attr : std::uint8_t {
   kRepeat,
   kOther
 };
-constexpr std::size_t kValueAttrs = 5;
+constexpr std::size_t kAttrs = static_cast<std::size_t>(Attr::kOther);
 
 // Told apart by length first: a cell's names are compared once each.
 Attr AttrOf(std::string_view local) {
@@ -278,28 +279,28 @@ void SheetHandler::StartCell(const XmlAttributes& attrs, bool covered) {
   counting_ = false;
   // One pass over the attributes; the first of a name counts, as in a
   // lookup by name.
-  std::optional<std::string_view> repeat;
-  std::optional<std::string_view> type;
-  std::array<std::optional<std::string_view>, kValueAttrs> values;
+  std::string_view found[kAttrs];
+  unsigned seen = 0;
   for (const auto& a : attrs.All()) {
     const Attr attr = AttrOf(a.name.local);
     if (attr == Attr::kOther) continue;
-    if (attr == Attr::kRepeat) {
-      if (!repeat && a.name.ns == kTableNs) repeat = a.value;
-      continue;
-    }
-    if (a.name.ns != kOfficeNs) continue;
-    if (attr == Attr::kType) {
-      if (!type) type = a.value;
-    } else {
-      auto& value = values[static_cast<std::size_t>(attr)];
-      if (!value) value = a.value;
-    }
+    const unsigned bit = 1u << static_cast<unsigned>(attr);
+    if (seen & bit) continue;
+    if (NsOf(a.name.ns) != (attr == Attr::kRepeat ? Ns::kTable : Ns::kOffice)) continue;
+    seen |= bit;
+    found[static_cast<std::size_t>(attr)] = a.value;
   }
+  auto get = [&](Attr attr) -> std::optional<std::string_view> {
+    const auto i = static_cast<unsigned>(attr);
+    if (!(seen & (1u << i))) return std::nullopt;
+    return found[i];
+  };
+  const std::optional<std::string_view> repeat = get(Attr::kRepeat);
+  const std::optional<std::string_view> type = get(Attr::kType);
   cell_repeat_ = Count(repeat);
   value_type_ = TypeOf(type.value_or(""));
   // Assigned, not rebuilt: the string keeps its storage cell after cell.
-  value_.assign(values[ValueAttrFor(value_type_)].value_or(""));
+  value_.assign(get(static_cast<Attr>(ValueAttrFor(value_type_))).value_or(""));
 }
 
 void SheetHandler::EndCell() {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -120,11 +121,18 @@ class SheetHandler final : public XmlHandler {
 // with a handler; called once at opening and again for sheets not kept.
 using ParseContent = std::function<Status(XmlHandler&)>;
 
+// The content of a flat .fods file: parsed from the file, kept open, each
+// time it is asked for, so that the document is never held whole.
+Result<ParseContent> FlatContent(const std::filesystem::path& path);
+
 // Opens a document: reads the sheet names and keeps the cells of the sheets
-// in memory, in chunks of `chunk_size` bytes, while they fit in
-// `keep_budget` bytes; the other sheets are parsed again when they are read.
-inline constexpr std::size_t kKeepChunkSize = std::size_t{256} << 10;
+// in memory while they fit in `keep_budget` bytes (in chunks of
+// `first_chunk` bytes, doubling up to `last_chunk`); the other sheets are
+// parsed again when they are read.
+inline constexpr std::size_t kFirstKeepChunk = std::size_t{64} << 10;
+inline constexpr std::size_t kLastKeepChunk = std::size_t{2} << 20;
 Result<std::unique_ptr<Workbook>> OpenDocument(ParseContent parse, std::size_t keep_budget,
-                                               std::size_t chunk_size = kKeepChunkSize);
+                                               std::size_t first_chunk = kFirstKeepChunk,
+                                               std::size_t last_chunk = kLastKeepChunk);
 
 }  // namespace dialsift::sheet::ods

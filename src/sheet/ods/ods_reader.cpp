@@ -17,7 +17,7 @@ namespace dialsift::sheet {
 
 namespace {
 
-// Largest flat .fods file read; it is held whole while it is parsed.
+// Largest flat .fods file read.
 constexpr std::uintmax_t kMaxFlatSize = std::uintmax_t{1} << 30;
 // Memory for the cells kept at opening, over all sheets.
 constexpr std::size_t kKeepBudget = std::size_t{64} << 20;
@@ -102,8 +102,9 @@ class KeepingRouter final : public ods::SheetRouter, public CellSink {
 
 class OdsWorkbook final : public Workbook {
  public:
-  OdsWorkbook(ParseContent parse, std::size_t keep_budget, std::size_t chunk_size)
-      : parse_(std::move(parse)), store_(chunk_size, keep_budget) {}
+  OdsWorkbook(ParseContent parse, std::size_t keep_budget, std::size_t first_chunk,
+              std::size_t last_chunk)
+      : parse_(std::move(parse)), store_(first_chunk, last_chunk, keep_budget) {}
 
   Status Load() {
     KeepingRouter router(&sheets_, kept_, store_);
@@ -162,8 +163,8 @@ bool IsEncrypted(const ZipArchive& zip) {
 }  // namespace
 
 WorkbookResult ods::OpenDocument(ParseContent parse, std::size_t keep_budget,
-                                 std::size_t chunk_size) {
-  auto book = std::make_unique<OdsWorkbook>(std::move(parse), keep_budget, chunk_size);
+                                 std::size_t first_chunk, std::size_t last_chunk) {
+  auto book = std::make_unique<OdsWorkbook>(std::move(parse), keep_budget, first_chunk, last_chunk);
   if (auto status = book->Load(); !status) return status.error();
   return std::unique_ptr<Workbook>(std::move(book));
 }
@@ -177,7 +178,7 @@ WorkbookResult OpenOds(const std::filesystem::path&, ZipArchive zip) {
       kKeepBudget);
 }
 
-WorkbookResult OpenFlatOds(const std::filesystem::path& path) {
+Result<ods::ParseContent> ods::FlatContent(const std::filesystem::path& path) {
   std::error_code ec;
   const auto size = std::filesystem::file_size(path, ec);
   if (ec) return CannotReadFile();
@@ -185,14 +186,19 @@ WorkbookResult OpenFlatOds(const std::filesystem::path& path) {
     return Error{ErrorKind::kTooLarge,
                  "flat OpenDocument file too large (" + std::to_string(size >> 20) + " MB)"};
   }
-  auto bytes = std::make_shared<std::string>(static_cast<std::size_t>(size), '\0');
-  std::ifstream in(path, std::ios::binary);
-  if (!in.read(bytes->data(), static_cast<std::streamsize>(bytes->size()))) {
-    return CannotReadFile();
-  }
-  return ods::OpenDocument(
-      [bytes](XmlHandler& handler) { return ParseXml(*bytes, "the document", handler); },
-      kKeepBudget);
+  auto in = std::make_shared<std::ifstream>(path, std::ios::binary);
+  if (!*in) return CannotReadFile();
+  return ParseContent([in](XmlHandler& handler) {
+    in->clear();
+    in->seekg(0);
+    return ParseXml(*in, "the document", handler);
+  });
+}
+
+WorkbookResult OpenFlatOds(const std::filesystem::path& path) {
+  auto content = ods::FlatContent(path);
+  if (!content) return content.error();
+  return ods::OpenDocument(std::move(*content), kKeepBudget);
 }
 
 }  // namespace dialsift::sheet

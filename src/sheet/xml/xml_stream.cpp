@@ -195,6 +195,16 @@ Status ParseXml(std::string_view bytes, std::string_view part, XmlHandler& handl
   return Parse(BufferSource{bytes}, part, handler);
 }
 
+Status ParseXml(std::istream& in, std::string_view part, XmlHandler& handler) {
+  return Parse(
+      [&](std::span<char> out) -> Result<std::size_t> {
+        in.read(out.data(), static_cast<std::streamsize>(out.size()));
+        if (in.bad()) return Error{ErrorKind::kIo, "cannot read " + std::string(part)};
+        return static_cast<std::size_t>(in.gcount());
+      },
+      part, handler);
+}
+
 Status ParseXmlWithExpat(std::string_view bytes, std::string_view part, XmlHandler& handler) {
   return ParseWithExpat({}, BufferSource{bytes}, part, handler);
 }

@@ -11,6 +11,7 @@
 // The events handlers receive are in xml_handler.h.
 #pragma once
 
+#include <istream>
 #include <string_view>
 
 #include "sheet/result.h"
@@ -24,6 +25,8 @@ namespace dialsift::sheet {
 Status ParseXml(ZipEntryReader& entry, std::string_view part, XmlHandler& handler);
 // Parses XML held in memory.
 Status ParseXml(std::string_view bytes, std::string_view part, XmlHandler& handler);
+// Parses XML read from a stream chunk by chunk, from where it stands.
+Status ParseXml(std::istream& in, std::string_view part, XmlHandler& handler);
 // Parses with expat alone: the reference that the fast path of ParseXml is
 // held against in tests (ParseXml itself turns to expat for documents that
 // are not UTF-8).
