@@ -44,19 +44,30 @@ bool CaptionEquals(const std::string& caption, std::int16_t n) {
   return std::nearbyint(value) == static_cast<double>(n);
 }
 
-// The table of characters that end a word in the single-pass scan: the four
+// Character classes of the single-pass scan. kBreak ends a word: the four
 // separators (LF handled apart) and the 25 punctuation characters, which the
-// punctuation step turns into spaces.
-struct BreakTable {
-  bool is_break[256] = {};
-  constexpr BreakTable() {
+// punctuation step turns into spaces. Within a word: kDigit, kOther (neither
+// a digit nor formatting) and kLineFeed, which ends a word only after a CR.
+enum : std::uint8_t { kBreak = 1, kDigit = 2, kOther = 4, kLineFeed = 8 };
+
+struct ClassTable {
+  std::uint8_t of[256] = {};
+  constexpr ClassTable() {
     for (int c = 0; c < 256; ++c) {
-      is_break[c] =
-          IsPunctuation(static_cast<unsigned char>(c)) || c == ' ' || c == '\t' || c == '\r';
+      const auto ch = static_cast<char>(c);
+      if (IsPunctuation(static_cast<unsigned char>(c)) || c == ' ' || c == '\t' || c == '\r') {
+        of[c] = kBreak;
+      } else if (c == '\n') {
+        of[c] = kLineFeed;
+      } else if (IsDigit(ch)) {
+        of[c] = kDigit;
+      } else if (!IsFormatting(ch)) {
+        of[c] = kOther;
+      }
     }
   }
 };
-constexpr BreakTable kBreaks;
+constexpr ClassTable kClasses;
 
 }  // namespace
 
@@ -157,34 +168,39 @@ void StreamingScanner::Scan(std::string_view text, std::vector<std::string>& out
 }
 
 void StreamingScanner::Scan(std::string_view text, Found& found) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
-  std::size_t start = 0;
-  bool has_digit = false;
-  for (std::size_t i = 0; i < size; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    bool brk = kBreaks.is_break[c];
-    if (c == '\n' && i > 0 && text[i - 1] == '\r') brk = true;
-    if (brk) {
-      if (has_digit && IsNumber(text.substr(start, i - start))) {
-        found.Number(text.substr(start, i - start));
-      }
-      start = i + 1;
-      has_digit = false;
-    } else if (IsDigit(static_cast<char>(c))) {
-      has_digit = true;
+  std::size_t i = 0;
+  while (i < size) {
+    // One word: the classes of its characters gathered on the way to its end.
+    const std::size_t start = i;
+    std::uint8_t seen = 0;
+    for (; i < size; ++i) {
+      const std::uint8_t c = kClasses.of[s[i]];
+      if (c & kBreak) break;
+      // The LF of a CR LF pair: the CR has ended the word, the LF ends the
+      // empty one after it.
+      if ((c & kLineFeed) && i > 0 && s[i - 1] == '\r') break;
+      seen |= c;
     }
+    if (seen & kDigit) {
+      const std::string_view word = text.substr(start, i - start);
+      // A lone LF is no digit and no formatting: it keeps the word from being
+      // a number, as any other character does.
+      if (IsNumber(word, (seen & (kOther | kLineFeed)) == 0)) found.Number(word);
+    }
+    ++i;  // past the break
   }
-  if (has_digit && IsNumber(text.substr(start))) found.Number(text.substr(start));
 }
 
-bool StreamingScanner::IsNumber(std::string_view word) {
+bool StreamingScanner::IsNumber(std::string_view word, bool only_phone_characters) {
   if (yield_) yield_();
-  std::size_t digits = 0;
+  std::size_t digits = word.size();
   for (char c : word) {
-    if (!IsFormatting(c)) ++digits;
+    if (IsFormatting(c)) --digits;
   }
   if (digits > kMaxWordLength) return false;
-  return ticked_(static_cast<std::int16_t>(digits)) && HasOnlyPhoneCharacters(word);
+  return ticked_(static_cast<std::int16_t>(digits)) && only_phone_characters;
 }
 
 }  // namespace dialsift::phone

@@ -92,7 +92,8 @@ class StreamingScanner {
   void Scan(std::string_view text, std::vector<std::string>& out);
 
  private:
-  bool IsNumber(std::string_view word);
+  // Asks the length test about a word that holds a digit.
+  bool IsNumber(std::string_view word, bool only_phone_characters);
   LengthQuery ticked_;
   YieldFn yield_;
   std::string buffer_;

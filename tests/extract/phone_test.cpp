@@ -115,5 +115,38 @@ TEST(Phone, StreamingAgreesWithTheWholeText) {
   }
 }
 
+// The single pass over a cell asks the length test about the same words in
+// the same order as the step-by-step extraction, and finds the same numbers:
+// random texts over the characters that matter (digits, formatting, the
+// separators, CR and LF in every order, punctuation, letters, UTF-8).
+TEST(Phone, StreamingAsksAndFindsAsTheStepsDo) {
+  const std::string alphabet[] = {"0", "5", "9",  "+",  "-",        "(",  ")",
+                                  ".", " ", "\t", "\r", "\n",       ";",  ",",
+                                  "/", "_", "a",  "x",  "\xC3\xA9", "12", "555-1234"};
+  std::uint64_t state = 7;
+  auto next = [&] {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<std::size_t>(state >> 33);
+  };
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    const std::size_t pieces = next() % 24;
+    for (std::size_t k = 0; k < pieces; ++k) text += alphabet[next() % std::size(alphabet)];
+    std::vector<int> asked_whole, asked_streaming;
+    const auto whole = ExtractPhoneNumbers(text, [&](std::int16_t n) {
+      asked_whole.push_back(n);
+      return n % 2 == 1 || n == 10;
+    });
+    StreamingScanner scanner([&](std::int16_t n) {
+      asked_streaming.push_back(n);
+      return n % 2 == 1 || n == 10;
+    });
+    std::vector<std::string> streaming;
+    scanner.Scan(text, streaming);
+    ASSERT_EQ(streaming, whole) << text;
+    ASSERT_EQ(asked_streaming, asked_whole) << text;
+  }
+}
+
 }  // namespace
 }  // namespace dialsift::phone

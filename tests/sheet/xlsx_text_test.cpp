@@ -30,6 +30,17 @@ TEST(XlsxText, CellReferences) {
       {"A0", RefStatus::kMalformed, 0, 0},
       {"$A$1", RefStatus::kMalformed, 0, 0},
       {"A1B", RefStatus::kMalformed, 0, 0},
+      // Around the lengths read in one pass.
+      {"xFD1048576", RefStatus::kOk, 1048576, 16384},
+      {"ZZZ9999999", RefStatus::kOutOfRange, 0, 0},
+      {"AAAA1", RefStatus::kOutOfRange, 0, 0},
+      {"A12345678", RefStatus::kOutOfRange, 0, 0},
+      {"A00000001", RefStatus::kOk, 1, 1},
+      {"A000", RefStatus::kMalformed, 0, 0},
+      {"A1 ", RefStatus::kMalformed, 0, 0},
+      {"A-1", RefStatus::kMalformed, 0, 0},
+      {"@1", RefStatus::kMalformed, 0, 0},
+      {"[1", RefStatus::kMalformed, 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

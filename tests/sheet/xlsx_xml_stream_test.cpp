@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,18 @@ TEST(XmlStream, FastPathAgreesWithExpatAcrossChunkBoundaries) {
       "<![CDATA[ <raw> & ]] ]]>",
       "<?pi some data?>",
       "<e a=\"x&#10;y\tz\r\nw\"/>",
+      // Start tags that a cell's usual one resembles but that need the
+      // general reading: a prefix, a declaration, a reference, the other
+      // quote, blanks around '=', controls and non-ASCII bytes in a value,
+      // more attributes than the fast reading holds.
+      "<c r=\"A1\" x:t=\"s\" xmlns:x=\"urn:x\"/>",
+      "<c r=\"A&amp;1\" s='it\"s' t=\"it's\"/>",
+      "<c xmlns=\"urn:other\" r=\"B2\"><v>1</v></c><c r=\"B3\"/>",
+      "<c xmlns=\"\" r=\"B2\"><v>1</v></c>",
+      "<c r = \"A1\"\tt=\"s\"\n/>",
+      "<c r=\"A\t1\" s=\"caf\xC3\xA9\" t=\"\"/>",
+      "<c a=\"0\" b=\"1\" c=\"2\" d=\"3\" e=\"4\" f=\"5\" g=\"6\" h=\"7\" i=\"8\" j=\"9\" "
+      "k=\"10\" l=\"11\" m=\"12\" n=\"13\" o=\"14\" p=\"15\" q=\"16\"/>",
   };
   for (const auto& token : tokens) {
     for (std::size_t shift = 0; shift < token.size() + 2; ++shift) {
@@ -224,6 +237,16 @@ TEST(XmlStream, FastPathRejectsWhatExpatRejects) {
       "<a><!DOCTYPE x></a>",
       "<a><?xml version=\"1.0\"?></a>",
       "<a><![CDATA[ open </a>",
+      "<a><c r=\"1\"s=\"2\"/></a>",
+      "<a><c r=\"1/></a>",
+      "<a><c r=1/></a>",
+      "<a><c/ ></a>",
+      "<a><c r=\"1\" /x></a>",
+      "<a><c\x01/></a>",
+      "<a><c r=\"\x01\"/></a>",
+      "<a><c xmlns:p=\"\"/></a>",
+      "<a></c></a>",
+      "<a></a ></b>",
       "",
       "   ",
   };
@@ -248,6 +271,55 @@ TEST(XmlStream, FastPathRejectsWhatExpatRejects) {
     SCOPED_TRACE(xml);
     ExpectSameAsExpat(xml);
   }
+}
+
+// What goes wrong after many tags read the fast way is reported as the
+// general reading words it, at the right line.
+TEST(XmlStream, ErrorsAfterFastTagsNameTheirLine) {
+  std::string xml = "<sheetData>\n";
+  for (int i = 0; i < 5000; ++i) xml += "<c r=\"A1\" t=\"s\"><v>1</v></c>\n";
+  for (const auto& [tail, what] : std::vector<std::pair<std::string, std::string>>{
+           {"<c r=\"A1\" t=\"s\"><v>1</c>", "mismatched tag at line 5002"},
+           {"<c r=\"A1\"t=\"s\"/>", "not well-formed (invalid token) at line 5002"},
+           {"<c r=\"A&bogus;\"/>", "undefined entity at line 5002"},
+           {"<c p:r=\"A1\"/>", "unbound prefix at line 5002"},
+           {"<c r=\"A1\"", "unclosed token at line 5002"}}) {
+    SCOPED_TRACE(tail);
+    Recorder r;
+    const Status status = ParseXml(xml + tail, "p.xml", r);
+    ASSERT_FALSE(status);
+    EXPECT_THAT(status.error().reason, HasSubstr(what));
+  }
+}
+
+// A namespace number is never given to two URIs, however declarations come
+// and go, and is the same for every name the same declaration binds.
+TEST(XmlStream, NamespaceNumbersNameOneUri) {
+  struct Ids : XmlHandler {
+    void StartElement(const XmlName& name, const XmlAttributes& attrs) override {
+      Note(name);
+      attrs.ForEach([&](const XmlName& a, std::string_view) { Note(a); });
+    }
+    void EndElement(const XmlName& name) override { Note(name); }
+    void Characters(std::string_view) override {}
+    void Note(const XmlName& name) {
+      if (name.ns_id == 0) return;
+      const auto [it, added] = uris.emplace(name.ns_id, std::string(name.ns));
+      if (!added) {
+        EXPECT_EQ(it->second, name.ns) << name.local;
+      }
+    }
+    std::map<std::uint64_t, std::string> uris;
+  } ids;
+  std::string xml = "<a xmlns=\"urn:main\" xmlns:p=\"urn:p\"><c/>";
+  // Sibling declarations of ever other URIs, each gone before the next.
+  for (int i = 0; i < 50; ++i) {
+    const std::string n = std::to_string(i);
+    xml += "<b xmlns=\"urn:" + n + "\"><c/></b><p:b xmlns:p=\"urn:p" + n + "\" p:x=\"1\"/><c/>";
+  }
+  xml += "<p:c/></a>";
+  ASSERT_TRUE(ParseXml(xml, "p.xml", ids));
+  EXPECT_EQ(ids.uris.size(), 2u + 100u);
 }
 
 TEST(XmlStream, OtherEncodingsGoToExpat) {

@@ -8,6 +8,11 @@ namespace dialsift::sheet::numfmt {
 
 namespace {
 
+// Powers of ten that a double holds exactly.
+constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 void TrimTrailingZeros(Decimal& d) {
   while (d.count > 0 && d.digits[d.count - 1] == '0') --d.count;
   if (d.count == 0) d.point = 0;
@@ -54,6 +59,26 @@ Decimal ToDecimal(double value) {
     d.point = d.count;
     while (d.count > 0 && d.digits[d.count - 1] == '0') --d.count;
     return d;
+  }
+  // A value read from a short decimal (15878.84): the first scale p at which
+  // value * 10^p is a whole number m of at most 15 digits whose quotient
+  // m / 10^p gives back the same double names those digits. Both operands
+  // are exact and the division rounds correctly, so the double is the one
+  // nearest the decimal m * 10^-p; and a decimal of at most 15 significant
+  // digits is what the double reads as at 15 digits (a double holds 15
+  // decimal digits). Anything else goes the long way.
+  if (value >= 1e-7 && value < 1e15) {
+    for (int p = 1; p <= 22; ++p) {
+      const double scaled = value * kPowers[p];
+      if (scaled >= 1e15) break;
+      const double m = std::nearbyint(scaled);
+      if (m / kPowers[p] != value) continue;
+      auto r = std::to_chars(d.digits, d.digits + sizeof d.digits, static_cast<long long>(m));
+      d.count = static_cast<int>(r.ptr - d.digits);
+      d.point = d.count - p;
+      TrimTrailingZeros(d);
+      return d;
+    }
   }
   char buf[40];
   auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);

@@ -46,12 +46,15 @@ std::string SheetHandler::Where() const {
 
 bool SheetHandler::Ours(const XmlName& name) {
   // Most elements of a sheet share one namespace: remember the last one by
-  // its name. Not by its address: a declaration that goes out of scope frees
-  // its storage, and the next one, of another name, may take it.
+  // the parser's number of its declaration or else by its name. Not by its
+  // address: a declaration that goes out of scope frees its storage, and the
+  // next one, of another name, may take it.
+  if (name.ns_id != 0 && name.ns_id == last_ns_id_) return last_ns_ours_;
   if (name.ns != last_ns_) {
     last_ns_.assign(name.ns);
     last_ns_ours_ = name.ns.empty() || IsMainNs(name.ns);
   }
+  last_ns_id_ = name.ns_id;
   return last_ns_ours_;
 }
 

@@ -75,6 +75,7 @@ class SheetHandler final : public XmlHandler {
   bool in_inline_ = false;
   bool has_value_ = false;
   std::string last_ns_;
+  std::uint64_t last_ns_id_ = 0;
   bool last_ns_ours_ = false;
   std::string value_;    // raw characters of the cell's value
   std::string scratch_;  // the unescaped text

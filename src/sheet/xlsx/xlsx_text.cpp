@@ -6,7 +6,10 @@
 
 namespace dialsift::sheet::xlsx {
 
-RefStatus ParseCellRef(std::string_view text, CellRef& out) {
+namespace {
+
+// Any reference, with letters and digits of any length.
+RefStatus ParseLongCellRef(std::string_view text, CellRef& out) {
   std::size_t i = 0;
   std::uint64_t column = 0;
   while (i < text.size()) {
@@ -35,6 +38,35 @@ RefStatus ParseCellRef(std::string_view text, CellRef& out) {
   if (column > kMaxColumns || row > kMaxRows) return RefStatus::kOutOfRange;
   out.row = static_cast<std::uint32_t>(row);
   out.column = static_cast<std::uint32_t>(column);
+  return RefStatus::kOk;
+}
+
+}  // namespace
+
+RefStatus ParseCellRef(std::string_view text, CellRef& out) {
+  // References of at most three letters and seven digits, which cannot
+  // overflow, read in one pass; longer ones the careful way.
+  const std::size_t size = text.size();
+  if (size > 10) return ParseLongCellRef(text, out);
+  std::size_t i = 0;
+  std::uint32_t column = 0;
+  for (; i < size; ++i) {
+    // Only 'A'-'Z' and 'a'-'z' land on 'a'-'z' once bit 0x20 is set.
+    const unsigned letter = static_cast<unsigned char>(text[i] | 0x20) - unsigned{'a'};
+    if (letter >= 26) break;
+    column = column * 26 + letter + 1;
+  }
+  if (i == 0 || i > 3 || size - i > 7) return ParseLongCellRef(text, out);
+  std::uint32_t row = 0;
+  for (std::size_t k = i; k < size; ++k) {
+    const unsigned digit = static_cast<unsigned char>(text[k]) - unsigned{'0'};
+    if (digit > 9) return RefStatus::kMalformed;
+    row = row * 10 + digit;
+  }
+  if (row == 0 || i == size) return RefStatus::kMalformed;
+  if (column > kMaxColumns || row > kMaxRows) return RefStatus::kOutOfRange;
+  out.row = row;
+  out.column = column;
   return RefStatus::kOk;
 }
 

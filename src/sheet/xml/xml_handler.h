@@ -4,6 +4,7 @@
 // uses, and can accept the OOXML Strict URIs next to the transitional ones.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -17,6 +18,12 @@ namespace dialsift::sheet {
 struct XmlName {
   std::string_view ns;
   std::string_view local;
+  // When not 0, names the namespace declaration `ns` came from, unique over
+  // the whole parse: two names with the same non-zero id have the same URI,
+  // so a handler can remember its verdict on a namespace without comparing
+  // URIs. 0 tells nothing (no namespace, or a parser that does not number
+  // its declarations).
+  std::uint64_t ns_id = 0;
 
   bool Is(std::string_view want_ns, std::string_view want_local) const {
     return local == want_local && ns == want_ns;

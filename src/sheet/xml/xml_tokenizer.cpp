@@ -17,8 +17,17 @@ constexpr std::string_view kXmlNs = "http://www.w3.org/XML/1998/namespace";
 constexpr std::size_t kMaxToken = std::size_t{64} << 20;
 
 // Byte classes. kText: needs the slow path inside text; kAttr: inside an
-// attribute value; kName: ends a name.
-enum : std::uint8_t { kText = 1, kAttr = 2, kName = 4, kSpace = 8 };
+// attribute value; kName: ends a name; kColon and kQuote: ':', '"' and '\'';
+// kLess: '<'.
+enum : std::uint8_t {
+  kText = 1,
+  kAttr = 2,
+  kName = 4,
+  kSpace = 8,
+  kColon = 16,
+  kQuote = 32,
+  kLess = 64
+};
 
 constexpr std::array<std::uint8_t, 256> MakeClasses() {
   std::array<std::uint8_t, 256> t{};
@@ -33,6 +42,9 @@ constexpr std::array<std::uint8_t, 256> MakeClasses() {
       v |= kName;
     }
     if (c == ' ' || c == '\t' || c == '\n' || c == '\r') v |= kSpace;
+    if (c == ':') v |= kColon;
+    if (c == '"' || c == '\'') v |= kQuote;
+    if (c == '<') v |= kLess;
     t[static_cast<std::size_t>(c)] = v;
   }
   return t;
@@ -104,6 +116,16 @@ inline std::size_t ColonIn(std::string_view name) {
   return std::string_view::npos;
 }
 
+// True when the `size` bytes at `a` spell `b`. Names are short: a plain
+// loop beats a call of memcmp.
+inline bool SameName(const char* a, std::size_t size, std::string_view b) {
+  if (size != b.size()) return false;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
 // Line breaks in [b, e); sheet XML has few, so memchr skips far.
 std::uint64_t CountLines(const char* b, const char* e) {
   std::uint64_t n = 0;
@@ -140,7 +162,7 @@ void XmlTokenizer::Bind(std::string_view prefix, std::string_view uri, std::size
   if (it == scopes_.end())
     it = scopes_.emplace(std::string(prefix), std::vector<std::uint32_t>{}).first;
   it->second.push_back(static_cast<std::uint32_t>(bindings_.size()));
-  bindings_.push_back({std::string(prefix), std::string(uri), depth});
+  bindings_.push_back({std::string(prefix), std::string(uri), depth, next_id_++});
   ++generation_;
 }
 
@@ -163,10 +185,11 @@ std::span<char> XmlTokenizer::Space(std::size_t min) {
   // A pending token that needs more bytes gets at least as many again, so a
   // long token is rescanned a logarithmic number of times.
   const std::size_t want = std::max(min, end_);
-  if (buf_size_ < end_ + want) {
+  // One byte more for the NUL that Commit puts after the bytes.
+  if (buf_size_ < end_ + want + 1) {
     // Doubled at least: a read may fill less than asked, and a long token
     // asking again for a little more must not be copied again each time.
-    const std::size_t size = std::max(end_ + want, 2 * buf_size_);
+    const std::size_t size = std::max(end_ + want + 1, 2 * buf_size_);
     auto bigger = std::make_unique_for_overwrite<char[]>(size);
     if (end_ > 0) std::memcpy(bigger.get(), buf_.get(), end_);
     buf_ = std::move(bigger);
@@ -252,34 +275,18 @@ XmlTokenizer::Step XmlTokenizer::Token(bool last) {
   const char* p = data + pos_;
   const char* end = data + end_;
   if (*p != '<') {
-    const auto* lt =
-        static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
-    const char* stop = lt ? lt : end;
-    if (!lt && !last) {
-      // Hand on what is complete: not a reference cut short, not a CR whose
-      // LF may follow, not a partial UTF-8 sequence.
-      if (stop > p && stop[-1] == '\r') --stop;
-      const std::string_view piece(p, static_cast<std::size_t>(stop - p));
-      const auto amp = piece.rfind('&');
-      if (amp != std::string_view::npos && piece.find(';', amp) == std::string_view::npos) {
-        stop = p + amp;
+    // Text in an element without a byte to decode or check, ended by the
+    // '<' of the next tag, goes on as it is.
+    if (!open_.empty()) {
+      const char* q = p;
+      while (!(ClassOf(*q) & (kText | kLess))) ++q;
+      if (*q == '<' && q < end) {
+        handler_.Characters(std::string_view(p, static_cast<std::size_t>(q - p)));
+        pos_ = static_cast<std::size_t>(q - data);
+        return handler_.Done() ? Step::kFail : Step::kDone;
       }
-      const char* q = stop;
-      int cont = 0;
-      while (q > p && cont < 3 && (static_cast<unsigned char>(q[-1]) & 0xC0) == 0x80) {
-        --q;
-        ++cont;
-      }
-      if (q > p && (static_cast<unsigned char>(q[-1]) & 0x80)) {
-        const auto lead = static_cast<unsigned char>(q[-1]);
-        const int need = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-        if (need > cont) stop = q - 1;
-      }
-      if (stop == p) return Step::kMore;
     }
-    if (!Text(p, stop, false)) return Step::kFail;
-    pos_ = static_cast<std::size_t>(stop - data);
-    return Step::kDone;
+    return TextToken(p, end, last);
   }
   if (end - p < 2) {
     if (last) return Fail("unclosed token", p), Step::kFail;
@@ -291,13 +298,45 @@ XmlTokenizer::Step XmlTokenizer::Token(bool last) {
   } else if (p[1] == '?' || p[1] == '!') {
     step = Special(p, end);
   } else {
-    step = StartTag(p, end);
+    step = PlainStartTag(p);
+    if (step == Step::kGeneral) step = StartTag(p, end);
   }
   if (step == Step::kMore && last) {
     Fail("unclosed token", p);
     return Step::kFail;
   }
   return step;
+}
+
+XmlTokenizer::Step XmlTokenizer::TextToken(const char* p, const char* end, bool last) {
+  const char* const data = buf_.get();
+  const auto* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
+  const char* stop = lt ? lt : end;
+  if (!lt && !last) {
+    // Hand on what is complete: not a reference cut short, not a CR whose
+    // LF may follow, not a partial UTF-8 sequence.
+    if (stop > p && stop[-1] == '\r') --stop;
+    const std::string_view piece(p, static_cast<std::size_t>(stop - p));
+    const auto amp = piece.rfind('&');
+    if (amp != std::string_view::npos && piece.find(';', amp) == std::string_view::npos) {
+      stop = p + amp;
+    }
+    const char* q = stop;
+    int cont = 0;
+    while (q > p && cont < 3 && (static_cast<unsigned char>(q[-1]) & 0xC0) == 0x80) {
+      --q;
+      ++cont;
+    }
+    if (q > p && (static_cast<unsigned char>(q[-1]) & 0x80)) {
+      const auto lead = static_cast<unsigned char>(q[-1]);
+      const int need = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+      if (need > cont) stop = q - 1;
+    }
+    if (stop == p) return Step::kMore;
+  }
+  if (!Text(p, stop, false)) return Step::kFail;
+  pos_ = static_cast<std::size_t>(stop - data);
+  return Step::kDone;
 }
 
 bool XmlTokenizer::Text(const char* b, const char* e, bool cdata) {
@@ -403,18 +442,11 @@ bool XmlTokenizer::Resolve(std::string_view qname, bool is_attribute, XmlName& o
     out.ns = {};
     // Attributes without a prefix are in no namespace.
     if (is_attribute) return true;
-    // Elements without one are in the default namespace, looked up again
-    // only when a declaration has come or gone.
-    if (default_generation_ != generation_) {
-      const auto it = scopes_.find(std::string_view());
-      default_binding_ = it != scopes_.end() && !it->second.empty()
-                             ? static_cast<std::int32_t>(it->second.back())
-                             : -1;
-      default_generation_ = generation_;
-    }
-    if (default_binding_ >= 0) {
-      out.ns = bindings_[static_cast<std::size_t>(default_binding_)].uri;
-      if (binding) *binding = default_binding_;
+    // Elements without one are in the default namespace.
+    const std::int32_t index = DefaultBinding();
+    if (index >= 0) {
+      out = NameIn(index, qname);
+      if (binding) *binding = index;
     }
     return true;
   } else {
@@ -446,9 +478,26 @@ bool XmlTokenizer::Resolve(std::string_view qname, bool is_attribute, XmlName& o
     slot.generation = generation_;
   }
   if (index < 0) return prefix.empty();
-  out.ns = bindings_[static_cast<std::size_t>(index)].uri;
+  out = NameIn(index, out.local);
   if (binding) *binding = index;
   return true;
+}
+
+std::int32_t XmlTokenizer::DefaultBinding() {
+  // Looked up again only when a declaration has come or gone.
+  if (default_generation_ != generation_) {
+    const auto it = scopes_.find(std::string_view());
+    default_binding_ = it != scopes_.end() && !it->second.empty()
+                           ? static_cast<std::int32_t>(it->second.back())
+                           : -1;
+    default_generation_ = generation_;
+  }
+  return default_binding_;
+}
+
+XmlName XmlTokenizer::NameIn(std::int32_t binding, std::string_view local) const {
+  const Binding& b = bindings_[static_cast<std::size_t>(binding)];
+  return {b.uri, local, b.uri.empty() ? 0 : b.id};
 }
 
 XmlTokenizer::Step XmlTokenizer::StartTag(const char* p, const char* end) {
@@ -564,17 +613,90 @@ XmlTokenizer::Step XmlTokenizer::StartTag(const char* p, const char* end) {
     if (!Resolve(name, true, attr)) return Fail("unbound prefix", p), Step::kFail;
     attrs_.push_back({attr, value_of(i)});
   }
-  open_.push_back({static_cast<std::uint32_t>(open_names_.size()),
-                   static_cast<std::uint32_t>(qname.size()), binding});
-  open_names_ += qname;
+  return Opened(q, qname, element, binding, attrs_, self_closing, bindings_before);
+}
+
+XmlTokenizer::Step XmlTokenizer::PlainStartTag(const char* p) {
+  // No test for the end at each byte: the NUL after the buffer stops every
+  // scan below, and whatever stops a scan other than the byte expected goes
+  // to the general path, which reports errors and waits for more bytes.
+  const char* q = p + 1;
+  while (!(ClassOf(*q) & (kName | kColon))) ++q;
+  const std::string_view qname(p + 1, static_cast<std::size_t>(q - p - 1));
+  if (qname.empty() || *q == ':') return Step::kGeneral;
+  std::size_t count = 0;
+  bool self_closing = false;
+  while (true) {
+    if (*q == '>') {
+      ++q;
+      break;
+    }
+    if (*q == '/') {
+      if (q[1] != '>') return Step::kGeneral;
+      q += 2;
+      self_closing = true;
+      break;
+    }
+    if (!IsSpace(*q)) return Step::kGeneral;
+    do ++q;
+    while (IsSpace(*q));
+    if (*q == '>' || *q == '/') continue;
+    const char* name_begin = q;
+    while (!(ClassOf(*q) & (kName | kColon))) ++q;
+    const std::string_view name(name_begin, static_cast<std::size_t>(q - name_begin));
+    // A prefix, a namespace declaration, blanks around '=': the general path.
+    if (*q != '=' || name.empty() || name == "xmlns") return Step::kGeneral;
+    const char quote = *++q;
+    if (quote != '"' && quote != '\'') return Step::kGeneral;
+    const char* value = ++q;
+    // References, line ends and tabs (which a value normalises), other
+    // controls, '<' and non-ASCII bytes all go the general way.
+    while (true) {
+      while (!(ClassOf(*q) & (kAttr | kQuote))) ++q;
+      if (*q == quote) break;
+      if (ClassOf(*q) & kAttr) return Step::kGeneral;
+      ++q;  // the other quote
+    }
+    if (count == plain_attrs_.size()) return Step::kGeneral;
+    plain_attrs_[count++] = {{{}, name},
+                             std::string_view(value, static_cast<std::size_t>(q - value))};
+    ++q;
+  }
+  if (static_cast<std::size_t>(q - p) > kMaxToken || (open_.empty() && seen_root_) ||
+      open_.size() >= kMaxXmlDepth) {
+    return Step::kGeneral;
+  }
+  const std::int32_t binding = DefaultBinding();
+  const XmlName element = binding >= 0 ? NameIn(binding, qname) : XmlName{{}, qname};
+  return Opened(q, qname, element, element.ns.empty() ? -1 : binding,
+                std::span<const XmlAttribute>(plain_attrs_.data(), count), self_closing,
+                bindings_.size());
+}
+
+void XmlTokenizer::NameStack::Grow(std::size_t n) {
+  const std::size_t capacity = std::max(capacity_ * 2, size_ + n + 256);
+  auto data = std::make_unique<char[]>(capacity);
+  if (size_ > 0) std::memcpy(data.get(), data_.get(), size_);
+  data_ = std::move(data);
+  capacity_ = capacity;
+}
+
+// Inlined into both ways of reading a start tag: the fast one is run
+// millions of times and a call costs it a tenth of its time.
+[[gnu::always_inline]] inline XmlTokenizer::Step XmlTokenizer::Opened(
+    const char* q, std::string_view qname, const XmlName& element, std::int32_t binding,
+    std::span<const XmlAttribute> attrs, bool self_closing, std::size_t bindings_before) {
+  const std::size_t begin = names_.Push(qname);
+  open_.push_back({begin, static_cast<std::uint32_t>(qname.size()), binding,
+                   static_cast<std::uint32_t>(qname.size() - element.local.size())});
   seen_root_ = true;
   pos_ = static_cast<std::size_t>(q - buf_.get());
 
-  handler_.StartElement(element, XmlAttributes(attrs_));
+  handler_.StartElement(element, XmlAttributes(attrs));
   if (handler_.Done()) return Step::kFail;
   if (self_closing) {
     handler_.EndElement(element);
-    open_names_.resize(open_.back().qname_begin);
+    names_.PopTo(begin);
     open_.pop_back();
     Unbind(bindings_before);
     if (handler_.Done()) return Step::kFail;
@@ -583,30 +705,32 @@ XmlTokenizer::Step XmlTokenizer::StartTag(const char* p, const char* end) {
 }
 
 XmlTokenizer::Step XmlTokenizer::EndTag(const char* p, const char* end) {
+  // The NUL after the buffer ends both scans.
   const char* q = p + 2;
-  while (q < end && !(ClassOf(*q) & kName)) ++q;
-  if (q == end) return Step::kMore;
+  while (!(ClassOf(*q) & kName)) ++q;
   const std::string_view qname(p + 2, static_cast<std::size_t>(q - p - 2));
-  while (q < end && IsSpace(*q)) ++q;
+  while (IsSpace(*q)) ++q;
   if (q == end) return Step::kMore;
   if (*q != '>' || qname.empty()) return Fail("not well-formed (invalid token)", q), Step::kFail;
   if (open_.empty()) return Fail("junk after document element", p), Step::kFail;
   const Open top = open_.back();
-  if (std::string_view(open_names_).substr(top.qname_begin, top.qname_size) != qname) {
+  if (!SameName(names_.At(top.qname_begin), top.qname_size, qname)) {
     return Fail("mismatched tag", p), Step::kFail;
   }
-  XmlName element;
-  const auto colon = ColonIn(qname);
-  element.local = colon == std::string_view::npos ? qname : qname.substr(colon + 1);
-  if (top.binding >= 0) element.ns = bindings_[static_cast<std::size_t>(top.binding)].uri;
+  const std::string_view local(qname.data() + top.local_begin, qname.size() - top.local_begin);
+  const XmlName element = top.binding >= 0 ? NameIn(top.binding, local) : XmlName{{}, local};
   pos_ = static_cast<std::size_t>(q + 1 - buf_.get());
   handler_.EndElement(element);
-  open_names_.resize(top.qname_begin);
+  names_.PopTo(top.qname_begin);
   open_.pop_back();
+  // Declarations are made in document order: those of the element closed
+  // are the last ones.
   const std::size_t depth = open_.size();
-  std::size_t keep = bindings_.size();
-  while (keep > 0 && bindings_[keep - 1].depth > depth) --keep;
-  if (keep < bindings_.size()) Unbind(keep);
+  if (!bindings_.empty() && bindings_.back().depth > depth) {
+    std::size_t keep = bindings_.size();
+    while (keep > 0 && bindings_[keep - 1].depth > depth) --keep;
+    Unbind(keep);
+  }
   return handler_.Done() ? Step::kFail : Step::kDone;
 }
 

@@ -43,7 +43,11 @@ class XmlTokenizer {
   // Room for at least `min` more bytes at the end of the buffer (more when a
   // long token is pending, so that rescanning it stays linear).
   std::span<char> Space(std::size_t min);
-  void Commit(std::size_t n) { end_ += n; }
+  // The first `n` bytes of the last Space have been filled.
+  void Commit(std::size_t n) {
+    end_ += n;
+    buf_[end_] = '\0';
+  }
 
   // True once the start of the document shows that it is not UTF-8 (a UTF-16
   // byte order mark, or another encoding declared): expat must read it.
@@ -57,10 +61,21 @@ class XmlTokenizer {
   Status Outcome() const;
 
  private:
-  enum class Step { kDone, kMore, kFail };
+  // kGeneral: the fast path of a token leaves it to the general one.
+  enum class Step { kDone, kMore, kFail, kGeneral };
 
   Step Token(bool last);
+  // Text that needs decoding or checking, or runs to the end of the bytes.
+  Step TextToken(const char* p, const char* end, bool last);
+  // A start tag as sheets write them by the million; kGeneral for any other.
+  Step PlainStartTag(const char* p);
   Step StartTag(const char* p, const char* end);
+  // Hands on a start tag read whole, ending at `q`.
+  Step Opened(const char* q, std::string_view qname, const XmlName& element, std::int32_t binding,
+              std::span<const XmlAttribute> attrs, bool self_closing, std::size_t bindings_before);
+  // Index of the default namespace's declaration in scope, -1 for none.
+  std::int32_t DefaultBinding();
+  XmlName NameIn(std::int32_t binding, std::string_view local) const;
   Step EndTag(const char* p, const char* end);
   Step Special(const char* p, const char* end);
   bool Text(const char* b, const char* e, bool cdata);
@@ -80,11 +95,13 @@ class XmlTokenizer {
     std::string prefix;
     std::string uri;
     std::size_t depth;
+    std::uint64_t id;  // XmlName::ns_id, never reused
   };
   struct Open {
-    std::uint32_t qname_begin;  // into open_names_
+    std::size_t qname_begin;  // into names_
     std::uint32_t qname_size;
-    std::int32_t binding;  // namespace of the element, -1 for none
+    std::int32_t binding;       // namespace of the element, -1 for none
+    std::uint32_t local_begin;  // of the local name in the qualified one
   };
   struct RawAttribute {
     std::string_view name;
@@ -94,6 +111,8 @@ class XmlTokenizer {
 
   std::string_view part_;
   XmlHandler& handler_;
+  // The bytes received, followed by a NUL once any have come: scans of
+  // names and values stop at it without a test for the end at every byte.
   // Grown without zeroing: the bytes are always written before they are
   // read, and zeroing 64 KB per part was a seventh of a small workbook's time.
   std::unique_ptr<char[]> buf_;
@@ -129,11 +148,37 @@ class XmlTokenizer {
   std::array<Resolved, 4> resolved_;
   std::size_t resolved_next_ = 0;
   std::uint64_t generation_ = 1;
+  std::uint64_t next_id_ = 1;
   std::int32_t default_binding_ = -1;  // the default namespace's declaration
   std::uint64_t default_generation_ = 0;
   std::optional<Error> over_budget_;
   std::vector<Open> open_;
-  std::string open_names_;
+  // The names of the open elements, one after the other.
+  class NameStack {
+   public:
+    // Returns where the name begins.
+    std::size_t Push(std::string_view name) {
+      const std::size_t begin = size_;
+      const std::size_t n = name.size();
+      if (capacity_ - size_ < n) Grow(n);
+      // Names are a few bytes: a plain loop beats a call of memcpy.
+      char* to = data_.get() + size_;
+      for (std::size_t i = 0; i < n; ++i) to[i] = name[i];
+      size_ += n;
+      return begin;
+    }
+    const char* At(std::size_t begin) const { return data_.get() + begin; }
+    void PopTo(std::size_t begin) { size_ = begin; }
+
+   private:
+    void Grow(std::size_t n);
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+  };
+  NameStack names_;
+  // The attributes of a start tag read by PlainStartTag; more go the general way.
+  std::array<XmlAttribute, 16> plain_attrs_;
   std::vector<RawAttribute> raw_attrs_;
   std::vector<XmlAttribute> attrs_;
   std::string decoded_;      // text with references resolved
