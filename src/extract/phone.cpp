@@ -195,10 +195,9 @@ void StreamingScanner::Scan(std::string_view text, Found& found) {
 
 bool StreamingScanner::IsNumber(std::string_view word, bool only_phone_characters) {
   if (yield_) yield_();
+  // Formatting characters are the ones of no class.
   std::size_t digits = word.size();
-  for (char c : word) {
-    if (IsFormatting(c)) --digits;
-  }
+  for (char c : word) digits -= kClasses.of[static_cast<unsigned char>(c)] == 0;
   if (digits > kMaxWordLength) return false;
   return ticked_(static_cast<std::int16_t>(digits)) && only_phone_characters;
 }

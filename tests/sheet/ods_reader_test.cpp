@@ -180,6 +180,29 @@ TEST_F(OdsReaderTest, ParagraphTextAndWhatIsNotShown) {
   EXPECT_EQ(cells.At(1, 9), "last");
 }
 
+// A cell's attributes count by namespace and local name, wherever they
+// stand among however many others.
+TEST_F(OdsReaderTest, CellAttributesCountByNamespaceWhereverTheyStand) {
+  std::string many;
+  for (int i = 0; i < 300; ++i) many += " dc:a" + std::to_string(i) + "=\"x\"";
+  const std::string rows =
+      Row("<table:table-cell dc:value-type=\"boolean\" office:value-type=\"float\""
+          " office:value=\"2125550147\" dc:value=\"1\"/>"
+          "<table:table-cell" +
+          many +
+          " office:value-type=\"percentage\" office:value=\"0.5\"/>"
+          "<table:table-cell dc:number-columns-repeated=\"5\" table:number-columns-repeated=\"2\""
+          " office:value-type=\"string\">" +
+          P("twice") + "</table:table-cell>" + Cell(P("after")));
+  auto [cells, status] = Read(WriteOds(Content({{"S", rows}})));
+  ASSERT_TRUE(status.ok()) << status.error().reason;
+  EXPECT_EQ(cells.At(1, 1), "2125550147");
+  EXPECT_EQ(cells.At(1, 2), "50%");
+  EXPECT_EQ(cells.At(1, 3), "twice");
+  EXPECT_EQ(cells.At(1, 4), "twice");
+  EXPECT_EQ(cells.At(1, 5), "after");
+}
+
 TEST_F(OdsReaderTest, HostileRepeatsEndInErrorsNotHangs) {
   // A content cell across every column of a million rows.
   const std::string flood = Row(Cell(P("x"), " table:number-columns-repeated=\"16384\""),

@@ -15,14 +15,16 @@ constexpr const char* kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                  "Thursday", "Friday", "Saturday"};
 
 void AppendPadded(long long v, int width, std::string& out) {
+  // Written from the right into a buffer, then appended in one go.
   char buf[24];
-  int n = 0;
+  char* p = buf + sizeof buf;
   do {
-    buf[n++] = static_cast<char>('0' + v % 10);
+    *--p = static_cast<char>('0' + v % 10);
     v /= 10;
   } while (v > 0);
-  for (int i = n; i < width; ++i) out += '0';
-  while (n > 0) out += buf[--n];
+  const auto digits = static_cast<int>(buf + sizeof buf - p);
+  if (width > digits) out.append(static_cast<std::size_t>(width - digits), '0');
+  out.append(p, static_cast<std::size_t>(digits));
 }
 
 }  // namespace

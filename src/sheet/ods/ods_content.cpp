@@ -6,6 +6,7 @@
 #include <cstring>
 #include <span>
 
+#include "sheet/limits.h"
 #include "sheet/number_format.h"
 
 namespace dialsift::sheet::ods {
@@ -64,6 +65,9 @@ enum class Attr : std::uint8_t {
   kOther
 };
 constexpr std::size_t kAttrs = static_cast<std::size_t>(Attr::kOther);
+// No such attribute: elements have far fewer (kMaxAttributesPerElement).
+constexpr std::uint16_t kAbsent = 0xFFFF;
+static_assert(kMaxAttributesPerElement < kAbsent);
 
 // Told apart by length first: a cell's names are compared once each.
 Attr AttrOf(std::string_view local) {
@@ -278,22 +282,22 @@ void SheetHandler::StartCell(const XmlAttributes& attrs, bool covered) {
   text_->clear();
   counting_ = false;
   // One pass over the attributes; the first of a name counts, as in a
-  // lookup by name.
-  std::string_view found[kAttrs];
-  unsigned seen = 0;
-  for (const auto& a : attrs.All()) {
-    const Attr attr = AttrOf(a.name.local);
+  // lookup by name. Each name read notes the position of its attribute.
+  const auto all = attrs.All();
+  std::array<std::uint16_t, kAttrs> at;
+  at.fill(kAbsent);
+  for (std::size_t i = 0; i < all.size() && i < kAbsent; ++i) {
+    const Attr attr = AttrOf(all[i].name.local);
     if (attr == Attr::kOther) continue;
-    const unsigned bit = 1u << static_cast<unsigned>(attr);
-    if (seen & bit) continue;
-    if (NsOf(a.name.ns) != (attr == Attr::kRepeat ? Ns::kTable : Ns::kOffice)) continue;
-    seen |= bit;
-    found[static_cast<std::size_t>(attr)] = a.value;
+    auto& slot = at[static_cast<std::size_t>(attr)];
+    if (slot != kAbsent) continue;
+    if (NsOf(all[i].name.ns) != (attr == Attr::kRepeat ? Ns::kTable : Ns::kOffice)) continue;
+    slot = static_cast<std::uint16_t>(i);
   }
   auto get = [&](Attr attr) -> std::optional<std::string_view> {
-    const auto i = static_cast<unsigned>(attr);
-    if (!(seen & (1u << i))) return std::nullopt;
-    return found[i];
+    const std::uint16_t i = at[static_cast<std::size_t>(attr)];
+    if (i == kAbsent) return std::nullopt;
+    return all[i].value;
   };
   const std::optional<std::string_view> repeat = get(Attr::kRepeat);
   const std::optional<std::string_view> type = get(Attr::kType);
