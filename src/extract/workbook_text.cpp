@@ -68,9 +68,10 @@ constexpr bool Before(const Pending& a, const Pending& b) {
 
 // Feeds each cell's text to the scanner as it arrives and hands the numbers
 // on as records, in sheet order. While the cells come in order the numbers
-// wait in a queue; the first cell out of order turns it into a heap. Either
+// wait in a ring; the first cell out of order moves them into a heap. Either
 // way at most kReorderWindow numbers wait: beyond that the first in sheet
-// order goes out.
+// order goes out. The ring's slot freed by a number going out takes the next
+// one in, so a long sheet cycles through one window's memory, still in cache.
 class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Found {
  public:
   ScanningSink(phone::StreamingScanner& scanner, RecordSink& out, std::string_view path,
@@ -86,8 +87,12 @@ class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Foun
 
   void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
     if (!heap_ && (row < last_row_ || (row == last_row_ && column < last_column_))) {
-      waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(front_));
-      front_ = 0;
+      waiting_.clear();
+      for (; count_ > 0; --count_) {
+        waiting_.push_back(std::move(ring_[head_]));
+        head_ = (head_ + 1) % ring_.size();
+      }
+      head_ = 0;
       heap_ = true;
       std::make_heap(waiting_.begin(), waiting_.end(), After);
     }
@@ -101,9 +106,9 @@ class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Foun
 
   // Hands on every number still waiting: the sheet is done.
   void Finish() {
-    while (!waiting_.empty()) EmitFirst();
+    while (heap_ ? !waiting_.empty() : count_ > 0) EmitFirst();
     waiting_.clear();
-    front_ = 0;
+    head_ = 0;
     heap_ = false;
   }
 
@@ -112,9 +117,23 @@ class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Foun
   static bool After(const Pending& a, const Pending& b) { return Before(b, a); }
 
   void Number(std::string_view number) override {
-    waiting_.push_back({row_, column_, order_++, std::string(number)});
-    if (heap_) std::push_heap(waiting_.begin(), waiting_.end(), After);
-    if (waiting_.size() - front_ > kReorderWindow) EmitFirst();
+    if (heap_) {
+      waiting_.push_back({row_, column_, order_++, std::string(number)});
+      std::push_heap(waiting_.begin(), waiting_.end(), After);
+      if (waiting_.size() > kReorderWindow) EmitFirst();
+      return;
+    }
+    // The ring only wraps once it has all its slots: until then nothing
+    // leaves it but at the end of a sheet, which starts it again at 0.
+    const std::size_t at = head_ + count_;
+    Pending& slot = at < ring_.size()                   ? ring_[at]
+                    : ring_.size() < kReorderWindow + 1 ? ring_.emplace_back()
+                                                        : ring_[at - ring_.size()];
+    slot.row = row_;
+    slot.column = column_;
+    slot.order = order_++;
+    slot.number.assign(number);
+    if (++count_ > kReorderWindow) EmitFirst();
   }
 
   void EmitFirst() {
@@ -124,15 +143,9 @@ class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Foun
       waiting_.pop_back();
       return;
     }
-    Emit(waiting_[front_++]);
-    if (front_ == waiting_.size()) {
-      waiting_.clear();
-      front_ = 0;
-    } else if (front_ >= kReorderWindow) {
-      // Keep the queue's storage bounded: drop the numbers handed on.
-      waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(front_));
-      front_ = 0;
-    }
+    Emit(ring_[head_]);
+    head_ = (head_ + 1) % ring_.size();
+    if (--count_ == 0) head_ = 0;
   }
 
   void Emit(Pending& p) {
@@ -146,8 +159,10 @@ class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Foun
   RecordSink& out_;
   const std::function<bool()>& cancelled_;
   Record record_;
-  std::vector<Pending> waiting_;
-  std::size_t front_ = 0;  // queue mode: the first number not yet handed on
+  std::vector<Pending> ring_;  // in order: count_ numbers from head_ on
+  std::size_t head_ = 0;
+  std::size_t count_ = 0;
+  std::vector<Pending> waiting_;  // out of order: a heap
   bool heap_ = false;
   std::uint64_t order_ = 0;
   std::uint32_t row_ = 0;

@@ -246,5 +246,34 @@ TEST(Records, OutOfOrderCellsComeOutInSheetOrder) {
   EXPECT_EQ(found[2003], "8552881@T!B2");
 }
 
+// A sheet in order long enough for the waiting numbers to go round their
+// store more than once, then a cell out of order, then more in order, on
+// two sheets: each number at its place, every one once.
+TEST(Records, OutOfOrderCellAfterALongRunInOrder) {
+  auto sheet = [](const std::string& name) {
+    std::vector<test::FakeCell> cells;
+    for (std::uint32_t row = 1; row <= 150000; ++row) cells.push_back({row, 1, "8552880"});
+    cells.push_back({149990, 2, "3556505551"});
+    for (std::uint32_t row = 150001; row <= 150010; ++row) cells.push_back({row, 1, "8552880"});
+    return test::FakeSheet(name, cells);
+  };
+  test::FakeWorkbook wb({sheet("S"), sheet("T")});
+  const auto found = Records(wb);
+  ASSERT_EQ(found.size(), 2u * 150011);
+  for (const std::size_t base : {std::size_t{0}, std::size_t{150011}}) {
+    const std::string name = base == 0 ? "S" : "T";
+    EXPECT_EQ(found[base], "8552880@" + name + "!A1");
+    EXPECT_EQ(found[base + 149989], "8552880@" + name + "!A149990");
+    EXPECT_EQ(found[base + 149990], "3556505551@" + name + "!B149990");
+    EXPECT_EQ(found[base + 149991], "8552880@" + name + "!A149991");
+    EXPECT_EQ(found[base + 150010], "8552880@" + name + "!A150010");
+  }
+  for (std::size_t i = 1; i < 150011; ++i) {
+    if (i == 149990) continue;
+    const std::string row = std::to_string(i < 149990 ? i + 1 : i);
+    ASSERT_EQ(found[i], "8552880@S!A" + row) << i;
+  }
+}
+
 }  // namespace
 }  // namespace dialsift
