@@ -23,6 +23,11 @@ namespace dialsift::phone {
 using LengthQuery = std::function<bool(std::int16_t n)>;
 using ::dialsift::YieldFn;
 
+// The digit counts the boxes stand for, the shortest and the longest: no
+// other count can ever pass the length test.
+inline constexpr std::int16_t kShortestLength = 5;
+inline constexpr std::int16_t kLongestLength = 20;
+
 // The sixteen phone-length boxes as the length test reads them: box i has the
 // caption i + 5 and a state (1 ticked, anything else not).
 class LengthBoxes {

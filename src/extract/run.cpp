@@ -75,8 +75,10 @@ class ReadAhead final : public RecordSink, public ErrorReporter {
   void Read(const std::string& path) {
     out_.Put({});
     try {
-      // Every length ticked: the scan keeps each word that could be a number.
-      phone::StreamingScanner words([](std::int16_t) { return true; });
+      // Every length a box stands for: the scan keeps each word that could
+      // be a number, whatever is ticked when its turn comes.
+      phone::StreamingScanner words(
+          [](std::int16_t n) { return n >= phone::kShortestLength && n <= phone::kLongestLength; });
       const OpenFn open = [this](const std::string& p) { return host_.OpenWorkbook(p); };
       ReadWorkbookRecords(path, open, words, *this, *this, [this] { return out_.Stopping(); });
     } catch (const std::exception& e) {

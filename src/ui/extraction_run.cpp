@@ -35,13 +35,9 @@ class ExtractionRun::Host final : public RunHost {
     run_.services_.Ui().Message(text, {}, UserInterface::Buttons::kOk, UserInterface::Icon::kNone);
   }
   void ClearResults() override { run_.results_.StartOver(); }
-  void AppendResult(const Record& record) override {
-    run_.results_.QueueRow(record.number, WhereFound(record));
-  }
+  void AppendResult(const Record& record) override { run_.results_.QueueRow(record); }
   void Yield() override { run_.services_.Yield(); }
-  bool IsLengthTicked(std::int16_t digits) override {
-    return phone::IsPhoneLengthTicked(run_.lengths_, digits);
-  }
+  bool IsLengthTicked(std::int16_t digits) override { return run_.lengths_.IsTicked(digits); }
   // A workbook of the list open in a spreadsheet application has a lock
   // file beside it; we never drive one, so a running one is no reason to ask.
   bool IsExcelRunning() override {
@@ -65,7 +61,7 @@ class ExtractionRun::Host final : public RunHost {
 };
 
 ExtractionRun::ExtractionRun(WindowServices& services, QWidget& window, const InputFileList& inputs,
-                             ResultsList& results, const phone::LengthBoxes& lengths)
+                             ResultsList& results, const PhoneLengthBoxes& lengths)
     : services_(services), window_(window), inputs_(inputs), results_(results), lengths_(lengths) {}
 
 void ExtractionRun::StartExtraction() {

@@ -13,6 +13,7 @@
 #include "extract/phone.h"
 #include "platform/open_workbooks.h"
 #include "ui/input_file_list.h"
+#include "ui/length_boxes.h"
 #include "ui/results_list.h"
 #include "ui/window_services.h"
 
@@ -24,7 +25,7 @@ class ExtractionRun {
  public:
   // `window` is the widget whose caption shows the progress.
   ExtractionRun(WindowServices& services, QWidget& window, const InputFileList& inputs,
-                ResultsList& results, const phone::LengthBoxes& lengths);
+                ResultsList& results, const PhoneLengthBoxes& lengths);
 
   // How the run finds the lock files of open workbooks (empty: on disk).
   void SetLockFileLister(platform::LockFileLister lister) { lock_files_ = std::move(lister); }
@@ -52,7 +53,7 @@ class ExtractionRun {
   QWidget& window_;
   const InputFileList& inputs_;
   ResultsList& results_;
-  const phone::LengthBoxes& lengths_;
+  const PhoneLengthBoxes& lengths_;
   platform::LockFileLister lock_files_;
   unsigned reading_threads_ = 0;
   bool running_ = false;

@@ -233,7 +233,7 @@ void Form1::Yield() {
   const qint64 elapsed = since_yield_.elapsed();
   if (elapsed < yield_interval_ms_) return;
   if (run_->Running() && elapsed > longest_gap_ms_) longest_gap_ms_ = elapsed;
-  results_->FlushQueuedRows();
+  results_->FlushQueuedRowsPaced();
   run_->ShowHeldProgress();
   QCoreApplication::processEvents();
   since_yield_.restart();

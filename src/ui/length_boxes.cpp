@@ -27,7 +27,10 @@ PhoneLengthBoxes::PhoneLengthBoxes(WindowServices& services, QWidget& window)
     box->setAutoFillBackground(true);
     box->setFont(ArialBold(9));
     boxes_[static_cast<std::size_t>(i)] = box;
-    QObject::connect(box, &QCheckBox::stateChanged, frame_, [this, i] { StoreState(i); });
+    QObject::connect(box, &QCheckBox::stateChanged, frame_, [this, i] {
+      ticked_valid_ = false;
+      StoreState(i);
+    });
   }
   // The frame and every box have a white background, skinned or not. The
   // frame's own sheet outranks a skin's sheet on the window; it draws the
@@ -65,6 +68,17 @@ int PhoneLengthBoxes::State(int index) const {
 std::string PhoneLengthBoxes::Caption(int index) const {
   const QCheckBox* box = Box(index);
   return box ? box->text().toStdString() : std::string();
+}
+
+bool PhoneLengthBoxes::IsTicked(std::int16_t n) const {
+  if (n < 0 || static_cast<std::size_t>(n) >= ticked_.size())
+    return phone::IsPhoneLengthTicked(*this, n);
+  if (!ticked_valid_) {
+    for (std::size_t k = 0; k < ticked_.size(); ++k)
+      ticked_[k] = phone::IsPhoneLengthTicked(*this, static_cast<std::int16_t>(k));
+    ticked_valid_ = true;
+  }
+  return ticked_[static_cast<std::size_t>(n)];
 }
 
 void PhoneLengthBoxes::Tick(int index) {

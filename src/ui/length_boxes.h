@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 #include "extract/phone.h"
@@ -29,6 +30,11 @@ class PhoneLengthBoxes final : public phone::LengthBoxes {
   int State(int index) const override;
   std::string Caption(int index) const override;
 
+  // The length test (IsPhoneLengthTicked over the boxes), answered from a
+  // table that is worked out again after any box changes: a run asks it
+  // for every candidate word. The captions never change.
+  bool IsTicked(std::int16_t n) const;
+
   // Ticks box `index` (the first-start lengths); stored like a click.
   void Tick(int index);
   // Sets box `index` to its stored state (0 when nothing is stored). Throws
@@ -45,6 +51,9 @@ class PhoneLengthBoxes final : public phone::LengthBoxes {
   QGroupBox* frame_ = nullptr;
   std::array<QCheckBox*, 16> boxes_{};
   bool store_failure_shown_ = false;
+  // The length test's answers for 0 to 20 digits, while valid.
+  mutable std::array<bool, 21> ticked_{};
+  mutable bool ticked_valid_ = false;
 };
 
 inline constexpr std::string_view kHelpMessage =

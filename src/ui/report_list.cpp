@@ -5,7 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 
-#include <memory>
+#include "extract/record.h"
 
 namespace dialsift::ui {
 
@@ -15,85 +15,159 @@ QString ToQString(std::string_view text) {
 }
 }  // namespace
 
-ReportList::ReportList(QWidget* parent) : QTreeWidget(parent) {
+// ---- The rows ----
+
+int ReportRows::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+// The view asks for every row's index at each relayout: answered without
+// the virtual calls of the general check.
+QModelIndex ReportRows::index(int row, int column, const QModelIndex& parent) const {
+  if (parent.isValid() || column != 0 || row < 0 || static_cast<std::size_t>(row) >= rows_.size())
+    return {};
+  return createIndex(row, 0);
+}
+
+QVariant ReportRows::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.column() != 0 || index.row() < 0 ||
+      static_cast<std::size_t>(index.row()) >= rows_.size())
+    return {};
+  const ListRow& row = rows_[static_cast<std::size_t>(index.row())];
+  switch (role) {
+    case Qt::DisplayRole:
+      return ToQString(row.text);
+    case Qt::ToolTipRole:
+      if (!row.found_in) return {};
+      return ToQString(RowTip(row));
+    default:
+      return {};
+  }
+}
+
+QVariant ReportRows::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole) return heading_;
+  return {};
+}
+
+Qt::ItemFlags ReportRows::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void ReportRows::Append(std::vector<ListRow>& rows) {
+  if (rows.empty()) return;
+  const int first = static_cast<int>(rows_.size());
+  beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+  if (rows_.empty()) {
+    rows_.swap(rows);
+  } else {
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
+                 std::make_move_iterator(rows.end()));
+  }
+  endInsertRows();
+  rows.clear();
+}
+
+void ReportRows::Remove(std::size_t index) {
+  const int row = static_cast<int>(index);
+  beginRemoveRows({}, row, row);
+  rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
+  endRemoveRows();
+}
+
+void ReportRows::Clear() {
+  beginResetModel();
+  rows_.clear();
+  rows_.shrink_to_fit();
+  endResetModel();
+}
+
+void ReportRows::SetHeading(const QString& heading) {
+  heading_ = heading;
+  emit headerDataChanged(Qt::Horizontal, 0, 0);
+}
+
+std::string RowTip(const ListRow& row) {
+  if (!row.found_in) return {};
+  return WhereFound({{}, row.found_in->path, row.found_in->sheet, row.row, row.column});
+}
+
+// ---- The list ----
+
+ReportList::ReportList(QWidget* parent) : QTreeView(parent), rows_(new ReportRows(this)) {
+  setModel(rows_);
   setRootIsDecorated(false);
   setItemsExpandable(false);
   setUniformRowHeights(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setColumnCount(1);
-  setHeaderLabels({QString()});
   header()->setStretchLastSection(false);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }
 
 void ReportList::AppendRow(std::string_view text) {
-  auto item = std::make_unique<QTreeWidgetItem>(QStringList{ToQString(text)});
-  addTopLevelItem(item.release());  // the list owns its items
+  std::vector<ListRow> rows(1);
+  rows.front().text = text;
+  rows_->Append(rows);
 }
 
-void ReportList::AppendRows(std::span<const std::string> texts,
-                            std::span<const std::string> tooltips) {
-  if (texts.empty()) return;
-  QList<QTreeWidgetItem*> items;
-  items.reserve(static_cast<qsizetype>(texts.size()));
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    auto item = std::make_unique<QTreeWidgetItem>(QStringList{ToQString(texts[i])});
-    if (i < tooltips.size()) item->setToolTip(0, ToQString(tooltips[i]));
-    items.append(item.release());
-  }
-  addTopLevelItems(items);  // the list owns its items
+void ReportList::AppendRows(std::vector<ListRow>& rows) {
+  rows_->Append(rows);
 }
 
 std::string ReportList::RowToolTip(int row) const {
-  const QTreeWidgetItem* item = row >= 1 ? topLevelItem(row - 1) : nullptr;
-  return item ? item->toolTip(0).toStdString() : std::string();
+  if (row < 1 || row > RowCount()) return {};
+  return RowTip(rows_->Row(static_cast<std::size_t>(row - 1)));
 }
 
 int ReportList::RowCount() const {
-  return topLevelItemCount();
+  return static_cast<int>(rows_->Size());
 }
 
 std::string ReportList::RowText(int row) const {
-  const QTreeWidgetItem* item = topLevelItem(row - 1);
-  return item ? item->text(0).toStdString() : std::string();
+  if (row < 1 || row > RowCount()) return {};
+  return rows_->Row(static_cast<std::size_t>(row - 1)).text;
 }
 
 std::vector<std::string> ReportList::Rows() const {
   std::vector<std::string> rows;
-  rows.reserve(static_cast<std::size_t>(RowCount()));
-  for (int i = 0; i < RowCount(); ++i) rows.push_back(topLevelItem(i)->text(0).toStdString());
+  rows.reserve(rows_->Size());
+  for (std::size_t i = 0; i < rows_->Size(); ++i) rows.push_back(rows_->Row(i).text);
   return rows;
 }
 
 bool ReportList::RemoveRow(int row) {
   if (row < 1 || row > RowCount()) return false;
-  std::unique_ptr<QTreeWidgetItem> taken(takeTopLevelItem(row - 1));
+  rows_->Remove(static_cast<std::size_t>(row - 1));
   return true;
 }
 
 void ReportList::ClearRows() {
-  clear();
+  rows_->Clear();
 }
 
 int ReportList::SelectedRow() const {
-  QTreeWidgetItem* item = currentItem();
-  if (item == nullptr) return 0;
-  return indexOfTopLevelItem(item) + 1;
+  const QModelIndex current = currentIndex();
+  return current.isValid() ? current.row() + 1 : 0;
+}
+
+void ReportList::SelectRow(int row) {
+  setCurrentIndex(rows_->index(row - 1, 0));
 }
 
 void ReportList::SetHeading(const QString& heading) {
-  setHeaderLabels({heading});
+  rows_->SetHeading(heading);
 }
 
 void ReportList::mouseDoubleClickEvent(QMouseEvent* event) {
-  QTreeWidget::mouseDoubleClickEvent(event);
+  QTreeView::mouseDoubleClickEvent(event);
   emit rowDoubleClicked();
 }
 
 void ReportList::keyPressEvent(QKeyEvent* event) {
   emit keyPressed(event->key(), event->modifiers());
-  QTreeWidget::keyPressEvent(event);
+  QTreeView::keyPressEvent(event);
 }
 
 void ReportList::dragEnterEvent(QDragEnterEvent* event) {

@@ -1,9 +1,16 @@
 // ListView1 and ListView2: a one-column report list whose rows carry one text
 // each. Rows are addressed from 1 (the top row), as the handlers count them.
+//
+// The rows live in a flat model of plain strings: a run appends thousands of
+// rows a second, and each pass of the event loop then costs one insertion
+// and one relayout of the view, not one item object per row.
 #pragma once
 
-#include <QTreeWidget>
+#include <QAbstractListModel>
+#include <QTreeView>
 
+#include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,7 +23,55 @@ class QKeyEvent;
 
 namespace dialsift::ui {
 
-class ReportList final : public QTreeWidget {
+// The workbook and sheet that found numbers come from, shared by the rows of
+// one sheet.
+struct FoundIn {
+  std::string path;
+  std::string sheet;
+};
+
+// One row: its text and, for a found number, where it was found. The
+// tooltip is made from that when it is asked for.
+struct ListRow {
+  std::string text;
+  std::shared_ptr<const FoundIn> found_in;  // none for a plain row
+  std::uint32_t row = 0;
+  std::uint32_t column = 0;
+};
+
+// The rows of a report list, top to bottom.
+class ReportRows final : public QAbstractListModel {
+  Q_OBJECT
+
+ public:
+  explicit ReportRows(QObject* parent = nullptr) : QAbstractListModel(parent) {}
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  // Row `index` (0-based); the caller checks the range.
+  const ListRow& Row(std::size_t index) const { return rows_[index]; }
+  std::size_t Size() const { return rows_.size(); }
+  // Appends the rows at the bottom, in order, as one insertion; `rows` is
+  // left empty.
+  void Append(std::vector<ListRow>& rows);
+  void Remove(std::size_t index);
+  void Clear();
+  void SetHeading(const QString& heading);
+  const QString& Heading() const { return heading_; }
+
+ private:
+  std::vector<ListRow> rows_;
+  QString heading_;
+};
+
+// The tooltip of a row: where its number was found; empty for a plain row.
+std::string RowTip(const ListRow& row);
+
+class ReportList final : public QTreeView {
   Q_OBJECT
 
  public:
@@ -24,9 +79,8 @@ class ReportList final : public QTreeWidget {
 
   // Appends a row at the bottom.
   void AppendRow(std::string_view text);
-  // Appends rows at the bottom, in order, as one insertion; each row gets
-  // the tooltip of the same index, when given.
-  void AppendRows(std::span<const std::string> texts, std::span<const std::string> tooltips = {});
+  // Appends rows at the bottom, in order, as one insertion; `rows` is left empty.
+  void AppendRows(std::vector<ListRow>& rows);
   // The tooltip of row `row` (1 = top); empty when it has none.
   std::string RowToolTip(int row) const;
   int RowCount() const;
@@ -40,6 +94,8 @@ class ReportList final : public QTreeWidget {
   void ClearRows();
   // The row the list reports as selected (the current row), 1-based; 0 when none.
   int SelectedRow() const;
+  // Makes row `row` (1 = top) the selected row, as a click on it does.
+  void SelectRow(int row);
 
   // The heading of the single column.
   void SetHeading(const QString& heading);
@@ -60,6 +116,9 @@ class ReportList final : public QTreeWidget {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+
+ private:
+  ReportRows* rows_;  // owned by the list, as its model
 };
 
 }  // namespace dialsift::ui

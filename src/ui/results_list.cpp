@@ -103,15 +103,26 @@ void ResultsList::RemoveSelectedRow() {
 
 void ResultsList::StartOver() {
   queued_.clear();
-  queued_where_.clear();
+  found_in_.reset();
+  since_flush_.invalidate();  // the run's first rows show at once
   list_.ClearRows();
 }
 
+void ResultsList::QueueRow(const Record& record) {
+  if (!found_in_ || found_in_->sheet != record.sheet || found_in_->path != record.path)
+    found_in_ = std::make_shared<const FoundIn>(FoundIn{record.path, record.sheet});
+  queued_.push_back({record.number, found_in_, record.row, record.column});
+}
+
 void ResultsList::FlushQueuedRows() {
+  list_.AppendRows(queued_);
+  since_flush_.start();
+}
+
+void ResultsList::FlushQueuedRowsPaced() {
   if (queued_.empty()) return;
-  list_.AppendRows(queued_, queued_where_);
-  queued_.clear();
-  queued_where_.clear();
+  if (since_flush_.isValid() && since_flush_.elapsed() < kRowsInterval) return;
+  FlushQueuedRows();
 }
 
 }  // namespace dialsift::ui

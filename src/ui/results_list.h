@@ -4,11 +4,15 @@
 // reach the list at the window's next event-loop pass or message, in order.
 #pragma once
 
+#include <QElapsedTimer>
+
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "extract/record.h"
 #include "ui/report_list.h"
 #include "ui/window_services.h"
 
@@ -38,12 +42,15 @@ class ResultsList {
   // The run's side: empty the list (queued rows included), queue a row,
   // and put the queued rows in.
   void StartOver();
-  // `where` becomes the row's tooltip: where the number was found.
-  void QueueRow(std::string_view text, std::string_view where) {
-    queued_.emplace_back(text);
-    queued_where_.emplace_back(where);
-  }
+  // The row's text is the record's number; its tooltip says where it was found.
+  void QueueRow(const Record& record);
+  // Puts the queued rows in, now.
   void FlushQueuedRows();
+  // The same at an event-loop pass, at most every kRowsInterval ms: each
+  // insertion makes the view lay out all its rows again.
+  void FlushQueuedRowsPaced();
+
+  static constexpr qint64 kRowsInterval = 30;
 
  private:
   // The save dialog of both file exports: the chosen path, empty on cancel.
@@ -52,8 +59,10 @@ class ResultsList {
   WindowServices& window_;
   ReportList& list_;
   std::filesystem::path beside_;
-  std::vector<std::string> queued_;
-  std::vector<std::string> queued_where_;
+  std::vector<ListRow> queued_;
+  // Where the rows being queued come from: one per sheet, shared by its rows.
+  std::shared_ptr<const FoundIn> found_in_;
+  QElapsedTimer since_flush_;
 };
 
 }  // namespace dialsift::ui

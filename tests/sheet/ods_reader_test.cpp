@@ -203,6 +203,28 @@ TEST_F(OdsReaderTest, CellAttributesCountByNamespaceWhereverTheyStand) {
   EXPECT_EQ(cells.At(1, 5), "after");
 }
 
+// A prefix declared again for a foreign namespace of the same length, and
+// then for its own again, row after row: only the rows in the table
+// namespace are rows, however the verdicts on namespaces are remembered.
+TEST_F(OdsReaderTest, RedeclaredPrefixesAreToldApartByTheirNamespace) {
+  const std::string own(sheet::ods::kTableNs);
+  std::string foreign = own;
+  foreign.back() = '9';
+  auto row = [](const std::string& ns, const std::string& text) {
+    return "<table:table-row" + (ns.empty() ? "" : " xmlns:table=\"" + ns + "\"") + ">" +
+           Cell(P(text)) + "</table:table-row>";
+  };
+  const std::string rows = row("", "555-0101") + row(foreign, "555-0102") + row("", "555-0103") +
+                           row(own, "555-0104") + row(foreign, "555-0105") + row(own, "555-0106");
+  auto [cells, status] = Read(WriteOds(Content({{"S", rows}})));
+  ASSERT_TRUE(status.ok()) << status.error().reason;
+  EXPECT_EQ(cells.count, 4u);
+  EXPECT_EQ(cells.At(1, 1), "555-0101");
+  EXPECT_EQ(cells.At(2, 1), "555-0103");
+  EXPECT_EQ(cells.At(3, 1), "555-0104");
+  EXPECT_EQ(cells.At(4, 1), "555-0106");
+}
+
 TEST_F(OdsReaderTest, HostileRepeatsEndInErrorsNotHangs) {
   // A content cell across every column of a million rows.
   const std::string flood = Row(Cell(P("x"), " table:number-columns-repeated=\"16384\""),

@@ -81,6 +81,27 @@ TEST_F(WindowTest, TabOrderFollowsTheTabIndices) {
   EXPECT_EQ(chain, expected);
 }
 
+// A found number's tooltip is made when it is asked for, from where the row
+// was found; it stays with its row when rows above it go.
+TEST_F(WindowTest, AFoundRowsTooltipStaysWithItsRow) {
+  ui::ReportList& list = *MakeWindow().ListView2();
+  const auto where = std::make_shared<const ui::FoundIn>(ui::FoundIn{"/d/a.xlsx", "My sheet"});
+  std::vector<ui::ListRow> rows = {{"212-555-0147", where, 2, 3}, {"718-555-0134", where, 7, 28}};
+  list.AppendRows(rows);
+  list.AppendRow("plain");
+  EXPECT_TRUE(rows.empty());
+  EXPECT_TRUE(list.RemoveRow(1));
+  EXPECT_EQ(list.Rows(), (std::vector<std::string>{"718-555-0134", "plain"}));
+  EXPECT_EQ(list.RowToolTip(1), "a.xlsx \u2014 'My sheet'!AB7");
+  const QAbstractItemModel& model = *list.model();
+  EXPECT_EQ(model.data(model.index(0, 0), Qt::ToolTipRole).toString().toStdString(),
+            list.RowToolTip(1));
+  EXPECT_EQ(model.data(model.index(0, 0)).toString(), "718-555-0134");
+  EXPECT_EQ(list.RowToolTip(2), "");
+  EXPECT_FALSE(model.data(model.index(1, 0), Qt::ToolTipRole).isValid());
+  EXPECT_FALSE(model.index(2, 0).isValid());
+}
+
 TEST_F(WindowTest, ListsAppendCountReadAndRemoveRows) {
   ui::ReportList& list = *MakeWindow().ListView1();
   list.AppendRow("/a/one.xlsx");
@@ -94,7 +115,7 @@ TEST_F(WindowTest, ListsAppendCountReadAndRemoveRows) {
   EXPECT_TRUE(list.RemoveRow(2));
   EXPECT_FALSE(list.RemoveRow(3));
   EXPECT_EQ(list.Rows(), (std::vector<std::string>{"/a/one.xlsx", "/a/one.xlsx"}));
-  list.setCurrentItem(list.topLevelItem(1));
+  list.SelectRow(2);
   EXPECT_EQ(list.SelectedRow(), 2);
   list.ClearRows();
   EXPECT_EQ(list.RowCount(), 0);

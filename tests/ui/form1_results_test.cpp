@@ -235,7 +235,7 @@ TEST_F(WindowTest, ResultsClearRemoveAndTheFormattingPage) {
   form.Results().RemoveSelectedRow();  // nothing selected: nothing happens
   Fill(form, 3);
   form.ListView1()->AppendRow("/a.xlsx");
-  list->setCurrentItem(list->topLevelItem(0));
+  list->SelectRow(1);
   form.Results().RemoveSelectedRow();
   EXPECT_EQ(list->Rows(), (std::vector<std::string>{"2125550001", "2125550002"}));
   form.Results().ClearResults();

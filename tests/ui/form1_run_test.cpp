@@ -163,6 +163,46 @@ TEST_F(RunTest, AWorkbookThatCannotBeOpenedCostsOneReportAndTheRunGoesOn) {
   }
 }
 
+// The rows found between two event-loop passes go into the list together;
+// the list still grows while the run goes on, keeps input order, and holds
+// every row found before a message when the message shows.
+TEST_F(RunTest, RowsGoInTogetherInOrderAndAreInBeforeEachMessage) {
+  ui::Form1& form = Start();  // 10 and 11 ticked
+  form.SetYieldInterval(0);   // every yield is an event-loop pass
+  form.Run().SetReadingThreads(2);
+  std::vector<std::string> expected;
+  std::size_t before_missing = 0;
+  for (int i = 0; i < 120; ++i) {
+    if (i == 60) {
+      before_missing = expected.size();
+      form.ListView1()->AppendRow((files_.path() / "missing.xlsx").string());
+    }
+    std::string content;
+    for (int k = 0; k < 40; ++k) {
+      expected.push_back("212-555-" + std::to_string(1000 + i * 40 + k));
+      content += "x," + expected.back() + ",555-0100\n";
+    }
+    form.ListView1()->AppendRow(Workbook("w" + std::to_string(i) + ".csv", content));
+  }
+  int insertions = 0;
+  QObject::connect(form.ListView2()->model(), &QAbstractItemModel::rowsInserted, form_.get(),
+                   [&insertions] { ++insertions; });
+  std::vector<int> rows_at_message;
+  ui_.on_message = [&](const ScriptedUserInterface::Shown&) {
+    rows_at_message.push_back(form.ListView2()->RowCount());
+  };
+  form.PushButton(7)->click();
+  EXPECT_EQ(Results(), expected);
+  EXPECT_EQ(rows_at_message, (std::vector<int>{static_cast<int>(before_missing),
+                                               static_cast<int>(expected.size())}));
+  EXPECT_EQ(ui_.messages.back().text, "Done.");
+  EXPECT_GE(insertions, 2);
+  // Tooltips follow their rows: the last row came from the last workbook.
+  const std::string tip = form.ListView2()->RowToolTip(static_cast<int>(expected.size()));
+  EXPECT_EQ(tip.rfind("w119.csv \u2014 ", 0), 0u) << tip;
+  EXPECT_EQ(tip.substr(tip.size() - 4), "!B40") << tip;
+}
+
 TEST_F(RunTest, ABoxTickedDuringTheRunAppliesToTheWordsTestedAfterIt) {
   ui::Form1& form = Start();
   form.SetYieldInterval(0);  // every yield is an event-loop pass

@@ -2,6 +2,7 @@
 // skin, the hand cursor and the spreadsheet check.
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QPushButton>
 
 #include "ui/window_fixture.h"
@@ -34,10 +35,10 @@ TEST_F(WindowTest, FirstStartTicksTenAndElevenThenLaterStartsRestore) {
   EXPECT_EQ(Stored("0Phone Length"), std::nullopt);
   EXPECT_EQ(form.windowTitle(), "Dialsift");
   EXPECT_FALSE(form.windowIcon().isNull());
-  EXPECT_EQ(form.ListView1()->headerItem()->text(0), "Excel File(s)");
-  EXPECT_EQ(form.ListView2()->headerItem()->text(0), "Results");
+  EXPECT_EQ(form.ListView1()->model()->headerData(0, Qt::Horizontal).toString(), "Excel File(s)");
+  EXPECT_EQ(form.ListView2()->model()->headerData(0, Qt::Horizontal).toString(), "Results");
   EXPECT_EQ(form.ListView1()->columnWidth(0), 467);
-  EXPECT_EQ(form.ListView2()->columnCount(), 1);
+  EXPECT_EQ(form.ListView2()->header()->count(), 1);
 
   // Every change is stored at once.
   form_->Check1(15)->click();
@@ -51,6 +52,32 @@ TEST_F(WindowTest, FirstStartTicksTenAndElevenThenLaterStartsRestore) {
   EXPECT_EQ(Ticked(*form_), (std::vector<int>{11, 20}));
   EXPECT_TRUE(phone::IsPhoneLengthTicked(form_->LengthBoxes(), 20));
   EXPECT_FALSE(phone::IsPhoneLengthTicked(form_->LengthBoxes(), 10));
+}
+
+// The run asks the boxes at every word through a table of answers; whatever
+// changes a box (a click, code, the third state) must show in it at once.
+TEST_F(WindowTest, TheLengthTableFollowsEveryChangeOfTheBoxes) {
+  ui::Form1& form = Start();  // 10 and 11 ticked
+  const auto agrees = [&form](const char* after) {
+    for (int n = -1; n <= 22; ++n) {
+      const auto digits = static_cast<std::int16_t>(n);
+      EXPECT_EQ(form.Lengths().IsTicked(digits),
+                phone::IsPhoneLengthTicked(form.LengthBoxes(), digits))
+          << n << " digits, after " << after;
+    }
+  };
+  agrees("the start");
+  form.Check1(2)->click();
+  agrees("ticking 7");
+  form.Check1(5)->click();
+  agrees("unticking 10");
+  form.Check1(15)->setCheckState(Qt::Checked);
+  agrees("code ticking 20");
+  form.Check1(6)->setCheckState(Qt::PartiallyChecked);
+  agrees("11 in the third state");
+  EXPECT_FALSE(form.Lengths().IsTicked(11));
+  EXPECT_TRUE(form.Lengths().IsTicked(7));
+  EXPECT_TRUE(form.Lengths().IsTicked(20));
 }
 
 TEST_F(WindowTest, RestoreReadsTheLeadingNumberOfEachStoredValue) {

@@ -133,8 +133,18 @@ std::size_t SheetHandler::ValueAttrFor(ValueType type) {
   }
 }
 
+// The parser numbers the namespace declarations of a parse: a verdict is
+// remembered by that number, so that each URI is compared once, not once
+// per name.
+std::uint8_t SheetHandler::NsCode(const XmlName& name) {
+  if (name.ns_id == 0) return static_cast<std::uint8_t>(NsOf(name.ns));
+  auto& seen = ns_seen_[name.ns_id % ns_seen_.size()];
+  if (seen.id != name.ns_id) seen = {name.ns_id, static_cast<std::uint8_t>(NsOf(name.ns))};
+  return seen.ns;
+}
+
 void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs) {
-  const Ns ns = NsOf(name.ns);
+  const Ns ns = static_cast<Ns>(NsCode(name));
   if (in_cell_) {
     ++cell_depth_;
     if (hidden_depth_ > 0) {
@@ -200,7 +210,7 @@ void SheetHandler::EndElement(const XmlName& name) {
     }
     return;
   }
-  const Ns ns = NsOf(name.ns);
+  const Ns ns = static_cast<Ns>(NsCode(name));
   if (ns == Ns::kOffice && name.local == "spreadsheet") {
     --spreadsheet_depth_;
     return;
@@ -291,7 +301,8 @@ void SheetHandler::StartCell(const XmlAttributes& attrs, bool covered) {
     if (attr == Attr::kOther) continue;
     auto& slot = at[static_cast<std::size_t>(attr)];
     if (slot != kAbsent) continue;
-    if (NsOf(all[i].name.ns) != (attr == Attr::kRepeat ? Ns::kTable : Ns::kOffice)) continue;
+    if (static_cast<Ns>(NsCode(all[i].name)) != (attr == Attr::kRepeat ? Ns::kTable : Ns::kOffice))
+      continue;
     slot = static_cast<std::uint16_t>(i);
   }
   auto get = [&](Attr attr) -> std::optional<std::string_view> {

@@ -6,6 +6,7 @@
 // nothing and adds nothing to the used range.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -77,6 +78,9 @@ class SheetHandler final : public XmlHandler {
   // Index of the office: attribute that holds a value of the type.
   static std::size_t ValueAttrFor(ValueType type);
 
+  // Which of the namespaces read here a name is in (an Ns of the .cpp).
+  std::uint8_t NsCode(const XmlName& name);
+
   void BeginTable(const XmlAttributes& attrs);
   void EndTable();
   void SheetFailed(Error error);
@@ -86,6 +90,11 @@ class SheetHandler final : public XmlHandler {
   void AppendText(std::string_view text);
 
   SheetRouter& router_;
+  struct NsSeen {
+    std::uint64_t id = 0;  // the parser's number of the declaration
+    std::uint8_t ns = 0;
+  };
+  std::array<NsSeen, 8> ns_seen_{};
   int spreadsheet_depth_ = 0;
   int table_depth_ = 0;
   std::size_t tables_seen_ = 0;
