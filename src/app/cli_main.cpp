@@ -25,9 +25,10 @@
 #include "extract/run.h"
 #include "extract/workbook_text.h"
 #include "filelist/folder_intake.h"
+#include "platform/heap.h"
 #include "platform/settings.h"
 #include "platform/terminal.h"
-#include "platform/heap.h"
+#include "platform/threads.h"
 #include "platform/time_zone.h"
 #include "results/e164.h"
 #include "results/output.h"
@@ -499,10 +500,26 @@ int main(int argc, char** argv) {
                                *destination);
 
   std::atomic<unsigned> reading{0};
-  OrderedRun<Item> run(files.size(), options.jobs,
-                       [&](std::size_t index, OrderedRun<Item>::Channel& out) {
-                         Reader(files[index], options, reading, out).Read();
-                       });
+  // The writer is woken when there is a reason to, not for every batch: over
+  // thousands of small workbooks its wakings would take the readers' cores.
+  // The current workbook's batches have room for the writer's waiting a
+  // scheduler slice for a core, so that its reader does not stop meanwhile.
+  OrderedRun<Item>::Limits limits;
+  limits.eager = false;
+  limits.current_batches = 64;
+  OrderedRun<Item> run(
+      files.size(), options.jobs,
+      [&](std::size_t index, OrderedRun<Item>::Channel& out) {
+        Reader(files[index], options, reading, out).Read();
+      },
+      limits);
+  // A file's size stands for the work of reading it.
+  run.SizeInputs([&files](std::size_t index) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(files[index], ec);
+    return ec ? std::uintmax_t{0} : size;
+  });
+  run.OnWorkerStart(platform::SpreadThread);
 
   const bool progress = !options.quiet && platform::StandardErrorIsTerminal();
   std::unordered_set<std::string> seen;

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -13,11 +16,20 @@ namespace {
 using IntRun = OrderedRun<int>;
 
 // Input i gives the items i*1000 .. i*1000 + sizes[i] - 1, slowly or fast.
+// With `sized`, the run is told the inputs' sizes; `started` gets the order
+// in which the workers began them.
 std::vector<int> Gather(const std::vector<int>& sizes, unsigned jobs, std::size_t* peak = nullptr,
-                        IntRun::Limits limits = {}) {
+                        IntRun::Limits limits = {}, bool sized = false,
+                        std::vector<std::size_t>* started = nullptr,
+                        std::chrono::milliseconds poll = std::chrono::milliseconds(50)) {
+  std::mutex start_lock;
   IntRun run(
       sizes.size(), jobs,
       [&](std::size_t i, IntRun::Channel& out) {
+        if (started) {
+          std::lock_guard hold(start_lock);
+          started->push_back(i);
+        }
         std::mt19937 rng(static_cast<unsigned>(i));
         for (int k = 0; k < sizes[i]; ++k) {
           if (rng() % 64 == 0) std::this_thread::yield();
@@ -25,6 +37,7 @@ std::vector<int> Gather(const std::vector<int>& sizes, unsigned jobs, std::size_
         }
       },
       limits);
+  if (sized) run.SizeInputs([&](std::size_t i) { return static_cast<std::uint64_t>(sizes[i]); });
   std::vector<int> got;
   std::vector<std::size_t> done;
   EXPECT_TRUE(run.Run(
@@ -33,7 +46,7 @@ std::vector<int> Gather(const std::vector<int>& sizes, unsigned jobs, std::size_
         got.push_back(item);
         return true;
       },
-      [&](std::size_t i) { done.push_back(i); }));
+      [&](std::size_t i) { done.push_back(i); }, {}, poll));
   EXPECT_EQ(done.size(), sizes.size());
   for (std::size_t i = 0; i < done.size(); ++i) EXPECT_EQ(done[i], i);
   if (peak) *peak = run.PeakBuffered();
@@ -109,6 +122,74 @@ TEST(OrderedRun, AWorkerOverTheBudgetWaitsForItsTurn) {
     EXPECT_EQ(Gather(sizes, jobs, &peak, limits), expected) << jobs;
     EXPECT_LE(peak, limits.buffered + jobs * limits.batch) << jobs;
   }
+}
+
+std::vector<int> Expected(const std::vector<int>& sizes) {
+  std::vector<int> expected;
+  for (std::size_t i = 0; i < sizes.size(); ++i)
+    for (int k = 0; k < sizes[i]; ++k) expected.push_back(static_cast<int>(i) * 1000 + k);
+  return expected;
+}
+
+// Told the sizes, the run starts the big input at the end of the list first,
+// so that the run does not end on it alone; what comes out keeps the input
+// order, also when that input overruns the budget while read out of turn.
+TEST(OrderedRun, TheTailsLargestInputIsStartedFirst) {
+  std::vector<int> sizes(40, 5);
+  sizes.back() = 900;
+  for (unsigned jobs : {2u, 3u}) {
+    std::vector<std::size_t> started;
+    EXPECT_EQ(Gather(sizes, jobs, nullptr, {}, true, &started), Expected(sizes)) << jobs;
+    ASSERT_EQ(started.size(), sizes.size());
+    EXPECT_EQ(started.front(), sizes.size() - 1) << jobs;
+  }
+  // Beyond the tail, and with one worker, inputs start in turn.
+  IntRun::Limits short_tail;
+  short_tail.tail = 10;
+  sizes[5] = 900;
+  std::vector<std::size_t> started;
+  Gather(sizes, 2, nullptr, short_tail, true, &started);
+  EXPECT_EQ(started.front(), 0u);
+  EXPECT_LT(std::find(started.begin(), started.end(), 39u) - started.begin(), 33);
+  started.clear();
+  Gather(sizes, 1, nullptr, {}, true, &started);
+  for (std::size_t i = 0; i < started.size(); ++i) EXPECT_EQ(started[i], i);
+
+  IntRun::Limits tight;
+  tight.batch = 8;
+  tight.buffered = 16;
+  tight.current_batches = 1;
+  const std::vector<int> mixed = {3, 1, 900, 5, 2, 700, 0, 4, 999};
+  for (unsigned jobs : {2u, 3u, 5u}) {
+    EXPECT_EQ(Gather(mixed, jobs, nullptr, tight, true), Expected(mixed)) << jobs;
+  }
+}
+
+// A consumer woken only when something waits on it still gets everything in
+// order, and soon: were it left to sleep out its poll at every input, or
+// while a worker waits for room, these runs would take minutes.
+TEST(OrderedRun, AConsumerWokenOnlyWhenNeededKeepsUp) {
+  IntRun::Limits lazy;
+  lazy.eager = false;
+  lazy.batch = 8;
+  lazy.buffered = 64;
+  lazy.current_batches = 2;
+  const auto poll = std::chrono::seconds(30);
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<int> many(300, 7);
+  many[100] = 999;
+  // Workers that may not start more inputs ahead wait on the consumer alone.
+  IntRun::Limits short_reach = lazy;
+  short_reach.read_ahead = 1;
+  short_reach.current_batches = 64;
+  short_reach.buffered = 1 << 20;
+  for (unsigned jobs : {1u, 2u, 4u}) {
+    EXPECT_EQ(Gather(many, jobs, nullptr, lazy, false, nullptr, poll), Expected(many)) << jobs;
+    EXPECT_EQ(Gather({999}, jobs, nullptr, lazy, false, nullptr, poll), Expected({999})) << jobs;
+    EXPECT_EQ(Gather(many, jobs, nullptr, short_reach, false, nullptr, poll), Expected(many))
+        << jobs;
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
 TEST(OrderedRun, ConsumerCanStopTheRun) {
