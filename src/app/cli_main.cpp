@@ -347,12 +347,15 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, bool
   return files;
 }
 
-// What a workbook hands to the output: a record, its text (--text), or an
-// error line. A record's path is its workbook's; its sheet is named by the
-// kSheet item before it, once per run of records from one sheet.
+// What a workbook hands to the output: a record, records already in the
+// output format, its text (--text), or an error line. A record's path is its
+// workbook's; its sheet is named by the kSheet item before it, once per run
+// of records from one sheet.
 struct Item {
-  enum class Kind { kRecord, kSheet, kText, kError } kind = Kind::kRecord;
-  std::string text;  // the number, the sheet's name, the workbook's text, or the error line
+  enum class Kind { kRecord, kFormatted, kSheet, kText, kError } kind = Kind::kRecord;
+  // The number, the formatted records, the sheet's name, the workbook's
+  // text, or the error line.
+  std::string text;
   std::uint32_t row = 0;
   std::uint32_t column = 0;
   results::Normalised normalised;  // with --e164, worked out by the worker
@@ -363,7 +366,14 @@ class Reader final : public RecordSink, public ErrorReporter {
  public:
   Reader(const std::string& path, const Options& options, std::atomic<unsigned>& reading,
          OrderedRun<Item>::Channel& out)
-      : path_(path), options_(options), reading_(reading), out_(out) {}
+      : path_(path), options_(options), reading_(reading), out_(out) {
+    // Unless the writer must see each number (--unique), the records are
+    // formatted here, on the reading threads, and go to it in pieces.
+    if (!options_.unique && !options_.text) {
+      formatter_.emplace(options_.format);
+      formatter_->Follow();
+    }
+  }
 
   void Read() {
     if (options_.text) {
@@ -394,9 +404,20 @@ class Reader final : public RecordSink, public ErrorReporter {
       return sheet::OpenWorkbook(p, open_options);
     };
     ReadWorkbookRecords(path_, open, scanner, *this, *this, [this] { return out_.Stopping(); });
+    HandOnFormatted();
   }
 
   void Found(const Record& record) override {
+    if (formatter_) {
+      if (options_.e164) {
+        const results::Normalised normalised = options_.e164->Normalise(record.number);
+        formatter_->Add(record, &normalised, formatted_);
+      } else {
+        formatter_->Add(record, nullptr, formatted_);
+      }
+      if (formatted_.size() >= kFormattedPiece) HandOnFormatted();
+      return;
+    }
     if (!sheet_named_ || sheet_ != record.sheet) {
       sheet_named_ = true;
       sheet_ = record.sheet;
@@ -409,6 +430,7 @@ class Reader final : public RecordSink, public ErrorReporter {
   }
 
   void Report(const ErrorReport& report) override {
+    HandOnFormatted();  // the records found before it go first
     // The run's own reports name the path already; a sheet's do not.
     Item item;
     item.kind = Item::Kind::kError;
@@ -434,10 +456,24 @@ class Reader final : public RecordSink, public ErrorReporter {
     }
   }
 
+  void HandOnFormatted() {
+    if (formatted_.empty()) return;
+    Item item;
+    item.kind = Item::Kind::kFormatted;
+    item.text.swap(formatted_);
+    out_.Put(std::move(item));
+    formatted_.reserve(kFormattedPiece + 256);
+  }
+
+  // Formatted records are handed on in pieces of about this size.
+  static constexpr std::size_t kFormattedPiece = std::size_t{16} << 10;
+
   const std::string& path_;
   const Options& options_;
   std::atomic<unsigned>& reading_;  // workbooks being read right now
   OrderedRun<Item>::Channel& out_;
+  std::optional<results::RecordFormatter> formatter_;
+  std::string formatted_;
   std::string sheet_;  // of the last kSheet item
   bool sheet_named_ = false;
 };
@@ -536,6 +572,11 @@ int main(int argc, char** argv) {
     if (item.kind == Item::Kind::kSheet) {
       record.sheet.swap(item.text);
       return true;
+    }
+    if (item.kind == Item::Kind::kFormatted) {
+      if (writer.AddFormatted(item.text)) return true;
+      write_failed = true;
+      return false;
     }
     record.number.swap(item.text);
     record.row = item.row;

@@ -78,6 +78,11 @@ class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Foun
                const std::function<bool()>& cancelled)
       : scanner_(scanner), out_(out), cancelled_(cancelled) {
     record_.path = path;
+    // The whole window at once: growing by doubling, a long sheet's ring
+    // would copy itself a dozen times and leave behind blocks too small for
+    // the next workbook's, to be faulted in anew. Pages are only touched as
+    // numbers fill them, so a short sheet costs a few.
+    ring_.reserve(kReorderWindow + 1);
   }
 
   void StartSheet(const std::string& name) {

@@ -201,6 +201,15 @@ bool RecordWriter::Add(const Record& record, const Normalised* normalised) {
   return ok_;
 }
 
+bool RecordWriter::AddFormatted(std::string_view records) {
+  if (records.empty()) return ok_;
+  if (formatter_.first_ && formatter_.format_ == Format::kComma) records.remove_prefix(1);
+  formatter_.first_ = false;
+  buffer_ += records;
+  if (buffer_.size() >= kChunkBytes) return Flush();
+  return ok_;
+}
+
 bool RecordWriter::Flush() {
   if (ok_ && !buffer_.empty()) ok_ = destination_.Write(buffer_);
   buffer_.clear();

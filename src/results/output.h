@@ -39,8 +39,13 @@ class RecordFormatter {
   // One record. `normalised` is null when no normalising was asked for:
   // e164 and valid are then empty (csv) or null (jsonl).
   void Add(const Record& record, const Normalised* normalised, std::string& out);
+  // From now on the records follow others: in the comma format each comes
+  // with the separator before it. For records formatted apart from the
+  // output's first (RecordWriter::AddFormatted).
+  void Follow() { first_ = false; }
 
  private:
+  friend class RecordWriter;
   Format format_;
   bool first_ = true;
 };
@@ -93,6 +98,9 @@ class RecordWriter {
   RecordWriter(Format format, Destination& destination);
   // False once a write has failed (the destination says why).
   bool Add(const Record& record, const Normalised* normalised = nullptr);
+  // Records formatted elsewhere in the same format by a formatter told to
+  // Follow: the output's first record loses the separator it came with.
+  bool AddFormatted(std::string_view records);
   // Writes what is buffered; false when that fails.
   bool Flush();
 

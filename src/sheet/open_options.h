@@ -1,6 +1,7 @@
 // How OpenWorkbook goes about reading a workbook, for callers that choose.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 
@@ -14,6 +15,11 @@ struct OpenOptions {
   // a second thread while the first one parses: for callers with a core to
   // spare. The cells, their order and the errors stay the same.
   bool inflate_ahead = false;
+  // Files up to this size are read whole at once, and a zip archive among
+  // them is then read from memory. Opened from its file, libzip seeks and
+  // reads a few dozen times for a small workbook, each a system call. The
+  // cells, their order and the errors stay the same.
+  std::uint64_t read_whole_up_to = std::uint64_t{4} << 20;
 };
 
 // OpenWorkbook(path), with options.

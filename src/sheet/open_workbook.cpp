@@ -2,12 +2,19 @@
 // parts that the package declares. File names play no part, except that a
 // text file's extension chooses its separator, as it does in a spreadsheet
 // application.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <array>
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <fstream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "sheet/limits.h"
 #include "sheet/opc/package.h"
@@ -36,8 +43,10 @@ bool IsBareBiff(std::string_view head) {
   return b0 == 0x09 && (b1 == 0x00 || b1 == 0x02 || b1 == 0x04 || b1 == 0x08) && head[3] == 0;
 }
 
-WorkbookResult OpenZipWorkbook(const std::filesystem::path& path, const OpenOptions& options) {
-  auto zip = ZipArchive::Open(path);
+// `whole`: the file's bytes, when they were read whole (`size` of them).
+WorkbookResult OpenZipWorkbook(const std::filesystem::path& path, const OpenOptions& options,
+                               std::unique_ptr<char[]> whole, std::size_t size) {
+  auto zip = whole ? ZipArchive::OpenBytes(std::move(whole), size) : ZipArchive::Open(path);
   if (!zip) return zip.error();
   zip->SetInflateAhead(options.inflate_ahead);
   if (zip->Has("mimetype")) {
@@ -161,27 +170,44 @@ Result<std::unique_ptr<Workbook>> OpenByContent(const std::filesystem::path& pat
                                                 const OpenOptions& options) {
   // The type is checked before anything opens the file: opening a pipe
   // would wait for a writer that never comes.
-  std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
-  if (status.type() == std::filesystem::file_type::not_found) return FileNotFound();
-  if (ec) return CannotReadFile(ec.message());
-  if (std::filesystem::is_directory(status)) return NotAWorkbook("a folder");
-  if (!std::filesystem::is_regular_file(status)) {
-    return NotAWorkbook("a pipe, socket or device, not a regular file");
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return FileNotFound();
+    return CannotReadFile(std::generic_category().message(errno));
   }
+  if (S_ISDIR(st.st_mode)) return NotAWorkbook("a folder");
+  if (!S_ISREG(st.st_mode)) return NotAWorkbook("a pipe, socket or device, not a regular file");
 
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return CannotReadFile(std::strerror(errno));
-  std::array<char, 4096> buf{};
-  in.read(buf.data(), buf.size());
-  if (in.bad()) return CannotReadFile();
-  const auto got = static_cast<std::size_t>(in.gcount());
-  in.close();
-  const std::string_view head(buf.data(), got);
+  // A small file is read whole (a byte more than its size, to see whether
+  // it grew meanwhile); of a larger one, the head.
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  const bool small = size <= options.read_whole_up_to;
+  const std::size_t want = small ? static_cast<std::size_t>(size) + 1 : 4096;
+  auto bytes = std::make_unique_for_overwrite<char[]>(want);
+  std::size_t got = 0;
+  {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return CannotReadFile(std::strerror(errno));
+    while (got < want) {
+      const ssize_t n = ::read(fd, bytes.get() + got, want - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        const int fault = errno;
+        ::close(fd);
+        return CannotReadFile(std::strerror(fault));
+      }
+      if (n == 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+  }
+  const bool whole = small && got < want;
+  const std::string_view head(bytes.get(), std::min<std::size_t>(got, 4096));
   if (got == 0) return NotAWorkbook("an empty file");
 
   if (StartsWith(head, kZipMagic) || StartsWith(head, kEmptyZipMagic)) {
-    return OpenZipWorkbook(path, options);
+    if (!whole) bytes.reset();
+    return OpenZipWorkbook(path, options, std::move(bytes), got);
   }
   if (StartsWith(head, kOle2Magic)) return OpenCompoundFile(path);
   if (IsBareBiff(head)) return OpenBareBiff(path);

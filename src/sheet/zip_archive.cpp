@@ -290,6 +290,37 @@ Result<ZipArchive> ZipArchive::Open(const std::filesystem::path& path, ZipLimits
     zip_error_fini(&error);
     return fault;
   }
+  return Adopt(z, limits);
+}
+
+Result<ZipArchive> ZipArchive::OpenBytes(std::unique_ptr<char[]> bytes, std::size_t size,
+                                         ZipLimits limits) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_buffer_create(bytes.get(), size, 0, &error);
+  zip* z = nullptr;
+  if (source) {
+    // As Open does: checked first, then by the central directory alone.
+    z = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    if (!z && zip_error_code_zip(&error) == ZIP_ER_INCONS) {
+      zip_error_fini(&error);
+      zip_error_init(&error);
+      z = zip_open_from_source(source, ZIP_RDONLY, &error);
+    }
+    if (!z) zip_source_free(source);  // an archive that opened owns it
+  }
+  if (!z) {
+    Error fault = ZipFault(&error, {});
+    zip_error_fini(&error);
+    return fault;
+  }
+  zip_error_fini(&error);
+  ZipArchive archive = Adopt(z, limits);
+  archive.zip_.get_deleter().bytes = std::move(bytes);
+  return archive;
+}
+
+ZipArchive ZipArchive::Adopt(zip* z, ZipLimits limits) {
   ZipArchive archive;
   archive.zip_.reset(z);
   archive.limits_ = limits;

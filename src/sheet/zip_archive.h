@@ -66,6 +66,10 @@ class ZipEntryReader {
 class ZipArchive {
  public:
   static Result<ZipArchive> Open(const std::filesystem::path& path, ZipLimits limits = {});
+  // The archive from the whole of its file, read beforehand: its entries are
+  // then read with no further calls on the file system.
+  static Result<ZipArchive> OpenBytes(std::unique_ptr<char[]> bytes, std::size_t size,
+                                      ZipLimits limits = {});
 
   ZipArchive(ZipArchive&&) noexcept;
   ZipArchive& operator=(ZipArchive&&) noexcept;
@@ -88,10 +92,14 @@ class ZipArchive {
   ZipArchive() = default;
   struct Closer {
     void operator()(zip* z) const;
+    // The file's bytes, for an archive opened from them: they go with the
+    // handle, and are let go only after it is closed.
+    std::unique_ptr<char[]> bytes;
   };
   // Index of the entry `name` names, or -1.
   std::int64_t Locate(std::string_view name) const;
-
+  // Takes over an opened handle.
+  static ZipArchive Adopt(zip* z, ZipLimits limits);
   std::unique_ptr<zip, Closer> zip_;
   ZipLimits limits_;
   // Bytes inflated so far; on the heap so that readers of entries keep it

@@ -103,6 +103,49 @@ TEST(Output, LinesAndCommaAreTheExportsBytes) {
   EXPECT_EQ(joined, "+1 (212) 555-0147,0044 20 7946 0958,007");
 }
 
+// A destination that keeps what it is given.
+class Collected final : public Destination {
+ public:
+  bool Write(std::string_view bytes) override {
+    text += bytes;
+    return true;
+  }
+  bool Commit() override { return true; }
+  std::string ErrorString() const override { return {}; }
+  std::string text;
+};
+
+// Records formatted apart, in pieces of any size (as the reading threads do),
+// give the bytes the writer gives formatting them itself, in every format.
+TEST(Output, RecordsFormattedApartGiveTheSameBytes) {
+  std::vector<Record> records;
+  for (int i = 0; i < 5; ++i) {
+    for (const auto& r : Awkward()) records.push_back(r);
+  }
+  for (Format format : {Format::kLines, Format::kComma, Format::kCsv, Format::kJsonl}) {
+    Collected direct;
+    RecordWriter one(format, direct);
+    for (const auto& r : records) ASSERT_TRUE(one.Add(r));
+    ASSERT_TRUE(one.Flush());
+
+    Collected pieces;
+    RecordWriter two(format, pieces);
+    ASSERT_TRUE(two.AddFormatted(""));
+    std::size_t next = 0;
+    for (std::size_t piece : {1u, 4u, 0u, 10u}) {
+      RecordFormatter apart(format);
+      apart.Follow();
+      std::string text;
+      for (std::size_t k = 0; k < piece && next < records.size(); ++k) {
+        apart.Add(records[next++], nullptr, text);
+      }
+      ASSERT_TRUE(two.AddFormatted(text));
+    }
+    ASSERT_TRUE(two.Flush());
+    EXPECT_EQ(pieces.text, direct.text) << static_cast<int>(format);
+  }
+}
+
 // Written forms of numbers of six countries, read with each region; the
 // expected E.164 form and validity are the library's own answers.
 TEST(E164, AgreesWithPhoneNumberUtil) {
