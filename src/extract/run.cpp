@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "extract/ordered_run.h"
@@ -137,6 +139,13 @@ void RunExtraction(RunHost& host) {
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   AheadRun run(rows.size(), threads, [&host, &rows](std::size_t index, AheadRun::Channel& out) {
     ReadAhead(host, out).Read(rows[index]);
+  });
+  // The last workbooks start largest first: the run does not end on a big
+  // one read alone.
+  run.SizeInputs([&rows](std::size_t index) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(rows[index], ec);
+    return ec ? std::uintmax_t{0} : size;
   });
 
   // 114-146 for each row: open, the workbook's words one cell at a time,

@@ -5,10 +5,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <map>
+#include <mutex>
 #include <thread>
 
 #include "common/fake_workbook.h"
+#include "common/test_paths.h"
 #include "extract/phone.h"
 
 namespace dialsift {
@@ -76,12 +79,18 @@ class ScriptedHost : public RunHost {
   unsigned ReadingThreads() override { return threads; }
   unsigned threads = 2;
   std::atomic<int> opened{0};
+  std::mutex open_order_lock;
+  std::vector<std::string> open_order;
   void Report(const ErrorReport& r) override {
     events.push_back("report " + std::to_string(r.line));
     reports.push_back(r);
   }
   // Called on the reading threads.
   Result<std::unique_ptr<sheet::Workbook>> OpenWorkbook(const std::string& path) override {
+    {
+      std::lock_guard hold(open_order_lock);
+      open_order.push_back(path);
+    }
     ++opened;
     if (path == "huge") return std::unique_ptr<sheet::Workbook>(std::make_unique<Huge>());
     auto it = workbooks.find(path);
@@ -195,6 +204,30 @@ TEST(Run, WordsReadAheadAreDecidedWhenTheirTurnComes) {
     EXPECT_EQ(host.results, expected) << threads;
     EXPECT_EQ(host.events.back(), "pointer 0");
   }
+}
+
+// A big workbook at the end of the list is opened first, so that the run
+// does not end on it read alone; what it finds still comes at its place.
+TEST(Run, ABigWorkbookAtTheEndIsReadFirst) {
+  test::TempDir dir;
+  ScriptedHost host;
+  for (int i = 0; i < 6; ++i) {
+    const auto path = dir.path() / ("small" + std::to_string(i) + ".csv");
+    std::ofstream(path) << "855-288" << i << "\n";
+    host.rows.push_back(path.string());
+  }
+  const auto big = dir.path() / "big.csv";
+  {
+    std::ofstream out(big);
+    out << "3556505551\n";
+    for (int i = 0; i < 2000; ++i) out << "no number here,\n";
+  }
+  host.rows.push_back(big.string());
+  RunExtraction(host);
+  ASSERT_FALSE(host.open_order.empty());
+  EXPECT_EQ(host.open_order.front(), big.string());
+  EXPECT_THAT(host.results, ElementsAre("855-2880", "855-2881", "855-2882", "855-2883", "855-2884",
+                                        "855-2885", "3556505551"));
 }
 
 TEST(Run, StopsQuietlyWhenTheWindowCloses) {
