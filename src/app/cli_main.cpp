@@ -415,6 +415,7 @@ class Reader final : public RecordSink, public ErrorReporter {
       } else {
         formatter_->Add(record, nullptr, formatted_);
       }
+      ++formatted_records_;
       if (formatted_.size() >= kFormattedPiece) HandOnFormatted();
       return;
     }
@@ -461,7 +462,9 @@ class Reader final : public RecordSink, public ErrorReporter {
     Item item;
     item.kind = Item::Kind::kFormatted;
     item.text.swap(formatted_);
-    out_.Put(std::move(item));
+    // It counts as its records against what may be held ahead.
+    out_.Put(std::move(item), formatted_records_);
+    formatted_records_ = 0;
     formatted_.reserve(kFormattedPiece + 256);
   }
 
@@ -474,7 +477,8 @@ class Reader final : public RecordSink, public ErrorReporter {
   OrderedRun<Item>::Channel& out_;
   std::optional<results::RecordFormatter> formatter_;
   std::string formatted_;
-  std::string sheet_;  // of the last kSheet item
+  std::size_t formatted_records_ = 0;  // in formatted_
+  std::string sheet_;                  // of the last kSheet item
   bool sheet_named_ = false;
 };
 

@@ -29,6 +29,8 @@ namespace dialsift {
 template <class Item>
 class OrderedRun {
  public:
+  // Items are counted by their weight (Channel::Put): an item that stands
+  // for many counts as many.
   struct Limits {
     std::size_t batch = 256;  // items a worker gathers before handing them over
     // Items held for inputs read ahead, all together, before their workers wait.
@@ -47,9 +49,12 @@ class OrderedRun {
   // What a worker hands its items to.
   class Channel {
    public:
-    void Put(Item item) {
+    // `weight`: how many items it counts as, for an item that carries many
+    // (records already formatted together, say).
+    void Put(Item item, std::size_t weight = 1) {
       batch_.push_back(std::move(item));
-      if (batch_.size() >= run_.limits_.batch) run_.Hand(index_, batch_);
+      weight_ += weight;
+      if (weight_ >= run_.limits_.batch) HandOn();
     }
     // True once the run is being stopped: a producer may end early.
     bool Stopping() const { return run_.Stopping(); }
@@ -59,9 +64,14 @@ class OrderedRun {
     Channel(OrderedRun& run, std::size_t index) : run_(run), index_(index) {
       batch_.reserve(run_.limits_.batch);
     }
+    void HandOn() {
+      run_.Hand(index_, batch_, weight_);
+      weight_ = 0;
+    }
     OrderedRun& run_;
     std::size_t index_;
     std::vector<Item> batch_;
+    std::size_t weight_ = 0;  // of the batch
   };
 
   // Reads input `index` and puts its items into the channel.
@@ -137,6 +147,7 @@ class OrderedRun {
             // The current input's items are not in the budget.
             taken = true;
             batches.swap(slot.batches);
+            slot.weight = 0;
             done = slot.done;
           }
           wake_workers = workers_waiting_ > 0;
@@ -159,7 +170,7 @@ class OrderedRun {
           if (!window_.empty()) {
             // The next input becomes current: what it holds leaves the budget.
             Slot& next = window_.front();
-            for (const auto& b : next.batches) buffered_ -= b.size();
+            buffered_ -= next.weight;
             next.current = true;
           }
           wake_workers = workers_waiting_ > 0;
@@ -183,6 +194,7 @@ class OrderedRun {
  private:
   struct Slot {
     std::vector<std::vector<Item>> batches;
+    std::size_t weight = 0;  // of the batches
     bool done = false;
     bool current = false;  // the consumer has reached it: its batches are not in the budget
   };
@@ -300,7 +312,7 @@ class OrderedRun {
       }
       Channel channel(*this, index);
       produce_(index, channel);
-      if (!channel.batch_.empty()) Hand(index, channel.batch_);
+      if (!channel.batch_.empty()) channel.HandOn();
       bool wake = false;
       {
         auto lock = Lock();
@@ -318,12 +330,12 @@ class OrderedRun {
   // Moves a worker's batch into its input's slot. The current input waits
   // while its slot is full (the consumer is behind); an input read ahead
   // waits while the items held for inputs read ahead fill the budget.
-  void Hand(std::size_t index, std::vector<Item>& batch) {
-    if (HandLocked(index, batch)) has_items_.notify_one();
+  void Hand(std::size_t index, std::vector<Item>& batch, std::size_t weight) {
+    if (HandLocked(index, batch, weight)) has_items_.notify_one();
   }
 
   // Hand under the lock; true when the consumer is to be woken.
-  bool HandLocked(std::size_t index, std::vector<Item>& batch) {
+  bool HandLocked(std::size_t index, std::vector<Item>& batch, std::size_t weight) {
     auto lock = Lock();
     const auto room = [&] {
       if (stopping_) return true;
@@ -340,8 +352,9 @@ class OrderedRun {
       return false;
     }
     Slot& slot = SlotOf(index);
+    slot.weight += weight;
     if (!slot.current) {
-      buffered_ += batch.size();
+      buffered_ += weight;
       peak_ = std::max(peak_, buffered_);
     }
     slot.batches.push_back(std::move(batch));

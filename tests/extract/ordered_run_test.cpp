@@ -80,6 +80,41 @@ TEST(OrderedRun, MemoryIsBoundedByTheBudgetNotTheItems) {
   EXPECT_GT(peak, 0u);
 }
 
+// Items that stand for many count as many: inputs read ahead of a slow
+// first one stop at the budget, whatever the number of items.
+TEST(OrderedRun, HeavyItemsCountByTheirWeight) {
+  IntRun::Limits limits;
+  limits.batch = 64;
+  limits.buffered = 1000;
+  std::atomic<bool> first_done{false};
+  std::atomic<int> put_ahead{0};
+  IntRun run(
+      6, 2,
+      [&](std::size_t i, IntRun::Channel& out) {
+        if (i == 0) {
+          const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+          // Until the others have put the budget's worth, and a moment for
+          // them to put more were they let.
+          while (put_ahead < 10 && std::chrono::steady_clock::now() < give_up)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
+          first_done = true;
+          return;
+        }
+        for (int k = 0; k < 10; ++k) {
+          out.Put(static_cast<int>(i), 100);
+          if (!first_done) ++put_ahead;
+        }
+      },
+      limits);
+  std::size_t items = 0;
+  EXPECT_TRUE(run.Run([&](std::size_t, int&) { return ++items > 0; }));
+  EXPECT_EQ(items, 50u);
+  // A thousand's worth held ahead, plus the batch in the worker's hands.
+  EXPECT_LE(put_ahead.load(), 11);
+  EXPECT_LE(run.PeakBuffered(), limits.buffered + 100);
+}
+
 // An input that takes long (a big workbook among small ones) does not stop
 // the other workers after a few inputs: they read on while it is handed on,
 // as far as the budget lets them. Input 0 finishes only once the other
