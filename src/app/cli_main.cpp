@@ -559,7 +559,10 @@ int main(int argc, char** argv) {
     const auto size = std::filesystem::file_size(files[index], ec);
     return ec ? std::uintmax_t{0} : size;
   });
-  run.OnWorkerStart(platform::SpreadThread);
+  run.OnWorkerStart([](unsigned worker) {
+    platform::SpreadThread(worker);
+    platform::PrefaultHeap(platform::kReaderHeap);
+  });
 
   const bool progress = !options.quiet && platform::StandardErrorIsTerminal();
   std::unordered_set<std::string> seen;

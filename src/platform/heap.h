@@ -19,4 +19,14 @@ inline constexpr std::size_t kHeapKeep = std::size_t{32} << 20;
 // before any thread starts.
 void KeepFreedMemoryForReuse();
 
+// Heap memory a reading thread is apt to use, at most.
+inline constexpr std::size_t kReaderHeap = std::size_t{7} << 20;
+
+// Has the calling thread's heap hold `bytes` of memory already backed by
+// pages (with KeepFreedMemoryForReuse, it keeps them): its first workbooks
+// then take no page faults for their buffers. A page fault costs a few
+// microseconds, and in a virtual machine ten and more; one call backs all
+// the pages for about a tenth of that. Below the heap's mapping threshold.
+void PrefaultHeap(std::size_t bytes);
+
 }  // namespace dialsift::platform
