@@ -554,11 +554,7 @@ int main(int argc, char** argv) {
       },
       limits);
   // A file's size stands for the work of reading it.
-  run.SizeInputs([&files](std::size_t index) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(files[index], ec);
-    return ec ? std::uintmax_t{0} : size;
-  });
+  run.SizeInputs([&files](std::size_t index) { return ReadingSize(files[index]); });
   run.OnWorkerStart([](unsigned worker) {
     platform::SpreadThread(worker);
     platform::PrefaultHeap(platform::kReaderHeap);

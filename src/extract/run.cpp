@@ -39,6 +39,12 @@ bool ReadWorkbookRecords(const std::string& path, const OpenFn& open,
   }
 }
 
+std::uint64_t ReadingSize(const std::string& path) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  return ec ? 0 : static_cast<std::uint64_t>(size);
+}
+
 bool ExcelOpenCancelsRun(RunHost& host) {
   if (!host.IsExcelRunning()) return false;
   return !host.AskYesNo(kExcelOpenPrompt);
@@ -142,11 +148,7 @@ void RunExtraction(RunHost& host) {
   });
   // The last workbooks start largest first: the run does not end on a big
   // one read alone.
-  run.SizeInputs([&rows](std::size_t index) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(rows[index], ec);
-    return ec ? std::uintmax_t{0} : size;
-  });
+  run.SizeInputs([&rows](std::size_t index) { return ReadingSize(rows[index]); });
 
   // 114-146 for each row: open, the workbook's words one cell at a time,
   // each decided as its turn comes, close.

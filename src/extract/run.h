@@ -77,6 +77,10 @@ bool ReadWorkbookRecords(const std::string& path, const OpenFn& open,
                          phone::StreamingScanner& scanner, RecordSink& sink,
                          ErrorReporter& reporter, const std::function<bool()>& cancelled = {});
 
+// A file's size, what reading it takes as far as the order of starting
+// goes; 0 when it cannot be told.
+std::uint64_t ReadingSize(const std::string& path);
+
 // True when the run is to stop before it begins: a spreadsheet application
 // is running and the user did not answer Yes.
 bool ExcelOpenCancelsRun(RunHost& host);
