@@ -98,7 +98,8 @@ constexpr const char* kHelpBottom =
     "\n"
     "Exit status:\n"
     "  0  every workbook was read\n"
-    "  1  some could not be, or the output could not be written\n"
+    "  1  some could not be, the output could not be written, or the module\n"
+    "     of --e164 could not be loaded\n"
     "  2  usage error\n"
     "\n"
     "Errors go to standard error, one line each: the path and the reason.\n";
@@ -200,6 +201,23 @@ std::string Bytes(const QString& s) {
   return s.toLatin1().toStdString();
 }
 
+std::string Printable(std::string_view text);
+
+// The reading of --e164's region. libphonenumber is loaded for it alone, from
+// the module installed with the program; without it the run cannot be done.
+std::optional<results::E164> E164ForRegion(const std::string& region) {
+  const std::filesystem::path path = results::E164Module::BesideProgram();
+  std::string error = "cannot find the program's own folder";
+  const auto module = path.empty() ? std::nullopt : results::E164Module::Load(path, error);
+  if (!module) {
+    std::cerr << kProgram << ": --e164 cannot load its module "
+              << Printable(path.empty() ? std::string(results::kE164ModuleFile) : path.string())
+              << ": " << error << "\n";
+    std::exit(1);
+  }
+  return module->ForRegion(region);
+}
+
 Options ParseArguments(int argc, char** argv) {
   QCommandLineParser parser;
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
@@ -244,7 +262,7 @@ Options ParseArguments(int argc, char** argv) {
   }
   if (parser.isSet("e164")) {
     const std::string region = Bytes(parser.value("e164"));
-    o.e164 = results::E164::ForRegion(region);
+    o.e164 = E164ForRegion(region);
     if (!o.e164) UsageError("unknown region '" + region + "' (two letters, like US, GB or DE)");
   }
   if (o.text && (o.e164 || o.unique || o.format == results::Format::kCsv ||

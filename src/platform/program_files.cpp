@@ -24,4 +24,19 @@ std::filesystem::path ProgramFilesFolder(const std::filesystem::path& executable
   return executable_folder;
 }
 
+std::filesystem::path ExecutableFolder() {
+  std::error_code ec;
+  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec || !executable.is_absolute()) return {};
+  return executable.parent_path();
+}
+
+std::filesystem::path ModulePath(const std::filesystem::path& executable_folder,
+                                 std::string_view name) {
+  std::error_code ec;
+  const std::filesystem::path beside = executable_folder / name;
+  if (std::filesystem::exists(beside, ec)) return beside;
+  return (executable_folder / ".." / "lib" / "dialsift" / name).lexically_normal();
+}
+
 }  // namespace dialsift

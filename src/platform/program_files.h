@@ -19,4 +19,16 @@ inline constexpr std::array<std::string_view, 4> kProgramFileNames = {
 // without the ".."), else `executable_folder`, where each is then missing.
 std::filesystem::path ProgramFilesFolder(const std::filesystem::path& executable_folder);
 
+// The folder of the running program's executable, links resolved; empty when
+// the system does not say.
+std::filesystem::path ExecutableFolder();
+
+// Where a program in `executable_folder` finds its private module `name` (a
+// shared object it loads only when one of its features asks for it): beside
+// itself when it is there (the build tree, a portable copy), else in
+// `../lib/dialsift/` beside it (an installed tree, given without the "..").
+// Never the current folder or the library path.
+std::filesystem::path ModulePath(const std::filesystem::path& executable_folder,
+                                 std::string_view name);
+
 }  // namespace dialsift

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "common/test_paths.h"
+#include "results/e164_module.h"
 
 namespace dialsift {
 namespace {
@@ -46,8 +47,9 @@ std::string Quote(const std::string& s) {
 
 class Cli : public ::testing::Test {
  protected:
-  CliResult Run(const std::vector<std::string>& args) {
-    std::string cmd = Quote((test::BinDir() / "dialsift-cli").string());
+  // Runs the built program, or `program` when given.
+  CliResult Run(const std::vector<std::string>& args, const fs::path& program = {}) {
+    std::string cmd = Quote((program.empty() ? test::BinDir() / "dialsift-cli" : program).string());
     for (const auto& a : args) cmd += " " + Quote(a);
     cmd +=
         " >" + Quote((io_.path() / "out").string()) + " 2>" + Quote((io_.path() / "err").string());
@@ -212,6 +214,59 @@ TEST_F(Cli, UniqueKeepsTheFirstOfEachNumber) {
   EXPECT_EQ(r.out, "(212)555-0147\r\n+1.212.555.0147\r\n0044.20.7946.0958\r\n");
   r = Run({"-l10-14", "--unique", "--e164", "us", csv.string()});
   EXPECT_EQ(r.out, "(212)555-0147\r\n0044.20.7946.0958\r\n");
+}
+
+// libphonenumber, with protobuf, abseil and ICU, comes from a module loaded
+// only for --e164: other runs start without those libraries, and without the
+// module when it is missing. It is looked for beside the program, then in
+// ../lib/dialsift/; a missing or broken one fails the run, saying where and why.
+TEST_F(Cli, TheE164ModuleIsLoadedOnlyForE164) {
+  const std::string loaded = (io_.path() / "loaded").string();
+  ASSERT_EQ(Shell("LD_TRACE_LOADED_OBJECTS=1 " + Program() + " >" + Quote(loaded)), 0);
+  const std::string libraries = Slurp(loaded);
+  EXPECT_THAT(libraries, HasSubstr("libc.so"));
+  for (const char* name : {"libphonenumber", "libprotobuf", "libabsl", "dialsift-e164"}) {
+    EXPECT_THAT(libraries, ::testing::Not(HasSubstr(name)));
+  }
+
+  // The program alone in a folder of its own.
+  const fs::path bin = tmp_.path() / "bin";
+  const fs::path lib = tmp_.path() / "lib" / "dialsift";
+  fs::create_directories(bin);
+  fs::create_directories(lib);
+  fs::copy_file(test::BinDir() / "dialsift-cli", bin / "dialsift-cli");
+  const std::vector<std::string> plain = {"-l7,10", Fixture("openpyxl_two_sheets.xlsx")};
+  const std::vector<std::string> e164 = {"-l7,10",   "--e164", "US",
+                                         "--format", "csv",    Fixture("openpyxl_two_sheets.xlsx")};
+  auto r = Run(plain, bin / "dialsift-cli");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, Run(plain).out);
+  EXPECT_EQ(r.err, "");
+  const auto fails = [&](const fs::path& module, const std::string& reason) {
+    const CliResult failed = Run(e164, bin / "dialsift-cli");
+    EXPECT_EQ(failed.exit_code, 1);
+    EXPECT_EQ(failed.out, "");
+    EXPECT_EQ(failed.err, "dialsift-cli: --e164 cannot load its module " + module.string() + ": " +
+                              reason + "\n");
+  };
+  fails(lib / "dialsift-e164.so", "cannot open shared object file: No such file or directory");
+  std::ofstream(lib / "dialsift-e164.so") << std::string(4096, 'x');
+  fails(lib / "dialsift-e164.so", "invalid ELF header");
+
+  // Installed: the module in ../lib/dialsift/ gives the build tree's output.
+  fs::copy_file(test::BinDir() / "dialsift-e164.so", lib / "dialsift-e164.so",
+                fs::copy_options::overwrite_existing);
+  const CliResult built = Run(e164);
+  ASSERT_EQ(built.exit_code, 0) << built.err;
+  r = Run(e164, bin / "dialsift-cli");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, built.out);
+  EXPECT_THAT(r.out, HasSubstr("+18552880"));
+
+  // One beside the program comes first.
+  fs::copy_file(DIALSIFT_OTHER_E164_MODULE, bin / "dialsift-e164.so");
+  fails(bin / "dialsift-e164.so", "built for another version of the program (interface " +
+                                      std::to_string(results::kE164ModuleInterface) + " wanted)");
 }
 
 TEST_F(Cli, WorkbookListFromAnotherProgram) {

@@ -48,6 +48,16 @@ TEST(ProgramFiles, TheSharedFolderCountsOnlyWhenItHoldsTheFiles) {
   EXPECT_EQ(ProgramFilesFolder(bin), root.path() / "share" / "dialsift");
 }
 
+TEST(ProgramFiles, AModuleBesideTheExecutableComesFirstThenThePrivateLibFolder) {
+  TempDir root;
+  const fs::path bin = root.path() / "usr" / "bin";
+  fs::create_directories(bin);
+  // Missing everywhere: the installed place, named in the error of its loading.
+  EXPECT_EQ(ModulePath(bin, "m.so"), root.path() / "usr" / "lib" / "dialsift" / "m.so");
+  Touch(bin / "m.so");
+  EXPECT_EQ(ModulePath(bin, "m.so"), bin / "m.so");
+}
+
 TEST(ProgramFiles, TheBuildTreeHoldsItsFilesBesideThePrograms) {
   EXPECT_EQ(ProgramFilesFolder(BinDir()), BinDir());
 }

@@ -1,16 +1,13 @@
-// The machine-readable formats read back by Python's own parsers, and the
-// E.164 forms against what libphonenumber itself says.
+// The machine-readable formats read back by Python's own parsers.
 #include "results/output.h"
 
 #include <gtest/gtest.h>
-#include <phonenumbers/phonenumberutil.h>
 
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 
 #include "common/test_paths.h"
-#include "results/e164.h"
 
 namespace dialsift::results {
 namespace {
@@ -144,64 +141,6 @@ TEST(Output, RecordsFormattedApartGiveTheSameBytes) {
     ASSERT_TRUE(two.Flush());
     EXPECT_EQ(pieces.text, direct.text) << static_cast<int>(format);
   }
-}
-
-// Written forms of numbers of six countries, read with each region; the
-// expected E.164 form and validity are the library's own answers.
-TEST(E164, AgreesWithPhoneNumberUtil) {
-  using i18n::phonenumbers::PhoneNumber;
-  using i18n::phonenumbers::PhoneNumberUtil;
-  const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
-  const std::vector<std::pair<std::string, std::vector<std::string>>> table = {
-      {"US",
-       {"(212) 555-0147", "212.555.0147", "+1 212-555-0147", "1-212-555-0147",
-        "011 44 20 7946 0958", "212-555-0147 ext. 12", "1-800-FLOWERS", "555-0147"}},
-      {"GB",
-       {"020 7946 0958", "+44 20 7946 0958", "0044 20 7946 0958", "07700 900123", "(020) 7946-0958",
-        "020 7946 0958 x123"}},
-      {"DE",
-       {"030 12345678", "+49 30 12345678", "0049 30 12345678", "(030) 1234-5678", "0151 23456789"}},
-      {"FR", {"01 23 45 67 89", "+33 1 23 45 67 89", "0033 1 23 45 67 89", "06.12.34.56.78"}},
-      {"IN", {"098765 43210", "+91 98765 43210", "0091 98765 43210", "011 2345 6789"}},
-      {"BR", {"(11) 91234-5678", "+55 11 91234-5678", "0055 11 91234-5678", "11 3456-7890"}},
-  };
-  int compared = 0;
-  for (const auto& [region, forms] : table) {
-    const auto e164 = E164::ForRegion(region);
-    ASSERT_TRUE(e164) << region;
-    for (const auto& written : forms) {
-      // The library's reading: in the region, or with the "00" international
-      // prefix written as "+".
-      PhoneNumber number;
-      std::string expected;
-      bool valid = false;
-      for (const std::string& text :
-           {written, written.rfind("00", 0) == 0 ? "+" + written.substr(2) : std::string()}) {
-        if (text.empty() || !expected.empty()) continue;
-        if (util.Parse(text, region, &number) == PhoneNumberUtil::NO_PARSING_ERROR &&
-            util.IsPossibleNumber(number)) {
-          util.Format(number, PhoneNumberUtil::E164, &expected);
-          valid = util.IsValidNumber(number);
-        }
-      }
-      const Normalised got = e164->Normalise(written);
-      EXPECT_EQ(got.e164, expected) << region << " " << written;
-      EXPECT_EQ(got.valid, valid) << region << " " << written;
-      ++compared;
-    }
-  }
-  EXPECT_EQ(compared, 31);
-  // The same number, however it is written, has one form; and the
-  // international prefix is recognised whatever the region.
-  const auto us = E164::ForRegion("us");
-  ASSERT_TRUE(us);
-  EXPECT_EQ(us->Normalise("(212) 555-0147").e164, "+12125550147");
-  EXPECT_EQ(us->Normalise("212.555.0147").e164, "+12125550147");
-  EXPECT_EQ(us->Normalise("0044 20 7946 0958").e164, "+442079460958");
-  EXPECT_EQ(us->Normalise("+44 20 7946 0958").e164, "+442079460958");
-  EXPECT_FALSE(us->Normalise("555-0147").valid);
-  EXPECT_FALSE(E164::ForRegion("XX"));
-  EXPECT_FALSE(E164::ForRegion(""));
 }
 
 }  // namespace
