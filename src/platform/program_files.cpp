@@ -31,12 +31,16 @@ std::filesystem::path ExecutableFolder() {
   return executable.parent_path();
 }
 
+std::string_view InstalledModuleFolder() {
+  return DIALSIFT_MODULE_DIR;
+}
+
 std::filesystem::path ModulePath(const std::filesystem::path& executable_folder,
                                  std::string_view name) {
   std::error_code ec;
   const std::filesystem::path beside = executable_folder / name;
   if (std::filesystem::exists(beside, ec)) return beside;
-  return (executable_folder / ".." / "lib" / "dialsift" / name).lexically_normal();
+  return (executable_folder / InstalledModuleFolder() / name).lexically_normal();
 }
 
 }  // namespace dialsift

@@ -23,11 +23,16 @@ std::filesystem::path ProgramFilesFolder(const std::filesystem::path& executable
 // the system does not say.
 std::filesystem::path ExecutableFolder();
 
+// The folder of an installed program's private modules, relative to the
+// program's own: "../lib/<multiarch triplet>/dialsift" (or "../lib/dialsift"
+// where the build knows no triplet).
+std::string_view InstalledModuleFolder();
+
 // Where a program in `executable_folder` finds its private module `name` (a
 // shared object it loads only when one of its features asks for it): beside
-// itself when it is there (the build tree, a portable copy), else in
-// `../lib/dialsift/` beside it (an installed tree, given without the "..").
-// Never the current folder or the library path.
+// itself when it is there (the build tree, a portable copy), else in the
+// InstalledModuleFolder (an installed tree, given without the ".."). Never
+// the current folder or the library path.
 std::filesystem::path ModulePath(const std::filesystem::path& executable_folder,
                                  std::string_view name);
 

@@ -40,8 +40,9 @@ class E164 {
 // The loaded module.
 class E164Module {
  public:
-  // Where the running program finds the module: beside it, else in
-  // ../lib/dialsift/. Empty when the program's own folder is unknown.
+  // Where the running program finds the module: beside it, else in the
+  // installed tree's private module folder (platform/program_files.h).
+  // Empty when the program's own folder is unknown.
   static std::filesystem::path BesideProgram();
 
   // The module at `path`; nullopt with `error` set (the reason, without the

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "common/test_paths.h"
+#include "platform/program_files.h"
 #include "results/e164_module.h"
 
 namespace dialsift {
@@ -219,7 +220,7 @@ TEST_F(Cli, UniqueKeepsTheFirstOfEachNumber) {
 // libphonenumber, with protobuf, abseil and ICU, comes from a module loaded
 // only for --e164: other runs start without those libraries, and without the
 // module when it is missing. It is looked for beside the program, then in
-// ../lib/dialsift/; a missing or broken one fails the run, saying where and why.
+// ../lib/<triplet>/dialsift/; a missing or broken one fails the run, saying where and why.
 TEST_F(Cli, TheE164ModuleIsLoadedOnlyForE164) {
   const std::string loaded = (io_.path() / "loaded").string();
   ASSERT_EQ(Shell("LD_TRACE_LOADED_OBJECTS=1 " + Program() + " >" + Quote(loaded)), 0);
@@ -231,7 +232,7 @@ TEST_F(Cli, TheE164ModuleIsLoadedOnlyForE164) {
 
   // The program alone in a folder of its own.
   const fs::path bin = tmp_.path() / "bin";
-  const fs::path lib = tmp_.path() / "lib" / "dialsift";
+  const fs::path lib = (bin / InstalledModuleFolder()).lexically_normal();
   fs::create_directories(bin);
   fs::create_directories(lib);
   fs::copy_file(test::BinDir() / "dialsift-cli", bin / "dialsift-cli");
@@ -253,7 +254,7 @@ TEST_F(Cli, TheE164ModuleIsLoadedOnlyForE164) {
   std::ofstream(lib / "dialsift-e164.so") << std::string(4096, 'x');
   fails(lib / "dialsift-e164.so", "invalid ELF header");
 
-  // Installed: the module in ../lib/dialsift/ gives the build tree's output.
+  // Installed: the module in the private lib folder gives the build tree's output.
   fs::copy_file(test::BinDir() / "dialsift-e164.so", lib / "dialsift-e164.so",
                 fs::copy_options::overwrite_existing);
   const CliResult built = Run(e164);

@@ -24,7 +24,8 @@ fail() { echo "FAIL: $*"; status=1; }
 # shlibdeps named the libraries the programs link.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libqt6core6 libqt6widgets6 libzip4 libexpat1 libgsf-1-114 libc6; do
+# libphonenumber is the E.164 module's alone: its NEEDED was seen too.
+for lib in libqt6core6 libqt6widgets6 libzip4 libexpat1 libgsf-1-114 libc6 libphonenumber; do
   case $depends in *"$lib"*) ;; *) fail "Depends lacks $lib" ;; esac
 done
 
@@ -37,6 +38,12 @@ for f in usr/bin/dialsift usr/bin/dialsift-cli \
   usr/share/doc/dialsift/copyright usr/share/doc/dialsift/changelog.gz; do
   [ -f "$root/$f" ] || fail "$f is not in the package"
 done
+# The E.164 module in the private folder of the programs' own, nowhere else.
+modules=$(cd "$root" && find usr -name 'dialsift-e164.so')
+case $modules in
+  usr/lib/*/dialsift/dialsift-e164.so | usr/lib/dialsift/dialsift-e164.so) ;;
+  *) fail "the E.164 module is not alone in usr/lib/[TRIPLET/]dialsift/: '$modules'" ;;
+esac
 # Nothing but the programs in bin/, so the programs look in share/dialsift/.
 extra=$(ls "$root/usr/bin" | grep -v '^dialsift\(-cli\)\?$' || true)
 [ -z "$extra" ] || fail "usr/bin holds more than the programs: $extra"
@@ -52,6 +59,13 @@ export XDG_CONFIG_HOME="$scratch/config" XDG_RUNTIME_DIR="$scratch/runtime"
 "$build_bin/dialsift-cli" -q -l 7-11 "$build_bin/Samples" >"$scratch/built.txt"
 [ -s "$scratch/installed.txt" ] || fail "dialsift-cli from the package found no numbers"
 cmp -s "$scratch/installed.txt" "$scratch/built.txt" || fail "the installed and the built CLI differ"
+# And with --e164, from the installed module.
+"$root/usr/bin/dialsift-cli" -q -l 7-11 --e164 US --format csv "$root/usr/share/dialsift/Samples" \
+  >"$scratch/installed.csv" || fail "dialsift-cli --e164 from the package exited with $?"
+"$build_bin/dialsift-cli" -q -l 7-11 --e164 US --format csv "$build_bin/Samples" \
+  | sed "s|$build_bin/Samples|$root/usr/share/dialsift/Samples|" >"$scratch/built.csv"
+grep -q ',+1' "$scratch/installed.csv" || fail "dialsift-cli --e164 from the package gave no E.164 form"
+cmp -s "$scratch/installed.csv" "$scratch/built.csv" || fail "the installed and the built CLI differ with --e164"
 
 # The window from the installed path, with a workbook on its command line: it
 # reports its start-up and quits instead of showing itself.
