@@ -23,6 +23,7 @@
 #include "extract/workbook_text.h"
 #include "filelist/folder_intake.h"
 #include "platform/heap.h"
+#include "platform/path_kinds.h"
 #include "platform/settings.h"
 #include "platform/terminal.h"
 #include "platform/threads.h"
@@ -294,16 +295,17 @@ std::optional<std::vector<std::string>> ReadPathList(const std::string& source, 
 // File(s) In Folder" does.
 std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, bool& missing) {
   std::vector<std::string> files;
-  for (const auto& p : paths) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(p, ec);
-    if (status.type() == std::filesystem::file_type::not_found) {
+  const std::vector<platform::PathKind> kinds = platform::PathKinds(paths);
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string& p = paths[i];
+    const platform::PathKind& kind = kinds[i];
+    if (kind.type == std::filesystem::file_type::not_found) {
       std::cerr << Printable(p) << ": file not found\n";
       missing = true;
-    } else if (ec) {
-      std::cerr << Printable(p) << ": " << ec.message() << "\n";
+    } else if (kind.error) {
+      std::cerr << Printable(p) << ": " << kind.error.message() << "\n";
       missing = true;
-    } else if (std::filesystem::is_directory(status)) {
+    } else if (kind.type == std::filesystem::file_type::directory) {
       std::string folder = p;
       while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
       auto intake = filelist::FolderIntake(folder, "*.xls*");
