@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
 namespace dialsift {
 namespace {
@@ -427,9 +428,10 @@ std::vector<std::string> UsersSettingsFiles() {
   std::string user = Environment("XDG_CONFIG_HOME");
   if (user.empty()) {
     std::string home = Environment("HOME");
-    if (home.empty()) home = "/";
+    if (home.empty()) home.push_back('/');
     while (home.size() > 1 && home.back() == '/') home.pop_back();
-    user = home + "/.config";
+    user = std::move(home);
+    user.append("/.config");
   }
   std::vector<std::string> system;
   const std::string dirs = Environment("XDG_CONFIG_DIRS");
