@@ -1,10 +1,6 @@
 // dialsift-cli: the extraction run without the window. Workbooks and folders
 // in, phone numbers out: in the formats of the window's exports, or as csv or
 // JSON lines that say where each number was found.
-#include <QCommandLineOption>
-#include <QCommandLineParser>
-#include <QStringList>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -21,11 +17,13 @@
 #include <unordered_set>
 #include <vector>
 
+#include "app/command_line.h"
 #include "extract/ordered_run.h"
 #include "extract/run.h"
 #include "extract/workbook_text.h"
 #include "filelist/folder_intake.h"
 #include "platform/heap.h"
+#include "platform/path_kinds.h"
 #include "platform/stored_settings.h"
 #include "platform/terminal.h"
 #include "platform/threads.h"
@@ -41,15 +39,10 @@ using namespace dialsift;
 
 constexpr std::string_view kProgram = "dialsift-cli";
 
+using app::OptionSpec;
+
 // The options, in the order --help lists them. The help text is built from
 // this table, and the README's option table is checked against it.
-struct OptionSpec {
-  const char* short_name;  // "" when there is none
-  const char* long_name;
-  const char* value;  // "" for a switch
-  const char* help;   // lines of at most 54 characters, separated by \n
-};
-
 constexpr OptionSpec kOptions[] = {
     {"l", "lengths", "LIST",
      "digit counts that make a phone number, 5 to 20:\n\"7,10\", \"7-11\"; default: the lengths "
@@ -191,59 +184,40 @@ phone::LengthSelection StoredLengths() {
   return sel;
 }
 
-// Arguments travel through Qt's parser as Latin-1, one character per byte,
-// so that paths come back byte for byte whatever their encoding.
-QString FromBytes(std::string_view s) {
-  return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-std::string Bytes(const QString& s) {
-  return s.toLatin1().toStdString();
-}
-
 Options ParseArguments(int argc, char** argv) {
-  QCommandLineParser parser;
-  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-  parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-  for (const auto& o : kOptions) {
-    QStringList names;
-    if (*o.short_name) names << o.short_name;
-    names << o.long_name;
-    parser.addOption(QCommandLineOption(names, QString::fromUtf8(o.help), o.value));
-  }
-  QStringList args;
-  for (int k = 0; k < argc; ++k) args << FromBytes(argv[k]);
-  if (!parser.parse(args)) UsageError(Bytes(parser.errorText()));
+  const app::CommandLine parser(kOptions, {argv, static_cast<std::size_t>(argc)});
+  if (!parser.error().empty()) UsageError(parser.error());
 
-  if (parser.isSet("help")) {
+  if (parser.IsSet("help")) {
     std::cout << HelpText();
     std::exit(0);
   }
-  if (parser.isSet("version")) {
+  if (parser.IsSet("version")) {
     std::cout << kProgram << " " << DIALSIFT_VERSION << "\n";
     std::exit(0);
   }
   Options o;
-  for (const QString& p : parser.positionalArguments()) o.paths.push_back(Bytes(p));
-  o.text = parser.isSet("text");
-  o.quiet = parser.isSet("quiet");
-  o.unique = parser.isSet("unique");
-  o.output = Bytes(parser.value("output"));
-  o.files_from = Bytes(parser.value("files-from"));
-  o.null_separated = parser.isSet("null");
-  if (parser.isSet("format")) {
-    const std::string name = Bytes(parser.value("format"));
+  o.paths = parser.operands();
+  o.text = parser.IsSet("text");
+  o.quiet = parser.IsSet("quiet");
+  o.unique = parser.IsSet("unique");
+  o.output = parser.Value("output");
+  o.files_from = parser.Value("files-from");
+  o.null_separated = parser.IsSet("null");
+  if (parser.IsSet("format")) {
+    const std::string name = parser.Value("format");
     const auto format = results::ParseFormat(name);
     if (!format) UsageError("bad format '" + name + "' (lines, comma, csv or jsonl)");
     o.format = *format;
   }
-  if (parser.isSet("comma")) {
-    if (parser.isSet("format") && o.format != results::Format::kComma) {
-      UsageError("--comma and --format " + Bytes(parser.value("format")) + " disagree");
+  if (parser.IsSet("comma")) {
+    if (parser.IsSet("format") && o.format != results::Format::kComma) {
+      UsageError("--comma and --format " + parser.Value("format") + " disagree");
     }
     o.format = results::Format::kComma;
   }
-  if (parser.isSet("e164")) {
-    const std::string region = Bytes(parser.value("e164"));
+  if (parser.IsSet("e164")) {
+    const std::string region = parser.Value("e164");
     o.e164 = results::E164::ForRegion(region);
     if (!o.e164) UsageError("unknown region '" + region + "' (two letters, like US, GB or DE)");
   }
@@ -252,15 +226,15 @@ Options ParseArguments(int argc, char** argv) {
     UsageError("--text prints workbook texts: no --e164, --unique, csv or jsonl with it");
   }
   if (o.null_separated && o.files_from.empty()) UsageError("-0 goes with --files-from");
-  if (parser.isSet("jobs")) {
+  if (parser.IsSet("jobs")) {
     int n = 0;
-    if (!ParseNumber(Bytes(parser.value("jobs")), n) || n < 1 || n > 256) {
+    if (!ParseNumber(parser.Value("jobs"), n) || n < 1 || n > 256) {
       UsageError("bad job count");
     }
     o.jobs = static_cast<unsigned>(n);
   }
-  if (parser.isSet("lengths")) {
-    o.lengths = ParseLengths(Bytes(parser.value("lengths")));
+  if (parser.IsSet("lengths")) {
+    o.lengths = ParseLengths(parser.Value("lengths"));
   } else if (!o.text) {
     o.lengths = StoredLengths();
   }
@@ -321,16 +295,17 @@ std::optional<std::vector<std::string>> ReadPathList(const std::string& source, 
 // File(s) In Folder" does.
 std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, bool& missing) {
   std::vector<std::string> files;
-  for (const auto& p : paths) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(p, ec);
-    if (status.type() == std::filesystem::file_type::not_found) {
+  const std::vector<platform::PathKind> kinds = platform::PathKinds(paths);
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string& p = paths[i];
+    const platform::PathKind& kind = kinds[i];
+    if (kind.type == std::filesystem::file_type::not_found) {
       std::cerr << Printable(p) << ": file not found\n";
       missing = true;
-    } else if (ec) {
-      std::cerr << Printable(p) << ": " << ec.message() << "\n";
+    } else if (kind.error) {
+      std::cerr << Printable(p) << ": " << kind.error.message() << "\n";
       missing = true;
-    } else if (std::filesystem::is_directory(status)) {
+    } else if (kind.type == std::filesystem::file_type::directory) {
       std::string folder = p;
       while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
       auto intake = filelist::FolderIntake(folder, "*.xls*");
