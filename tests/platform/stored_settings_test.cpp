@@ -146,6 +146,10 @@ TEST_F(StoredSettingsTest, ReadsHandWrittenFilesAsTheStoreDoes) {
       "Loads=8\n",
       "[Dialsift]\nLoads=\xff\xfe\n0Phone%20Length=1\\\n",
       "[Dialsift]\nLoads==\n1Phone%20Length\t=\t\"\t1\t\"\t\n2Phone%20Length=x;y=z\n",
+      "[Dialsift]\nLoads=a  \\\n0Phone%20Length=1  \\x\n1Phone%20Length=\\101\\x41\n",
+      "[Dialsift\\1]\nx=1\n[Dialsift]\n15Phone%20Length=1\n[Dialsift\\15Phone Length]\ny=2\n",
+      "[%general]\nLoads=1\n[Dialsift]\n%G1=1\n%U31Phone%20Length=1\n2Phone%Length=1\n",
+      "[ Dialsift ]\n  3Phone%20Length  =  \"  1 \" , 2\n4Phone%20Length=\"\"1\n",
       "",
   };
   for (const auto& text : files) ExpectSameReading(text, keys);
