@@ -24,7 +24,7 @@
 #include "filelist/folder_intake.h"
 #include "platform/heap.h"
 #include "platform/path_kinds.h"
-#include "platform/settings.h"
+#include "platform/stored_settings.h"
 #include "platform/terminal.h"
 #include "platform/threads.h"
 #include "platform/time_zone.h"
@@ -172,7 +172,7 @@ phone::LengthSelection ParseLengths(const std::string& list) {
 
 // The selection the desktop program stored; 10 and 11 before its first start.
 phone::LengthSelection StoredLengths() {
-  SettingsStore store;
+  const StoredSettings store;
   phone::LengthSelection sel;
   bool any = store.Read("Loads").has_value();
   for (int i = 0; i < 16; ++i) {

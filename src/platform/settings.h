@@ -1,38 +1,22 @@
-// The per-user settings store: text values under application "Quillmark",
-// section "Dialsift", kept in an INI file in the user's configuration folder
-// (~/.config/Quillmark/Quillmark.ini; XDG_CONFIG_HOME moves it).
+// The per-user settings: text values under application "Quillmark", section
+// "Dialsift", kept in an INI file in the user's configuration folder
+// (~/.config/Quillmark/Quillmark.ini; XDG_CONFIG_HOME moves it). The window
+// reads and writes them (qt/settings_store.h), the CLI only reads them
+// (stored_settings.h); what the text means is worked out here for both.
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-class QSettings;
-
 namespace dialsift {
 
-class SettingsStore {
+// Stored text by key: the window's store, or the CLI's reader of its file.
+class SettingsReader {
  public:
-  SettingsStore();
-  ~SettingsStore();
-  SettingsStore(const SettingsStore&) = delete;
-  SettingsStore& operator=(const SettingsStore&) = delete;
-
+  virtual ~SettingsReader() = default;
   // The stored text, or nothing when the key is absent.
-  std::optional<std::string> Read(std::string_view key) const;
-  // The stored text, or `fallback` when absent.
-  std::string Read(std::string_view key, std::string_view fallback) const;
-  // Writes and flushes at once. False when the store cannot be written.
-  bool Write(std::string_view key, std::string_view value);
-  // The file behind the store.
-  std::string FileName() const;
-  // False when the store's file was there but could not be read.
-  bool Readable() const { return readable_; }
-
- private:
-  std::unique_ptr<QSettings> settings_;
-  bool readable_ = true;
+  virtual std::optional<std::string> Read(std::string_view key) const = 0;
 };
 
 // Reads stored text as a number the way the program always has: blanks
@@ -56,6 +40,6 @@ struct StoredLengthBox {
   long long state = 0;
 };
 // The stored phone-length box `index`, or nothing when its key is absent.
-std::optional<StoredLengthBox> ReadLengthBox(const SettingsStore& store, int index);
+std::optional<StoredLengthBox> ReadLengthBox(const SettingsReader& store, int index);
 
 }  // namespace dialsift

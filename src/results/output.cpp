@@ -1,8 +1,5 @@
 #include "results/output.h"
 
-#include <QSaveFile>
-#include <QString>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -144,37 +141,24 @@ void RecordFormatter::Add(const Record& record, const Normalised* normalised, st
   first_ = false;
 }
 
-SaveFile::SaveFile(const std::string& path) : path_(path) {}
-
-SaveFile::~SaveFile() = default;  // QSaveFile drops an uncommitted temporary file
-
 bool SaveFile::Open() {
-  file_ = std::make_unique<QSaveFile>(QString::fromStdString(path_));
-  if (file_->open(QIODevice::WriteOnly)) return true;
-  error_ = file_->errorString().toStdString();
-  return false;
+  return file_.Open(path_);
 }
 
 bool SaveFile::Write(std::string_view bytes) {
-  const auto size = static_cast<qint64>(bytes.size());
-  if (file_ && file_->write(bytes.data(), size) == size) return true;
-  if (file_) error_ = file_->errorString().toStdString();
-  return false;
+  return file_.Write(bytes);
 }
 
 bool SaveFile::Commit() {
-  if (file_ && file_->commit()) return true;
-  if (file_) error_ = file_->errorString().toStdString();
-  return false;
+  return file_.Commit();
 }
 
 void SaveFile::Cancel() {
-  if (file_) file_->cancelWriting();
-  file_.reset();
+  file_.Cancel();
 }
 
 std::string SaveFile::ErrorString() const {
-  return error_;
+  return file_.Error();
 }
 
 bool StandardOutput::Write(std::string_view bytes) {

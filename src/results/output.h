@@ -9,8 +9,7 @@
 #include <string_view>
 
 #include "extract/record.h"
-
-class QSaveFile;
+#include "platform/atomic_file.h"
 
 namespace dialsift::results {
 
@@ -61,13 +60,12 @@ class Destination {
   virtual std::string ErrorString() const = 0;
 };
 
-// A file written through a temporary file beside it (QSaveFile): the target
-// is replaced only by Commit, once everything is written; dropped unwritten
-// (destroyed or Cancel) it stays as it was and the temporary file goes.
+// A file written through a temporary file beside it: the target is replaced
+// only by Commit, once everything is written; dropped unwritten (destroyed or
+// Cancel) it stays as it was and the temporary file goes.
 class SaveFile final : public Destination {
  public:
-  explicit SaveFile(const std::string& path);
-  ~SaveFile() override;
+  explicit SaveFile(const std::string& path) : path_(path) {}
   // False when the target cannot be written (read-only, missing folder...).
   bool Open();
   bool Write(std::string_view bytes) override;
@@ -77,8 +75,7 @@ class SaveFile final : public Destination {
 
  private:
   std::string path_;
-  std::unique_ptr<QSaveFile> file_;
-  std::string error_;
+  platform::AtomicFile file_;
 };
 
 // Standard output.

@@ -11,7 +11,7 @@
 
 #include "extract/error_report.h"
 #include "extract/run.h"
-#include "platform/settings.h"
+#include "platform/qt/settings_store.h"
 #include "platform/user_interface.h"
 
 namespace dialsift::ui {

@@ -164,6 +164,16 @@ TEST_F(Cli, OutputFileIsReplacedOnlyWhenComplete) {
   for (const auto& e : fs::directory_iterator(tmp_.path())) {
     EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos);
   }
+  r = Run({"-l", "7", "-o", tmp_.path().string(), Fixture("openpyxl_tty_voice.xlsx")});
+  EXPECT_EQ(r.err, "dialsift-cli: cannot write " + tmp_.path().string() + ": Is a directory\n");
+
+  // A device is written, not replaced by a file (also for a root user).
+  r = Run({"-l", "7", "-o", "/dev/null", Fixture("openpyxl_tty_voice.xlsx")});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  r = Run({"-l", "7", "-o", "/dev/full", Fixture("openpyxl_tty_voice.xlsx")});
+  EXPECT_EQ(r.err, "dialsift-cli: cannot write /dev/full: No space left on device\n");
+  EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
 // The records as Python's json module reads them.

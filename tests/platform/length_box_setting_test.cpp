@@ -4,7 +4,8 @@
 #include <QSettings>
 
 #include "common/test_paths.h"
-#include "platform/settings.h"
+#include "platform/qt/settings_store.h"
+#include "platform/stored_settings.h"
 
 namespace dialsift::test {
 namespace {
@@ -29,6 +30,17 @@ TEST(ReadLengthBox, GivesTheStoredTextAndTheStateItReadsAs) {
   EXPECT_EQ(ReadLengthBox(store, 2)->state, 2);   // not a box state: the reader's caller decides
   EXPECT_EQ(ReadLengthBox(store, 15)->state, 0);  // half to even
   EXPECT_EQ(ReadLengthBox(store, 3), std::nullopt);
+
+  // The CLI's reader of the same file gives the same boxes.
+  const StoredSettings reader(SettingsFiles(config.path().string(), {}));
+  for (int i = 0; i < 16; ++i) {
+    const auto expected = ReadLengthBox(store, i);
+    const auto got = ReadLengthBox(reader, i);
+    ASSERT_EQ(got.has_value(), expected.has_value()) << i;
+    if (!got) continue;
+    EXPECT_EQ(got->text, expected->text) << i;
+    EXPECT_EQ(got->state, expected->state) << i;
+  }
 }
 
 }  // namespace

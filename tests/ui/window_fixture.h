@@ -12,7 +12,7 @@
 #include <string>
 
 #include "common/test_paths.h"
-#include "platform/settings.h"
+#include "platform/qt/settings_store.h"
 #include "ui/form1.h"
 #include "ui/scripted_user_interface.h"
 
