@@ -33,13 +33,6 @@ struct CliResult {
   std::string err;
 };
 
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 std::string Quote(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -59,8 +52,8 @@ class Cli : public ::testing::Test {
     CliResult r;
     const int status = std::system(cmd.c_str());
     r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = Slurp(io_.path() / "out");
-    r.err = Slurp(io_.path() / "err");
+    r.out = test::ReadFile(io_.path() / "out");
+    r.err = test::ReadFile(io_.path() / "err");
     return r;
   }
   // Runs a shell command line with the test's settings folder; output as given.
@@ -91,7 +84,7 @@ TEST_F(Cli, PrintsNumbersInTextExportFormat) {
   r = Run({"-l7", "-j3", "--output=" + (io_.path() / "o.txt").string(),
            Fixture("openpyxl_tty_voice.xlsx")});
   EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(Slurp(io_.path() / "o.txt"), "855-2880\r\n");
+  EXPECT_EQ(test::ReadFile(io_.path() / "o.txt"), "855-2880\r\n");
 
   r = Run({"-l", "7", "--text", Fixture("openpyxl_tty_voice.xlsx")});
   EXPECT_EQ(r.out, "855-2880 (TTY) 355-650-5551 (Voice)\r\n");
@@ -155,7 +148,7 @@ TEST_F(Cli, OutputFileIsReplacedOnlyWhenComplete) {
   std::ofstream(target) << "old";
   auto r = Run({"-l", "7", "-o", target.string(), Fixture("openpyxl_tty_voice.xlsx")});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(Slurp(target), "855-2880\r\n");
+  EXPECT_EQ(test::ReadFile(target), "855-2880\r\n");
 
   r = Run({"-l", "7", "-o", (tmp_.path() / "missing" / "n.txt").string(),
            Fixture("openpyxl_tty_voice.xlsx")});
@@ -184,7 +177,7 @@ std::string JsonFields(const fs::path& file, const std::string& fields) {
   std::system(
       ("python3 -c " + Quote(script) + " " + Quote(file.string()) + " >" + Quote(out.string()))
           .c_str());
-  return Slurp(out);
+  return test::ReadFile(out);
 }
 
 TEST_F(Cli, JsonLinesAndCsvSayWhereEachNumberWasFound) {
@@ -233,7 +226,7 @@ TEST_F(Cli, UniqueKeepsTheFirstOfEachNumber) {
 TEST_F(Cli, StartsWithoutTheLibrariesOfSomeRunsOnly) {
   const std::string loaded = (io_.path() / "loaded").string();
   ASSERT_EQ(Shell("LD_TRACE_LOADED_OBJECTS=1 " + Program() + " >" + Quote(loaded)), 0);
-  const std::string libraries = Slurp(loaded);
+  const std::string libraries = test::ReadFile(loaded);
   EXPECT_THAT(libraries, HasSubstr("libc.so"));
   for (const char* name : {"libQt", "libicu", "libgsf", "libglib", "libgio", "libphonenumber",
                            "libprotobuf", "libabsl", "dialsift-e164"}) {
@@ -295,15 +288,15 @@ TEST_F(Cli, WorkbookListFromAnotherProgram) {
                       << (tree / "sub dir").string() << "\n";
   const std::string out = Quote((io_.path() / "out").string());
   EXPECT_EQ(Shell(Program() + " -l7 --files-from " + Quote(list) + " >" + out), 0);
-  EXPECT_EQ(Slurp(io_.path() / "out"), "855-2880\r\n855-2880\r\n");
+  EXPECT_EQ(test::ReadFile(io_.path() / "out"), "855-2880\r\n855-2880\r\n");
   EXPECT_EQ(Shell("cd " + Quote(tree.string()) + " && find . -name '*.xlsx' -print0 | sort -z | " +
                   Program() + " -l7 -0 --files-from - --format jsonl >" + out),
             0);
-  const std::string got = Slurp(io_.path() / "out");
+  const std::string got = test::ReadFile(io_.path() / "out");
   EXPECT_NE(got.find("\"path\":\"./sub dir/a b.xlsx\""), std::string::npos) << got;
   EXPECT_NE(got.find("\"path\":\"./two.xlsx\""), std::string::npos) << got;
   EXPECT_EQ(Shell(Program() + " -l7 --files-from /no/such/list >" + out + " 2>&1"), 1);
-  EXPECT_THAT(Slurp(io_.path() / "out"), HasSubstr("cannot read /no/such/list"));
+  EXPECT_THAT(test::ReadFile(io_.path() / "out"), HasSubstr("cannot read /no/such/list"));
 }
 
 TEST_F(Cli, FailedWritesAndOddNamesAreReported) {
@@ -312,7 +305,7 @@ TEST_F(Cli, FailedWritesAndOddNamesAreReported) {
   EXPECT_EQ(Shell(Program() + " -l7 " + Quote(Fixture("openpyxl_tty_voice.xlsx")) +
                   " >/dev/full 2>" + err),
             1);
-  EXPECT_EQ(Slurp(io_.path() / "err"),
+  EXPECT_EQ(test::ReadFile(io_.path() / "err"),
             "dialsift-cli: cannot write standard output: No space left on device\n");
 
   // A name holding a line break and an escape stays on its one error line.
@@ -394,7 +387,7 @@ TEST_F(CliBig, InterruptedRunLeavesNoTemporaryFile) {
     std::vector<fs::path> left;
     for (const auto& e : fs::directory_iterator(tmp_.path())) left.push_back(e.path());
     EXPECT_EQ(left, std::vector<fs::path>{target});
-    EXPECT_TRUE(Slurp(target) == "old");
+    EXPECT_TRUE(test::ReadFile(target) == "old");
   }
 }
 
@@ -425,9 +418,9 @@ TEST_F(Cli, GnuParallelSpreadsAFolderOverWorkers) {
     for (std::string line; std::getline(in, line);) set.insert(line);
     return set;
   };
-  const auto one = lines(Slurp(io_.path() / "single"));
+  const auto one = lines(test::ReadFile(io_.path() / "single"));
   EXPECT_EQ(one.size(), 24u);
-  EXPECT_EQ(lines(Slurp(io_.path() / "merged")), one);
+  EXPECT_EQ(lines(test::ReadFile(io_.path() / "merged")), one);
 }
 
 // Every option of --help is in the README's table, and the other way round.
@@ -444,7 +437,7 @@ TEST_F(Cli, HelpAndReadmeListTheSameOptions) {
     }
   }
   std::set<std::string> in_readme;
-  const std::string readme = Slurp(test::SourceDir() / "README.md");
+  const std::string readme = test::ReadFile(test::SourceDir() / "README.md");
   const auto table = readme.find("| option | meaning |");
   ASSERT_NE(table, std::string::npos);
   std::istringstream rows(readme.substr(table));

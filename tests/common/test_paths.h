@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace dialsift::test {
@@ -25,6 +27,12 @@ inline std::filesystem::path CorpusDir() {
 }
 inline bool HaveCorpus() {
   return std::filesystem::exists(CorpusDir() / "manifest.tsv");
+}
+
+// A file's bytes; empty when it cannot be read.
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // A fresh temporary folder, removed with the object.

@@ -21,11 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using Temporary = AtomicFile::Temporary;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 std::vector<std::string> Names(const fs::path& folder) {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
@@ -54,10 +49,10 @@ TEST_P(AtomicFileTest, TheTargetChangesOnlyAtCommitAndNothingIsLeftBeside) {
     ASSERT_TRUE(file.Open(target));
     ASSERT_TRUE(file.Write(big));
     ASSERT_TRUE(file.Write("tail"));
-    EXPECT_EQ(ReadAll(target), "old");
+    EXPECT_EQ(test::ReadFile(target), "old");
     ASSERT_TRUE(file.Commit()) << file.Error();
   }
-  EXPECT_EQ(ReadAll(target), big + "tail");
+  EXPECT_EQ(test::ReadFile(target), big + "tail");
   EXPECT_EQ(Names(dir_.path()), std::vector<std::string>{"out.txt"});
 
   // Cancelled, or dropped without a commit: the target stays.
@@ -70,7 +65,7 @@ TEST_P(AtomicFileTest, TheTargetChangesOnlyAtCommitAndNothingIsLeftBeside) {
       EXPECT_FALSE(file.Commit());
     }
   }
-  EXPECT_EQ(ReadAll(target), big + "tail");
+  EXPECT_EQ(test::ReadFile(target), big + "tail");
   EXPECT_EQ(Names(dir_.path()), std::vector<std::string>{"out.txt"});
 
   // A new file, empty.
@@ -95,7 +90,7 @@ TEST_P(AtomicFileTest, KeepsTheTargetsPermissionsAndGivesANewFileTheUmasks) {
   ASSERT_TRUE(file.Write("y"));
   ASSERT_TRUE(file.Commit());
   EXPECT_EQ(Mode(kept), 0604u);
-  EXPECT_EQ(ReadAll(kept), "y");
+  EXPECT_EQ(test::ReadFile(kept), "y");
   ::umask(old_mask);
 }
 
@@ -112,14 +107,14 @@ TEST_P(AtomicFileTest, ASymbolicLinkIsFollowedToTheFileItNames) {
     ASSERT_TRUE(file.Open(dir_.path() / name));
     ASSERT_TRUE(file.Write(name));
     ASSERT_TRUE(file.Commit()) << file.Error();
-    EXPECT_EQ(ReadAll(real), name);
+    EXPECT_EQ(test::ReadFile(real), name);
     EXPECT_TRUE(fs::is_symlink(dir_.path() / name));
   }
   AtomicFile file(GetParam());
   ASSERT_TRUE(file.Open(dir_.path() / "dangling"));
   ASSERT_TRUE(file.Write("made"));
   ASSERT_TRUE(file.Commit()) << file.Error();
-  EXPECT_EQ(ReadAll(dir_.path() / "real" / "absent.txt"), "made");
+  EXPECT_EQ(test::ReadFile(dir_.path() / "real" / "absent.txt"), "made");
   EXPECT_TRUE(fs::is_symlink(dir_.path() / "dangling"));
   EXPECT_EQ(Names(dir_.path() / "real"), (std::vector<std::string>{"absent.txt", "data.txt"}));
 }
@@ -163,7 +158,7 @@ TEST_P(AtomicFileTest, AFailedWriteLeavesTheTargetAsItWas) {
   EXPECT_FALSE(later);
   EXPECT_FALSE(committed);
   EXPECT_EQ(file.Error(), "File too large");
-  EXPECT_EQ(ReadAll(target), "old");
+  EXPECT_EQ(test::ReadFile(target), "old");
   EXPECT_EQ(Names(dir_.path()), std::vector<std::string>{"out.txt"});
 }
 

@@ -18,11 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 void WriteAll(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
@@ -48,9 +43,9 @@ TEST(WriteRows, WritesLinesAndCommaDelimitedBytes) {
   };
   for (const auto& c : cases) {
     ASSERT_FALSE(WriteRows(path.string(), c.rows, Layout::kLines));
-    EXPECT_EQ(ReadAll(path), c.lines);
+    EXPECT_EQ(test::ReadFile(path), c.lines);
     ASSERT_FALSE(WriteRows(path.string(), c.rows, Layout::kCommaDelimited));
-    EXPECT_EQ(ReadAll(path), c.commas);
+    EXPECT_EQ(test::ReadFile(path), c.commas);
   }
 }
 
@@ -65,9 +60,9 @@ TEST(WriteRows, WritesEveryOneOfManyRowsAndYieldsPerRow) {
   int yields = 0;
   ASSERT_FALSE(WriteRows((dir.path() / "a.txt").string(), rows, Layout::kLines, [&] { ++yields; }));
   EXPECT_EQ(yields, 40000);
-  EXPECT_EQ(ReadAll(dir.path() / "a.txt"), lines);
+  EXPECT_EQ(test::ReadFile(dir.path() / "a.txt"), lines);
   ASSERT_FALSE(WriteRows((dir.path() / "b.txt").string(), rows, Layout::kCommaDelimited));
-  EXPECT_EQ(ReadAll(dir.path() / "b.txt"), commas);
+  EXPECT_EQ(test::ReadFile(dir.path() / "b.txt"), commas);
 }
 
 TEST(WriteRows, LeavesAReadOnlyTargetAsItWas) {
@@ -80,7 +75,7 @@ TEST(WriteRows, LeavesAReadOnlyTargetAsItWas) {
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->step, WriteFailure::Step::kOpen);
     EXPECT_EQ(failure->description, "Permission denied");
-    EXPECT_EQ(ReadAll(path), "old content");
+    EXPECT_EQ(test::ReadFile(path), "old content");
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);  // no leftovers
 }
@@ -107,7 +102,7 @@ TEST(SaveListCommaDelimited, AsksBeforeOverwritingAndKeepsTheFileOnNo) {
 
   ASSERT_TRUE(SaveListCommaDelimited(Numbers(2), path.string(), ui));  // new file: no question
   EXPECT_TRUE(ui.messages.empty());
-  EXPECT_EQ(ReadAll(path), "555-1000000,555-1000001");
+  EXPECT_EQ(test::ReadFile(path), "555-1000000,555-1000001");
 
   WriteAll(path, "keep me");
   ui.answers = {UserInterface::Answer::kNo};
@@ -117,11 +112,11 @@ TEST(SaveListCommaDelimited, AsksBeforeOverwritingAndKeepsTheFileOnNo) {
   EXPECT_EQ(ui.messages[0].buttons, UserInterface::Buttons::kYesNo);
   EXPECT_EQ(ui.messages[0].icon, UserInterface::Icon::kNone);
   EXPECT_EQ(ui.messages[0].title, "");
-  EXPECT_EQ(ReadAll(path), "keep me");
+  EXPECT_EQ(test::ReadFile(path), "keep me");
 
   ui.answers = {UserInterface::Answer::kYes};
   ASSERT_TRUE(SaveListCommaDelimited(Numbers(1), path.string(), ui));
-  EXPECT_EQ(ReadAll(path), "555-1000000");
+  EXPECT_EQ(test::ReadFile(path), "555-1000000");
 
   fs::permissions(path, fs::perms::owner_read);
   const Status failed = SaveListCommaDelimited(Numbers(1), path.string(), ui);

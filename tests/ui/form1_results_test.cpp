@@ -23,11 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using Answer = UserInterface::Answer;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 void Fill(ui::Form1& form, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) form.ListView2()->AppendRow(std::to_string(2125550000 + i));
 }
@@ -53,8 +48,8 @@ TEST_F(WindowTest, TextAndCommaExportsWriteTheirBytes) {
     form.Results().SaveResultsAsText();
     form.Results().SaveResultsCommaDelimited();
     ASSERT_TRUE(fs::exists(text) && fs::exists(comma)) << n;  // empty lists too: 0 bytes
-    EXPECT_EQ(ReadAll(text), lines) << n;
-    EXPECT_EQ(ReadAll(comma), commas) << n;
+    EXPECT_EQ(ReadFile(text), lines) << n;
+    EXPECT_EQ(ReadFile(comma), commas) << n;
     EXPECT_EQ(form.PointerKind(), Pointer::kArrow);
   }
   EXPECT_TRUE(ui_.messages.empty());  // new files: no question, no report
@@ -88,16 +83,16 @@ TEST_F(WindowTest, OverwriteIsAskedAndNoKeepsTheFile) {
   ui_.save_results = {path.string(), path.string(), path.string(), path.string()};
   ui_.answers = {Answer::kNo, Answer::kNo, Answer::kYes, Answer::kYes};
   form.Results().SaveResultsAsText();
-  EXPECT_EQ(ReadAll(path), "old");
+  EXPECT_EQ(ReadFile(path), "old");
   EXPECT_EQ(form.PointerKind(), Pointer::kHand);
   // Comma export: busy before its question, the arrow after a No.
   form.Results().SaveResultsCommaDelimited();
-  EXPECT_EQ(ReadAll(path), "old");
+  EXPECT_EQ(ReadFile(path), "old");
   EXPECT_EQ(form.PointerKind(), Pointer::kArrow);
   form.Results().SaveResultsAsText();
-  EXPECT_EQ(ReadAll(path), "2125550000\r\n2125550001\r\n");
+  EXPECT_EQ(ReadFile(path), "2125550000\r\n2125550001\r\n");
   form.Results().SaveResultsCommaDelimited();
-  EXPECT_EQ(ReadAll(path), "2125550000,2125550001");
+  EXPECT_EQ(ReadFile(path), "2125550000,2125550001");
 
   EXPECT_EQ(ui_.Texts(), std::vector<std::string>(4, question));
   EXPECT_EQ(ui_.messages[0].buttons, UserInterface::Buttons::kYesNo);
@@ -173,7 +168,7 @@ TEST_F(WindowTest, SavingOverAFileAsksOnlyTheProgramsQuestion) {
   EXPECT_EQ(seen, (std::vector<std::string>{"save dialog", "save dialog"}));
   const std::string question = "Are you sure you wish to overwrite " + path.string() + " ?";
   EXPECT_EQ(ui_.Texts(), (std::vector<std::string>{question, question}));
-  EXPECT_EQ(ReadAll(path), "2125550000,2125550001");
+  EXPECT_EQ(ReadFile(path), "2125550000,2125550001");
 }
 
 TEST_F(WindowTest, AnUnwritableTargetIsReportedOnceAndKeepsItsContent) {
@@ -203,7 +198,7 @@ TEST_F(WindowTest, AnUnwritableTargetIsReportedOnceAndKeepsItsContent) {
   EXPECT_EQ(texts[5], Report(absent, ui::location::kPushButton2, 122));
   EXPECT_EQ(ui_.messages[1].title, "Application Error");
   EXPECT_EQ(ui_.messages[1].icon, UserInterface::Icon::kWarning);
-  EXPECT_EQ(ReadAll(locked), "precious");
+  EXPECT_EQ(ReadFile(locked), "precious");
   EXPECT_FALSE(fs::exists(missing.parent_path()));
   EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), {}), 1);  // no temporary files left
   EXPECT_EQ(form.PointerKind(), Pointer::kArrow);
