@@ -31,26 +31,9 @@ void AppendUtf16(char32_t c, std::u16string& out) {
 void AppendFromUtf8(std::string_view bytes, std::u16string& out) {
   std::size_t i = 0;
   while (i < bytes.size()) {
-    const auto b = static_cast<unsigned char>(bytes[i]);
-    const std::size_t len = b < 0x80           ? 1
-                            : (b >> 5) == 0x6  ? 2
-                            : (b >> 4) == 0xE  ? 3
-                            : (b >> 3) == 0x1E ? 4
-                                               : 0;
-    bool ok = len > 0 && i + len <= bytes.size();
-    char32_t c = len == 1 ? b : len == 2 ? b & 0x1F : len == 3 ? b & 0x0F : b & 0x07;
-    for (std::size_t k = 1; ok && k < len; ++k) {
-      const auto cont = static_cast<unsigned char>(bytes[i + k]);
-      ok = (cont & 0xC0) == 0x80;
-      c = (c << 6) | (cont & 0x3F);
-    }
-    // Overlong forms, surrogates and code points beyond U+10FFFF.
-    if (ok && ((len == 2 && c < 0x80) || (len == 3 && c < 0x800) || (len == 4 && c < 0x10000) ||
-               (c >= 0xD800 && c < 0xE000) || c > 0x10FFFF)) {
-      ok = false;
-    }
-    if (ok) {
-      AppendUtf16(c, out);
+    const std::size_t len = sheet::Utf8SequenceLength(bytes.substr(i));
+    if (len > 0) {
+      AppendUtf16(sheet::Utf8CodePoint(bytes.substr(i, len)), out);
       i += len;
     } else {
       out += u'\uFFFD';

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sheet/unicode.h"
+
 namespace dialsift::results {
 namespace {
 
@@ -15,23 +17,8 @@ template <class Append>
 void ForEachUtf8(std::string_view text, Append&& append) {
   std::size_t i = 0;
   while (i < text.size()) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    std::size_t len = b < 0x80           ? 1
-                      : (b >> 5) == 0x6  ? 2
-                      : (b >> 4) == 0xE  ? 3
-                      : (b >> 3) == 0x1E ? 4
-                                         : 0;
-    bool ok = len > 0 && i + len <= text.size();
-    for (std::size_t k = 1; ok && k < len; ++k) {
-      ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-    }
-    if (ok && len > 1) {
-      // Overlong forms, surrogates and code points beyond U+10FFFF.
-      const auto b1 = static_cast<unsigned char>(text[i + 1]);
-      ok = !(b == 0xC0 || b == 0xC1 || (b == 0xE0 && b1 < 0xA0) || (b == 0xED && b1 >= 0xA0) ||
-             (b == 0xF0 && b1 < 0x90) || (b == 0xF4 && b1 >= 0x90) || b > 0xF4);
-    }
-    if (ok) {
+    const std::size_t len = sheet::Utf8SequenceLength(text.substr(i));
+    if (len > 0) {
       append(text.substr(i, len));
       i += len;
     } else {

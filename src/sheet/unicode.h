@@ -11,6 +11,44 @@ namespace dialsift::sheet {
 
 inline constexpr char32_t kReplacementCharacter = 0xFFFD;
 
+// The length of the UTF-8 sequence `text` begins with (1 to 4), or 0 when it
+// begins with none: a stray or missing continuation byte, an overlong form, a
+// surrogate or a code point beyond U+10FFFF.
+inline std::size_t Utf8SequenceLength(std::string_view text) {
+  if (text.empty()) return 0;
+  const auto b = static_cast<unsigned char>(text[0]);
+  const std::size_t len = b < 0x80           ? 1
+                          : (b >> 5) == 0x6  ? 2
+                          : (b >> 4) == 0xE  ? 3
+                          : (b >> 3) == 0x1E ? 4
+                                             : 0;
+  if (len == 0 || len > text.size()) return 0;
+  for (std::size_t k = 1; k < len; ++k) {
+    if ((static_cast<unsigned char>(text[k]) & 0xC0) != 0x80) return 0;
+  }
+  if (len > 1) {
+    const auto b1 = static_cast<unsigned char>(text[1]);
+    if (b == 0xC0 || b == 0xC1 || (b == 0xE0 && b1 < 0xA0) || (b == 0xED && b1 >= 0xA0) ||
+        (b == 0xF0 && b1 < 0x90) || (b == 0xF4 && b1 >= 0x90) || b > 0xF4) {
+      return 0;
+    }
+  }
+  return len;
+}
+
+// The code point of a sequence Utf8SequenceLength accepted, whole.
+inline char32_t Utf8CodePoint(std::string_view sequence) {
+  const auto b = static_cast<unsigned char>(sequence[0]);
+  char32_t cp = sequence.size() == 1   ? b
+                : sequence.size() == 2 ? b & 0x1F
+                : sequence.size() == 3 ? b & 0x0F
+                                       : b & 0x07;
+  for (std::size_t k = 1; k < sequence.size(); ++k) {
+    cp = (cp << 6) | (static_cast<unsigned char>(sequence[k]) & 0x3F);
+  }
+  return cp;
+}
+
 // Appends one code point as UTF-8.
 inline void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
