@@ -15,13 +15,22 @@ std::unique_ptr<SharedObject> SharedObject::Open(const std::filesystem::path& pa
     error = "not an absolute path";
     return nullptr;
   }
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  return Load(path.c_str(), error);
+}
+
+std::unique_ptr<SharedObject> SharedObject::OpenLibrary(const std::string& soname,
+                                                        std::string& error) {
+  return Load(soname.c_str(), error);
+}
+
+std::unique_ptr<SharedObject> SharedObject::Load(const char* name, std::string& error) {
+  void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (!handle) {
-    // The loader's words, without the path they often begin with: the
+    // The loader's words, without the name they often begin with: the
     // caller names it.
     const char* message = dlerror();
     std::string_view reason = message ? message : "unknown error";
-    const std::string prefix = path.string() + ": ";
+    const std::string prefix = std::string(name) + ": ";
     if (reason.starts_with(prefix)) reason.remove_prefix(prefix.size());
     error = reason;
     return nullptr;
