@@ -340,6 +340,19 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, bool
   return files;
 }
 
+// The input that is the very file the output would replace (through a link,
+// a folder or another name), if any: writing would destroy the workbook.
+std::optional<std::string> OutputClash(const std::string& output,
+                                       const std::vector<std::string>& files) {
+  if (output.empty()) return std::nullopt;
+  const auto target = platform::IdentityOf(output);
+  if (!target) return std::nullopt;  // not there yet: no input can be it
+  for (const auto& file : files) {
+    if (platform::IdentityOf(file) == target) return file;
+  }
+  return std::nullopt;
+}
+
 // What a workbook hands to the output: a record, records already in the
 // output format, its text (--text), or an error line. A record's path is its
 // workbook's; its sheet is named by the kSheet item before it, once per run
@@ -511,6 +524,12 @@ int main(int argc, char** argv) {
     named.insert(named.end(), listed->begin(), listed->end());
   }
   const std::vector<std::string> files = ExpandPaths(named, failed);
+  if (const auto clash = OutputClash(options.output, files)) {
+    std::cerr << kProgram << ": the output " << Printable(options.output) << " is the workbook "
+              << Printable(*clash) << ": it would be overwritten\n";
+    return 2;
+  }
+
 
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);

@@ -169,6 +169,41 @@ TEST_F(Cli, OutputFileIsReplacedOnlyWhenComplete) {
   EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
+// An output that is one of the input workbooks, under any name, is refused
+// before anything is read or written.
+TEST_F(Cli, RefusesAnOutputThatIsAnInput) {
+  const fs::path folder = tmp_.path() / "books";
+  fs::create_directories(folder / "sub");
+  const fs::path book = folder / "sub" / "book.xlsx";
+  fs::copy_file(Fixture("openpyxl_tty_voice.xlsx"), book);
+  const std::string original = test::ReadFile(book);
+  fs::create_symlink(book, tmp_.path() / "link.xlsx");
+  fs::create_hard_link(book, tmp_.path() / "hard.xlsx");
+  const fs::path list = tmp_.path() / "list";
+  std::ofstream(list) << book.string() << "\n";
+  const std::string other = Fixture("openpyxl_two_sheets.xlsx");
+  const std::vector<std::vector<std::string>> runs = {
+      {"-o", book.string(), book.string()},
+      {"-o", (tmp_.path() / "link.xlsx").string(), other, book.string()},
+      {"-o", book.string(), other, (tmp_.path() / "hard.xlsx").string()},
+      {"-o", book.string(), "--text", folder.string()},
+      {"-o", book.string(), "--files-from", list.string()},
+  };
+  for (const auto& args : runs) {
+    std::vector<std::string> full = {"-l", "7"};
+    full.insert(full.end(), args.begin(), args.end());
+    const auto r = Run(full);
+    EXPECT_EQ(r.exit_code, 2) << full[3];
+    EXPECT_THAT(r.err, HasSubstr("is the workbook")) << full[3];
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(test::ReadFile(book), original);
+  }
+  // Another file in the same folder is written as before.
+  const auto r = Run({"-l", "7", "-o", (folder / "numbers.txt").string(), folder.string()});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(test::ReadFile(folder / "numbers.txt"), "855-2880\r\n");
+}
+
 // The records as Python's json module reads them.
 std::string JsonFields(const fs::path& file, const std::string& fields) {
   const std::string script =
