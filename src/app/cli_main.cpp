@@ -354,13 +354,13 @@ std::optional<std::string> OutputClash(const std::string& output,
 }
 
 // What a workbook hands to the output: a record, records already in the
-// output format, its text (--text), or an error line. A record's path is its
+// output format or a piece of its text (--text), or an error line. A record's path is its
 // workbook's; its sheet is named by the kSheet item before it, once per run
 // of records from one sheet.
 struct Item {
-  enum class Kind { kRecord, kFormatted, kSheet, kText, kError } kind = Kind::kRecord;
-  // The number, the formatted records, the sheet's name, the workbook's
-  // text, or the error line.
+  enum class Kind { kRecord, kFormatted, kSheet, kError } kind = Kind::kRecord;
+  // The number, the formatted records or text, the sheet's name, or the
+  // error line.
   std::string text;
   std::uint32_t row = 0;
   std::uint32_t column = 0;
@@ -447,6 +447,8 @@ class Reader final : public RecordSink, public ErrorReporter {
   }
 
  private:
+  // The workbook's text goes out in pieces as it is built, one line per
+  // workbook.
   void ReadText() {
     try {
       auto workbook = sheet::OpenWorkbook(path_);
@@ -454,10 +456,14 @@ class Reader final : public RecordSink, public ErrorReporter {
         Report({path_ + ": " + workbook.error().reason, location::kRun, 122});
         return;
       }
-      Item item;
-      item.kind = Item::Kind::kText;
-      item.text = ReadWorkBookToString(*workbook.value(), *this);
-      out_.Put(std::move(item));
+      StreamWorkbookText(*workbook.value(), *this, [this](std::string_view piece) {
+        Item item;
+        item.kind = Item::Kind::kFormatted;
+        item.text = piece;
+        // A piece counts as the records of its size against what may be held.
+        out_.Put(std::move(item), piece.size() / kBytesPerRecord + 1);
+      });
+      out_.Put(Item{Item::Kind::kFormatted, "\r\n", 0, 0, {}});
     } catch (const std::bad_alloc&) {
       Report({path_ + ": " + std::string(kTooLargeToRead), location::kRun, 126});
     }
@@ -474,6 +480,8 @@ class Reader final : public RecordSink, public ErrorReporter {
     formatted_.reserve(kFormattedPiece + 256);
   }
 
+  // A formatted record's bytes, about, for weighing pieces of text.
+  static constexpr std::size_t kBytesPerRecord = 16;
   // Formatted records are handed on in pieces of about this size.
   static constexpr std::size_t kFormattedPiece = std::size_t{16} << 10;
 
@@ -529,7 +537,6 @@ int main(int argc, char** argv) {
               << Printable(*clash) << ": it would be overwritten\n";
     return 2;
   }
-
 
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);

@@ -21,38 +21,89 @@ struct StoredCell {
   std::string text;  // trimmed
 };
 
-// Collects one sheet's cells and its used range.
-class CollectingSink final : public sheet::CellSink {
+// The first reading of a sheet: its used range and whether its cells come
+// in sheet order.
+class RangeSink final : public sheet::CellSink {
  public:
-  void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
+  void Cell(std::uint32_t row, std::uint32_t column, std::string_view) override {
+    if (any && (row < last_row_seen || (row == last_row_seen && column < last_column_seen))) {
+      in_order = false;
+    }
+    last_row_seen = row;
+    last_column_seen = column;
     last_row = std::max(last_row, row);
     last_column = std::max(last_column, column);
-    const auto trimmed = TrimSpaces(text);
-    if (!trimmed.empty()) cells.push_back({row, column, std::string(trimmed)});
     any = true;
   }
-  std::vector<StoredCell> cells;
   std::uint32_t last_row = 0;
   std::uint32_t last_column = 0;
+  std::uint32_t last_row_seen = 0;
+  std::uint32_t last_column_seen = 0;
+  bool in_order = true;
   bool any = false;
 };
 
-// Appends texts separated by the blanks that the empty cells between them
-// stand for. Leading and trailing blanks are never written, which is the
-// final trim.
+// Collects the texts of a sheet stored out of order.
+class CollectingSink final : public sheet::CellSink {
+ public:
+  void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
+    const auto trimmed = TrimSpaces(text);
+    if (!trimmed.empty()) cells.push_back({row, column, std::string(trimmed)});
+  }
+  std::vector<StoredCell> cells;
+};
+
+// Writes texts separated by the blanks that the empty cells between them
+// stand for, handing the text on in pieces. Leading and trailing blanks are
+// never written, which is the final trim.
 class TextBuilder {
  public:
+  explicit TextBuilder(const std::function<void(std::string_view)>& out) : out_(out) {}
   void Blanks(std::uint64_t n) { pending_ += n; }
   void Text(std::string_view text) {
-    if (!out_.empty()) out_.append(static_cast<std::size_t>(std::min(pending_, kMaxBlankRun)), ' ');
-    out_ += text;
+    if (started_) {
+      buffer_.append(static_cast<std::size_t>(std::min(pending_, kMaxBlankRun)), ' ');
+    }
+    buffer_ += text;
+    started_ = true;
     pending_ = 0;
+    if (buffer_.size() >= kTextPiece) Flush();
   }
-  std::string Take() { return std::move(out_); }
+  void Flush() {
+    if (!buffer_.empty()) out_(buffer_);
+    buffer_.clear();
+  }
 
  private:
-  std::string out_;
+  const std::function<void(std::string_view)>& out_;
+  std::string buffer_;
   std::uint64_t pending_ = 0;
+  bool started_ = false;
+};
+
+// Writes a sheet's cells, which come in sheet order, into the text: a cell's
+// position is counted over the rectangle, row by row.
+class SheetText final : public sheet::CellSink {
+ public:
+  SheetText(TextBuilder& text, std::uint64_t width) : text_(text), width_(width) {}
+  void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
+    const auto trimmed = TrimSpaces(text);
+    if (trimmed.empty()) return;
+    const std::uint64_t pos = (row - 1) * width_ + (column - 1);
+    text_.Blanks(pos - std::min(pos, next_));
+    text_.Text(trimmed);
+    text_.Blanks(1);
+    next_ = pos + 1;
+  }
+  // The blanks of the empty cells after the last text, up to `total`.
+  void Finish(std::uint64_t total) {
+    if (total > next_) text_.Blanks(total - next_);
+  }
+
+ private:
+  TextBuilder& text_;
+  std::uint64_t width_;
+  std::uint64_t next_ = 0;  // position of the next cell to account for
 };
 
 struct Pending {
@@ -178,32 +229,40 @@ class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Foun
 
 }  // namespace
 
-std::string ReadWorkBookToString(sheet::Workbook& workbook, ErrorReporter& reporter) {
-  TextBuilder text;
+void StreamWorkbookText(sheet::Workbook& workbook, ErrorReporter& reporter,
+                        const std::function<void(std::string_view)>& out) {
+  TextBuilder text(out);
   const auto sheets = workbook.Sheets();
   for (std::size_t i = 0; i < sheets.size(); ++i) {
-    CollectingSink sink;
-    if (auto status = workbook.ReadSheet(i, sink); !status) {
+    RangeSink range;
+    if (auto status = workbook.ReadSheet(i, range); !status) {
       reporter.Report({"Sheet \"" + sheets[i].name + "\": " + status.error().reason,
-                       location::kReadWorkbook, sink.any ? 110 : 102});
+                       location::kReadWorkbook, range.any ? 110 : 102});
     }
-    std::stable_sort(sink.cells.begin(), sink.cells.end(), [](const auto& a, const auto& b) {
-      return std::tie(a.row, a.column) < std::tie(b.row, b.column);
-    });
-    // Position of a cell counted over the rectangle, row by row.
-    const std::uint64_t width = sink.last_column;
-    std::uint64_t next = 0;  // position of the next cell to account for
-    for (const auto& cell : sink.cells) {
-      const std::uint64_t pos = (cell.row - 1) * width + (cell.column - 1);
-      text.Blanks(pos - std::min(pos, next));
-      text.Text(cell.text);
-      text.Blanks(1);
-      next = pos + 1;
+    if (!range.any) continue;
+    // The second reading hands over the cells of the first again; its
+    // failure was reported.
+    SheetText sheet(text, range.last_column);
+    if (range.in_order) {
+      (void)workbook.ReadSheet(i, sheet);
+    } else {
+      CollectingSink collected;
+      (void)workbook.ReadSheet(i, collected);
+      std::stable_sort(collected.cells.begin(), collected.cells.end(),
+                       [](const auto& a, const auto& b) {
+                         return std::tie(a.row, a.column) < std::tie(b.row, b.column);
+                       });
+      for (const auto& cell : collected.cells) sheet.Cell(cell.row, cell.column, cell.text);
     }
-    const std::uint64_t total = std::uint64_t{sink.last_row} * width;
-    if (total > next) text.Blanks(total - next);
+    sheet.Finish(std::uint64_t{range.last_row} * range.last_column);
   }
-  return text.Take();
+  text.Flush();
+}
+
+std::string ReadWorkBookToString(sheet::Workbook& workbook, ErrorReporter& reporter) {
+  std::string whole;
+  StreamWorkbookText(workbook, reporter, [&whole](std::string_view piece) { whole += piece; });
+  return whole;
 }
 
 void ScanWorkbook(sheet::Workbook& workbook, std::string_view path,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,14 @@ inline constexpr std::uint64_t kMaxBlankRun = 65536;
 // one space; the whole trimmed of spaces. A sheet that cannot be read is
 // reported (location ReadWorkBookToString) and the text built so far is kept.
 std::string ReadWorkBookToString(sheet::Workbook& workbook, ErrorReporter& reporter);
+
+// The same text handed to `out` in pieces of about kTextPiece bytes as it is
+// built. Each sheet is read twice: once for its used range and whether its
+// cells come in order, then for its text, which goes out as it comes. Only a
+// sheet whose cells are stored out of order is held whole, to be sorted.
+inline constexpr std::size_t kTextPiece = std::size_t{64} << 10;
+void StreamWorkbookText(sheet::Workbook& workbook, ErrorReporter& reporter,
+                        const std::function<void(std::string_view)>& out);
 
 // How many numbers of one sheet are held back to put cells stored out of
 // order back in sheet order. A sheet in order holds them only in a queue; a
