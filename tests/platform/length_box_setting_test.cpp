@@ -32,7 +32,7 @@ TEST(ReadLengthBox, GivesTheStoredTextAndTheStateItReadsAs) {
   EXPECT_EQ(ReadLengthBox(store, 3), std::nullopt);
 
   // The CLI's reader of the same file gives the same boxes.
-  const StoredSettings reader(SettingsFiles(config.path().string(), {}));
+  const StoredSettings reader((config.path() / "Quillmark" / "Quillmark.ini").string());
   for (int i = 0; i < 16; ++i) {
     const auto expected = ReadLengthBox(store, i);
     const auto got = ReadLengthBox(reader, i);
