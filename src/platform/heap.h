@@ -14,8 +14,7 @@ inline constexpr std::size_t kHeapKeep = std::size_t{32} << 20;
 // buffer of a few megabytes that every workbook allocates and frees (the
 // numbers waiting for their place in sheet order, say) is handed back to the
 // system at the end of each workbook and faulted in again, page by page, by
-// the next: over thousands of workbooks that was a tenth of the CPU, in the
-// kernel. Peak memory does not change: only what was in use is kept. Call
+// the next. Peak memory does not change: only what was in use is kept. Call
 // before any thread starts.
 void KeepFreedMemoryForReuse();
 
@@ -24,9 +23,9 @@ inline constexpr std::size_t kReaderHeap = std::size_t{7} << 20;
 
 // Has the calling thread's heap hold `bytes` of memory already backed by
 // pages (with KeepFreedMemoryForReuse, it keeps them): its first workbooks
-// then take no page faults for their buffers. A page fault costs a few
-// microseconds, and in a virtual machine ten and more; one call backs all
-// the pages for about a tenth of that. Below the heap's mapping threshold.
+// then take no page faults for their buffers, at the cost of backing all of
+// it at once. Worth it for a thread that reads several workbooks, not for a
+// run over one. Below the heap's mapping threshold.
 void PrefaultHeap(std::size_t bytes);
 
 }  // namespace dialsift::platform
