@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/yield.h"
+#include "base/yield.h"
 
 namespace dialsift::phone {
 

@@ -1,7 +1,7 @@
 #include "filelist/add_files.h"
 
+#include "base/unicode.h"
 #include "filelist/folder_walk.h"
-#include "sheet/unicode.h"
 
 namespace dialsift::filelist {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/yield.h"
 #include "platform/user_interface.h"
-#include "platform/yield.h"
 #include "sheet/result.h"
 
 namespace dialsift::results {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sheet/unicode.h"
+#include "base/unicode.h"
 
 namespace dialsift::results {
 namespace {

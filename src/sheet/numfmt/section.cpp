@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "sheet/unicode.h"
+#include "base/unicode.h"
 
 namespace dialsift::sheet::numfmt {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/unicode.h"
 #include "sheet/result.h"
-#include "sheet/unicode.h"
 #include "sheet/workbook.h"
 
 namespace dialsift::sheet::text {

@@ -2,7 +2,7 @@
 
 #include <iconv.h>
 
-#include "sheet/unicode.h"
+#include "base/unicode.h"
 
 #include <array>
 #include <cerrno>

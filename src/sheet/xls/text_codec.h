@@ -3,7 +3,7 @@
 // BIFF5/BIFF7 files declare in their CODEPAGE record.
 #pragma once
 
-#include "sheet/unicode.h"
+#include "base/unicode.h"
 
 #include <cstdint>
 #include <memory>

@@ -4,8 +4,8 @@
 // then the payload.
 #pragma once
 
+#include "base/unicode.h"
 #include "sheet/biff_values.h"
-#include "sheet/unicode.h"
 
 #include <cstddef>
 #include <cstdint>

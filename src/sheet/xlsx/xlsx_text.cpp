@@ -1,6 +1,6 @@
 #include "sheet/xlsx/xlsx_text.h"
 
-#include "sheet/unicode.h"
+#include "base/unicode.h"
 
 #include "sheet/workbook.h"
 

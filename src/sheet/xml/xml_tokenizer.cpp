@@ -1,7 +1,7 @@
 #include "sheet/xml/xml_tokenizer.h"
 
+#include "base/unicode.h"
 #include "sheet/limits.h"
-#include "sheet/unicode.h"
 
 #include <algorithm>
 #include <array>

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sheet/unicode.h"
+#include "base/unicode.h"
 
 namespace dialsift::test {
 

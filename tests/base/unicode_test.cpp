@@ -1,6 +1,6 @@
 // The UTF-8 checks that keep csv, jsonl and settings text valid: each edge of
 // the well-formed ranges, both sides.
-#include "sheet/unicode.h"
+#include "base/unicode.h"
 
 #include <gtest/gtest.h>
 
