@@ -95,12 +95,15 @@ class Reader final : public RecordSink, public ErrorReporter {
   // workbook.
   void ReadText() {
     try {
-      auto workbook = sheet::OpenWorkbook(path_);
-      if (!workbook) {
-        Report({path_ + ": " + workbook.error().reason, location::kRun, 122});
+      // Opened twice: each sheet is read once for its range, once for its
+      // text, and each opening has the budgets of one reading.
+      auto ranges = sheet::OpenWorkbook(path_);
+      auto text = ranges ? sheet::OpenWorkbook(path_) : std::move(ranges);
+      if (!text) {
+        Report({path_ + ": " + text.error().reason, location::kRun, 122});
         return;
       }
-      StreamWorkbookText(*workbook.value(), *this, [this](std::string_view piece) {
+      StreamWorkbookText(*ranges.value(), *text.value(), *this, [this](std::string_view piece) {
         Item item;
         item.kind = Item::Kind::kFormatted;
         item.text = piece;

@@ -58,7 +58,7 @@ class CollectingSink final : public sheet::CellSink {
 // never written, which is the final trim.
 class TextBuilder {
  public:
-  explicit TextBuilder(const std::function<void(std::string_view)>& out) : out_(out) {}
+  explicit TextBuilder(std::function<void(std::string_view)> out) : out_(std::move(out)) {}
   void Blanks(std::uint64_t n) { pending_ += n; }
   void Text(std::string_view text) {
     if (started_) {
@@ -75,7 +75,7 @@ class TextBuilder {
   }
 
  private:
-  const std::function<void(std::string_view)>& out_;
+  std::function<void(std::string_view)> out_;
   std::string buffer_;
   std::uint64_t pending_ = 0;
   bool started_ = false;
@@ -229,25 +229,23 @@ class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Foun
 
 }  // namespace
 
-void StreamWorkbookText(sheet::Workbook& workbook, ErrorReporter& reporter,
+void StreamWorkbookText(sheet::Workbook& ranges, sheet::Workbook& text, ErrorReporter& reporter,
                         const std::function<void(std::string_view)>& out) {
-  TextBuilder text(out);
-  const auto sheets = workbook.Sheets();
+  TextBuilder builder(out);
+  const auto sheets = ranges.Sheets();
   for (std::size_t i = 0; i < sheets.size(); ++i) {
     RangeSink range;
-    if (auto status = workbook.ReadSheet(i, range); !status) {
+    if (auto status = ranges.ReadSheet(i, range); !status) {
       reporter.Report({"Sheet \"" + sheets[i].name + "\": " + status.error().reason,
                        location::kReadWorkbook, range.any ? 110 : 102});
     }
     if (!range.any) continue;
-    // The second reading hands over the cells of the first again; its
-    // failure was reported.
-    SheetText sheet(text, range.last_column);
+    SheetText sheet(builder, range.last_column);
     if (range.in_order) {
-      (void)workbook.ReadSheet(i, sheet);
+      (void)text.ReadSheet(i, sheet);  // the same cells again
     } else {
       CollectingSink collected;
-      (void)workbook.ReadSheet(i, collected);
+      (void)text.ReadSheet(i, collected);
       std::stable_sort(collected.cells.begin(), collected.cells.end(),
                        [](const auto& a, const auto& b) {
                          return std::tie(a.row, a.column) < std::tie(b.row, b.column);
@@ -256,12 +254,38 @@ void StreamWorkbookText(sheet::Workbook& workbook, ErrorReporter& reporter,
     }
     sheet.Finish(std::uint64_t{range.last_row} * range.last_column);
   }
-  text.Flush();
+  builder.Flush();
 }
 
 std::string ReadWorkBookToString(sheet::Workbook& workbook, ErrorReporter& reporter) {
   std::string whole;
-  StreamWorkbookText(workbook, reporter, [&whole](std::string_view piece) { whole += piece; });
+  TextBuilder builder([&whole](std::string_view piece) { whole += piece; });
+  const auto sheets = workbook.Sheets();
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    RangeSink range;
+    CollectingSink collected;
+    struct Both final : sheet::CellSink {
+      RangeSink& range;
+      CollectingSink& collected;
+      Both(RangeSink& r, CollectingSink& c) : range(r), collected(c) {}
+      void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
+        range.Cell(row, column, text);
+        collected.Cell(row, column, text);
+      }
+    } both(range, collected);
+    if (auto status = workbook.ReadSheet(i, both); !status) {
+      reporter.Report({"Sheet \"" + sheets[i].name + "\": " + status.error().reason,
+                       location::kReadWorkbook, range.any ? 110 : 102});
+    }
+    std::stable_sort(collected.cells.begin(), collected.cells.end(),
+                     [](const auto& a, const auto& b) {
+                       return std::tie(a.row, a.column) < std::tie(b.row, b.column);
+                     });
+    SheetText sheet(builder, range.last_column);
+    for (const auto& cell : collected.cells) sheet.Cell(cell.row, cell.column, cell.text);
+    sheet.Finish(std::uint64_t{range.last_row} * range.last_column);
+  }
+  builder.Flush();
   return whole;
 }
 

@@ -28,11 +28,14 @@ inline constexpr std::uint64_t kMaxBlankRun = 65536;
 std::string ReadWorkBookToString(sheet::Workbook& workbook, ErrorReporter& reporter);
 
 // The same text handed to `out` in pieces of about kTextPiece bytes as it is
-// built. Each sheet is read twice: once for its used range and whether its
-// cells come in order, then for its text, which goes out as it comes. Only a
-// sheet whose cells are stored out of order is held whole, to be sorted.
+// built. `ranges` and `text` are the same file opened twice (a workbook's
+// budgets count every cell read from it): each sheet is read from `ranges`
+// for its used range and whether its cells come in order, then from `text`
+// for its text, which goes out as it comes. Only a sheet whose cells are
+// stored out of order is held whole, to be sorted. Sheets that cannot be
+// read are reported from the first reading.
 inline constexpr std::size_t kTextPiece = std::size_t{64} << 10;
-void StreamWorkbookText(sheet::Workbook& workbook, ErrorReporter& reporter,
+void StreamWorkbookText(sheet::Workbook& ranges, sheet::Workbook& text, ErrorReporter& reporter,
                         const std::function<void(std::string_view)>& out);
 
 // How many numbers of one sheet are held back to put cells stored out of

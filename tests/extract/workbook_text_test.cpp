@@ -19,10 +19,22 @@ struct CollectingReporter : ErrorReporter {
   void Report(const ErrorReport& r) override { reports.push_back(r); }
 };
 
+// The text, which the streamed form gives the same in pieces.
 std::string Text(std::vector<FakeSheet> sheets, CollectingReporter* reporter = nullptr) {
-  FakeWorkbook wb(std::move(sheets));
+  FakeWorkbook wb(sheets);
+  FakeWorkbook ranges(sheets);
+  FakeWorkbook again(sheets);
   CollectingReporter local;
-  return ReadWorkBookToString(wb, reporter ? *reporter : local);
+  CollectingReporter streamed_reports;
+  std::string streamed;
+  StreamWorkbookText(ranges, again, streamed_reports, [&streamed](std::string_view piece) {
+    EXPECT_FALSE(piece.empty());
+    streamed += piece;
+  });
+  std::string text = ReadWorkBookToString(wb, reporter ? *reporter : local);
+  EXPECT_EQ(streamed, text);
+  EXPECT_EQ(streamed_reports.reports.size(), (reporter ? *reporter : local).reports.size());
+  return text;
 }
 
 std::vector<std::string> Scan(std::vector<FakeSheet> sheets, std::initializer_list<int> lengths) {
