@@ -75,7 +75,7 @@ class Reader final : public RecordSink, public ErrorReporter {
       out_.Put(Item{Item::Kind::kSheet, sheet_, 0, 0, {}});
     }
     Item item{Item::Kind::kRecord, record.number, record.row, record.column, {}};
-    // libphonenumber costs about 0.1 ms a number: the workers share it out.
+    // libphonenumber's work on each number is shared out among the workers.
     if (options_.e164) item.normalised = options_.e164->Normalise(record.number);
     out_.Put(std::move(item));
   }
