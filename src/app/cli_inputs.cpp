@@ -64,11 +64,11 @@ std::vector<std::string> ExpandPaths(const std::vector<std::string>& paths, bool
 
 std::optional<std::string> OutputClash(const std::string& output,
                                        const std::vector<std::string>& files) {
-  if (output.empty()) return std::nullopt;
-  const auto target = platform::IdentityOf(output);
-  if (!target) return std::nullopt;  // not there yet: no input can be it
+  std::error_code error;
+  if (output.empty() || !std::filesystem::exists(output, error)) return std::nullopt;
   for (const auto& file : files) {
-    if (platform::IdentityOf(file) == target) return file;
+    // One device and inode: links and hard links are seen through.
+    if (std::filesystem::equivalent(output, file, error)) return file;
   }
   return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #include "app/cli_options.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <thread>
 
@@ -74,7 +75,7 @@ std::optional<int> SmallNumber(std::string_view s) {
     return std::nullopt;
   }
   int n = 0;
-  for (const char c : s) n = n * 10 + (c - '0');
+  std::from_chars(s.data(), s.data() + s.size(), n);
   return n;
 }
 

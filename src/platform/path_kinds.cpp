@@ -1,7 +1,5 @@
 #include "platform/path_kinds.h"
 
-#include <sys/stat.h>
-
 #include <cstddef>
 #include <string_view>
 #include <unordered_map>
@@ -95,13 +93,6 @@ std::vector<PathKind> PathKinds(std::span<const std::string> paths) {
     if (!settled[i]) kinds[i] = Ask(paths[i]);
   }
   return kinds;
-}
-
-std::optional<FileIdentity> IdentityOf(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return FileIdentity{static_cast<unsigned long long>(st.st_dev),
-                      static_cast<unsigned long long>(st.st_ino)};
 }
 
 }  // namespace dialsift::platform

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <span>
 #include <string>
 #include <system_error>
@@ -23,14 +22,5 @@ struct PathKind {
 // cannot settle (links, entries of an unknown type, names it does not hold)
 // is asked one by one.
 std::vector<PathKind> PathKinds(std::span<const std::string> paths);
-
-// The device and inode of the file `path` names, links followed: two paths
-// name one file when these match. Nothing when the path cannot be examined.
-struct FileIdentity {
-  unsigned long long device = 0;
-  unsigned long long inode = 0;
-  bool operator==(const FileIdentity&) const = default;
-};
-std::optional<FileIdentity> IdentityOf(const std::string& path);
 
 }  // namespace dialsift::platform
