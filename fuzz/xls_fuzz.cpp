@@ -1,8 +1,6 @@
-// libFuzzer target for the .xls reader: the OLE2 container (libgsf), the
-// BIFF records of the workbook globals and of every worksheet, and bare
-// BIFF2-4 streams. Run with
-// LSAN_OPTIONS=suppressions=fuzz/xls_fuzz.lsan.supp (a libgsf leak on
-// malformed directories).
+// libFuzzer target for the .xls reader: the OLE2 compound-file container,
+// the BIFF records of the workbook globals and of every worksheet, and bare
+// BIFF2-4 streams.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -26,7 +24,7 @@ class CountingSink final : public dialsift::sheet::CellSink {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  // Inputs that begin like a compound file go through libgsf; the rest are
+  // Inputs that begin like a compound file go through its container; the rest are
   // taken as bare record streams (BIFF2-4 files).
   constexpr std::uint8_t kOle2Magic[] = {0xD0, 0xCF, 0x11, 0xE0};
   const std::span bytes(data, size);

@@ -18,11 +18,6 @@ std::unique_ptr<SharedObject> SharedObject::Open(const std::filesystem::path& pa
   return Load(path.c_str(), error);
 }
 
-std::unique_ptr<SharedObject> SharedObject::OpenLibrary(const std::string& soname,
-                                                        std::string& error) {
-  return Load(soname.c_str(), error);
-}
-
 std::unique_ptr<SharedObject> SharedObject::Load(const char* name, std::string& error) {
   void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (!handle) {

@@ -18,9 +18,6 @@ class SharedObject {
   // mapped until the program ends: libraries with singletons of their own
   // are not safe to unload.
   static std::unique_ptr<SharedObject> Open(const std::filesystem::path& path, std::string& error);
-  // A library of the system by its soname ("libgsf-1.so.114"), found where
-  // the loader finds the libraries a program is linked with.
-  static std::unique_ptr<SharedObject> OpenLibrary(const std::string& soname, std::string& error);
 
   SharedObject(const OpenedKey&, void* handle) : handle_(handle) {}
   ~SharedObject();

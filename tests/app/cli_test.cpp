@@ -255,8 +255,8 @@ TEST_F(Cli, UniqueKeepsTheFirstOfEachNumber) {
   EXPECT_EQ(r.out, "(212)555-0147\r\n0044.20.7946.0958\r\n");
 }
 
-// A plain start maps only what every run needs: Qt is the window's, libgsf
-// (with GLib and GIO) is opened at the first OLE2 file, and libphonenumber
+// A plain start maps only what every run needs: Qt is the window's, no run
+// needs GLib or GIO (OLE2 files are read by our own code), and libphonenumber
 // (with protobuf, abseil and ICU) comes from a module loaded for --e164.
 TEST_F(Cli, StartsWithoutTheLibrariesOfSomeRunsOnly) {
   const std::string loaded = (io_.path() / "loaded").string();

@@ -550,7 +550,7 @@ def case_wrong_results(d):
                     exit_codes=(1,)))
     # A compound file whose header overstates its FAT sectors, and one whose
     # directory chain runs off the end of the file after the workbook's
-    # entry: refused by libgsf as a whole, their workbook streams are intact.
+    # entry: damaged outside their workbook streams, which are intact.
     stream = biff_workbook(8, [[biff8_label(0, 0, PHONE)]])
     path = os.path.join(d, "fat_count.xls")
     data = bytearray(ole2(stream))

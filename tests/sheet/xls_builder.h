@@ -3,11 +3,6 @@
 // strings, lying counts, damaged records).
 #pragma once
 
-#include <gsf/gsf-outfile-msole.h>
-#include <gsf/gsf-outfile.h>
-#include <gsf/gsf-output-memory.h>
-#include <gsf/gsf-output.h>
-
 #include <bit>
 #include <cstdint>
 #include <initializer_list>
@@ -172,21 +167,110 @@ inline Bytes WorkbookStream(const Bytes& globals, const std::vector<SheetSpec>& 
   return head.bytes();
 }
 
-// An OLE2 compound file holding the given streams, written by libgsf.
-inline Bytes CompoundFile(std::initializer_list<std::pair<std::string, Bytes>> streams) {
-  GsfOutput* mem = gsf_output_memory_new();
-  GsfOutfile* ole = gsf_outfile_msole_new(mem);
+// An OLE2 compound file (version 3, 512-byte sectors) holding the given
+// streams as children of the root, each the right sibling of the one before.
+// Streams under 4096 bytes live in the mini stream. Layout, in sectors: the
+// FAT from sector 0 (one sector for files under 64 KB), then the directory
+// (entry 0 the root, then the streams in order), the mini FAT, the mini
+// stream and each regular stream. Every chain runs forward through
+// consecutive sectors, so tests can find and spoil any part by its offset.
+inline Bytes CompoundFile(const std::vector<std::pair<std::string, Bytes>>& streams) {
+  constexpr std::uint32_t kSector = 512;
+  constexpr std::uint32_t kEnd = 0xFFFFFFFE;
+  const auto sectors_for = [](std::size_t bytes) {
+    return static_cast<std::uint32_t>((bytes + kSector - 1) / kSector);
+  };
+  Bytes mini;  // the mini stream
+  std::vector<std::uint32_t> starts;
+  std::vector<std::uint32_t> mini_fat;
   for (const auto& [name, data] : streams) {
-    GsfOutput* child = gsf_outfile_new_child(ole, name.c_str(), FALSE);
-    gsf_output_write(child, data.size(), data.data());
-    gsf_output_close(child);
-    g_object_unref(child);
+    if (data.size() >= 4096 || data.empty()) {
+      starts.push_back(data.empty() ? kEnd : 0);
+      continue;
+    }
+    const auto first = static_cast<std::uint32_t>(mini.size() / 64);
+    starts.push_back(first);
+    mini.insert(mini.end(), data.begin(), data.end());
+    mini.resize((mini.size() + 63) / 64 * 64, 0);
+    const auto last = static_cast<std::uint32_t>(mini.size() / 64);
+    for (std::uint32_t m = first; m + 1 < last; ++m) mini_fat.push_back(m + 1);
+    mini_fat.push_back(kEnd);
   }
-  gsf_output_close(GSF_OUTPUT(ole));
-  g_object_unref(ole);
-  const auto* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(mem));
-  Bytes out(bytes, bytes + gsf_output_size(mem));
-  g_object_unref(mem);
+  // Sector runs: directory, mini FAT, mini stream, regular streams.
+  std::vector<Bytes> runs;
+  Bytes dir;
+  const auto entry = [&dir](std::string_view name, std::uint8_t type, std::uint32_t right,
+                            std::uint32_t child, std::uint32_t start, std::uint32_t size) {
+    Bytes e;
+    for (const char c : name) Put16(e, static_cast<std::uint8_t>(c));
+    e.resize(64, 0);
+    Put16(e, static_cast<std::uint32_t>(2 * name.size() + 2));
+    Put8(e, type);
+    Put8(e, 1);  // black
+    Put32(e, 0xFFFFFFFF);
+    Put32(e, right);
+    Put32(e, child);
+    e.resize(116, 0);
+    Put32(e, start);
+    Put32(e, size);
+    Put32(e, 0);
+    dir.insert(dir.end(), e.begin(), e.end());
+  };
+  Bytes mini_fat_bytes;
+  for (const std::uint32_t v : mini_fat) Put32(mini_fat_bytes, v);
+  const std::uint32_t dir_sectors = sectors_for((streams.size() + 1) * 128);
+  std::uint32_t total = dir_sectors + sectors_for(mini_fat_bytes.size()) + sectors_for(mini.size());
+  for (const auto& [name, data] : streams) {
+    if (data.size() >= 4096) total += sectors_for(data.size());
+  }
+  std::uint32_t fat_sectors = 1;
+  while (fat_sectors * (kSector / 4) < total + fat_sectors) ++fat_sectors;
+  const std::uint32_t dir_start = fat_sectors;
+  const std::uint32_t mini_fat_start = dir_start + dir_sectors;
+  const std::uint32_t mini_start = mini_fat_start + sectors_for(mini_fat_bytes.size());
+  std::uint32_t next = mini_start + sectors_for(mini.size());
+  entry("Root Entry", 5, 0xFFFFFFFF, streams.empty() ? 0xFFFFFFFF : 1,
+        mini.empty() ? kEnd : mini_start, static_cast<std::uint32_t>(mini.size()));
+  for (std::size_t i = 0; i < streams.size(); ++i) {
+    const Bytes& data = streams[i].second;
+    if (data.size() >= 4096) {
+      starts[i] = next;
+      next += sectors_for(data.size());
+    }
+    entry(streams[i].first, 2,
+          i + 1 < streams.size() ? static_cast<std::uint32_t>(i + 2) : 0xFFFFFFFF, 0xFFFFFFFF,
+          starts[i], static_cast<std::uint32_t>(data.size()));
+  }
+  runs.push_back(dir);
+  runs.push_back(mini_fat_bytes);
+  runs.push_back(mini);
+  for (const auto& [name, data] : streams) {
+    if (data.size() >= 4096) runs.push_back(data);
+  }
+  std::vector<std::uint32_t> fat(fat_sectors, 0xFFFFFFFD);
+  for (const Bytes& run : runs) {
+    const std::uint32_t n = sectors_for(run.size());
+    for (std::uint32_t k = 0; k < n; ++k) {
+      fat.push_back(k + 1 < n ? static_cast<std::uint32_t>(fat.size() + 1) : kEnd);
+    }
+  }
+  fat.resize(fat_sectors * (kSector / 4), 0xFFFFFFFF);
+
+  Bytes out{0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+  out.resize(24, 0);
+  for (const std::uint32_t v : {0x3Eu, 3u, 0xFFFEu, 9u, 6u}) Put16(out, v);
+  out.resize(44, 0);
+  for (const std::uint32_t v :
+       {fat_sectors, dir_start, 0u, 4096u, mini_fat.empty() ? kEnd : mini_fat_start,
+        sectors_for(mini_fat_bytes.size()), kEnd, 0u}) {
+    Put32(out, v);
+  }
+  for (std::uint32_t i = 0; i < 109; ++i) Put32(out, i < fat_sectors ? i : 0xFFFFFFFF);
+  for (const std::uint32_t v : fat) Put32(out, v);
+  for (const Bytes& run : runs) {
+    out.insert(out.end(), run.begin(), run.end());
+    out.resize(out.size() + (kSector - run.size() % kSector) % kSector, 0);
+  }
   return out;
 }
 

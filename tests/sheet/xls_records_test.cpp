@@ -439,9 +439,9 @@ TEST(XlsDamage, EachDamageIsAnErrorWithItsReason) {
   EXPECT_EQ(bad.wb.error().kind, ErrorKind::kDamagedContainer) << bad.wb.error().reason;
 }
 
-TEST(XlsDamage, TheContainerLibraryWritesNothingToStandardError) {
-  // A first FAT sector far past the end of the file: libgsf complains on
-  // standard error unless muted; the reader's Error says it all.
+TEST(XlsDamage, ADamagedContainerWritesNothingToStandardError) {
+  // A first FAT sector far past the end of the file: the reader's Error says
+  // it all; standard error belongs to the program.
   Bytes file = test::xls::CompoundFile({{"Workbook", Bytes(100, 0)}});
   file[0x4C] = 0xEE;
   file[0x4D] = 0xEE;

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "sheet/readers.h"
-#include "sheet/xls/cfb_direct.h"
 #include "sheet/xls/compound_file.h"
 #include "sheet/xls/file_source.h"
 #include "sheet/xls/sheet_cells.h"
@@ -51,11 +50,6 @@ WorkbookResult OpenFromStream(std::unique_ptr<xls::ByteSource> stream,
       std::make_unique<XlsWorkbook>(std::move(stream), std::move(globals.value())));
 }
 
-// A container libgsf refused, or one where it found no workbook stream:
-// the stream is read by the MS-CFB rules alone when it is intact there.
-WorkbookResult OpenDirectly(Result<std::unique_ptr<xls::CompoundFile>> opened,
-                            std::unique_ptr<xls::ByteSource> file);
-
 WorkbookResult OpenFromContainer(Result<std::unique_ptr<xls::CompoundFile>> opened) {
   if (!opened) return opened.error();
   auto file = std::move(opened.value());
@@ -70,29 +64,10 @@ WorkbookResult OpenFromContainer(Result<std::unique_ptr<xls::CompoundFile>> open
   return OpenFromStream(std::move(file), "Sheet1");
 }
 
-bool HoldsWorkbook(const Result<std::unique_ptr<xls::CompoundFile>>& opened) {
-  return opened && opened.value()->content() != xls::CompoundContent::kOther;
-}
-
-WorkbookResult OpenDirectly(Result<std::unique_ptr<xls::CompoundFile>> opened,
-                            std::unique_ptr<xls::ByteSource> file) {
-  auto direct = xls::OpenWorkbookStreamDirect(std::move(file));
-  if (direct.stream) return OpenFromStream(std::move(direct.stream), "Sheet1");
-  if (!direct.damage.empty()) {
-    return Error{ErrorKind::kDamagedContainer,
-                 "damaged OLE2 compound file (" + direct.damage + ")"};
-  }
-  return OpenFromContainer(std::move(opened));
-}
-
 }  // namespace
 
 WorkbookResult OpenCompoundFile(const std::filesystem::path& path) {
-  auto opened = xls::CompoundFile::Open(path);
-  if (HoldsWorkbook(opened)) return OpenFromContainer(std::move(opened));
-  auto file = xls::FileSource::Open(path);
-  if (!file) return file.error();
-  return OpenDirectly(std::move(opened), std::move(file.value()));
+  return OpenFromContainer(xls::CompoundFile::Open(path));
 }
 
 WorkbookResult OpenBareBiff(const std::filesystem::path& path) {
@@ -105,9 +80,7 @@ WorkbookResult OpenBareBiff(const std::filesystem::path& path) {
 namespace xls {
 
 WorkbookResult OpenCompoundFileInMemory(std::span<const std::uint8_t> bytes) {
-  auto opened = CompoundFile::FromMemory(bytes);
-  if (HoldsWorkbook(opened)) return OpenFromContainer(std::move(opened));
-  return OpenDirectly(std::move(opened), std::make_unique<MemorySource>(bytes));
+  return OpenFromContainer(CompoundFile::FromMemory(bytes));
 }
 
 WorkbookResult OpenBareBiffInMemory(std::span<const std::uint8_t> bytes) {
