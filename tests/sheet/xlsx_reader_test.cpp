@@ -99,6 +99,13 @@ TEST(XlsxReader, ValuesShowAsTheApplicationShowsThem) {
                                     {{4, 1}, "line one\nline two"}}));
 }
 
+// Conditional formats number their formats like the cells do (openpyxl
+// writes 164 for both): the cell's own format shows.
+TEST(XlsxReader, ConditionalFormatsLeaveTheCellFormats) {
+  EXPECT_EQ(WorkbookText("openpyxl_conditional_format.xlsx"), "212-555-0147 212-555-0148");
+  EXPECT_EQ(WorkbookText("crafted_x14_dxfs.xlsx"), "212-555-0147");
+}
+
 TEST(XlsxReader, StoredTextKinds) {
   auto wb = Open("crafted_text_kinds.xlsx");
   ASSERT_TRUE(wb);

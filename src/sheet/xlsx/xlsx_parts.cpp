@@ -83,7 +83,13 @@ Result<std::vector<FormatEngine::Handle>> ReadStyles(const ZipArchive& zip, std:
                                                      FormatEngine& engine) {
   struct Handler : XmlHandler {
     void StartElement(const XmlName& n, const XmlAttributes& a) override {
-      if (Ours(n, "numFmt")) {
+      ++depth;
+      // Only the list at the top of the style sheet defines the cell
+      // formats: those of conditional formats (dxf, also in the extension
+      // list) reuse the same ids for other codes.
+      if (depth == 2 && Ours(n, "numFmts")) {
+        in_num_fmts = true;
+      } else if (in_num_fmts && depth == 3 && Ours(n, "numFmt")) {
         const int id = ParseInt(a.Get("numFmtId").value_or(""), -1);
         if (id >= 0) codes[id] = std::string(a.Get("formatCode").value_or(""));
       } else if (Ours(n, "cellXfs")) {
@@ -97,10 +103,14 @@ Result<std::vector<FormatEngine::Handle>> ReadStyles(const ZipArchive& zip, std:
     }
     void EndElement(const XmlName& n) override {
       if (Ours(n, "cellXfs")) in_cell_xfs = false;
+      if (depth == 2) in_num_fmts = false;
+      --depth;
     }
     void Characters(std::string_view) override {}
     std::unordered_map<int, std::string> codes;
     std::vector<int> xf_formats;
+    int depth = 0;
+    bool in_num_fmts = false;
     bool in_cell_xfs = false;
   } handler;
   if (auto s = ParseXmlPart(zip, part, handler); !s) return s.error();
