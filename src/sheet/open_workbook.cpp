@@ -161,6 +161,11 @@ Result<std::unique_ptr<Workbook>> OpenWorkbook(const std::filesystem::path& path
                                                const OpenOptions& options) {
   auto workbook = OpenByContent(path, options);
   if (!workbook) return workbook;
+  // Whatever the format: a workbook that lists no worksheet has nothing to
+  // read, which is no success (chart, macro and dialog sheets do not count).
+  if ((*workbook)->Sheets().empty()) {
+    return Error{ErrorKind::kDamagedWorkbook, "the workbook holds no worksheet"};
+  }
   return std::unique_ptr<Workbook>(std::make_unique<BudgetedWorkbook>(std::move(workbook.value())));
 }
 
