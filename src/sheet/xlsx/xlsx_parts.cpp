@@ -142,19 +142,19 @@ Result<opc::SharedStrings> ReadSharedStrings(const ZipArchive& zip, std::string_
         ++in_phonetic;
       } else if (n.local == "t" && in_si && in_phonetic == 0) {
         in_t = true;
-        run.clear();
+        run_begin = table.Pending().size();
       }
     }
     void EndElement(const XmlName& n) override {
       if (!(n.ns.empty() || IsMainNs(n.ns))) return;
       if (n.local == "t" && in_t) {
         in_t = false;
-        if (MayHoldEscape(run)) {
-          AppendUnescaped(run, table.text());
-        } else {
-          table.text() += run;
+        // The run goes into the table as it comes, and is unescaped there:
+        // a long string is never held twice.
+        const auto run = table.Pending().subspan(run_begin);
+        if (MayHoldEscape(std::string_view(run.data(), run.size()))) {
+          table.KeepPending(run_begin + UnescapeInPlace(run));
         }
-        if (!table.Fits(0)) Fail(opc::SharedStrings::TooLarge());
       } else if (n.local == "rPh") {
         if (in_phonetic > 0) --in_phonetic;
       } else if (n.local == "si" && in_si) {
@@ -165,11 +165,11 @@ Result<opc::SharedStrings> ReadSharedStrings(const ZipArchive& zip, std::string_
     }
     void Characters(std::string_view text) override {
       if (!in_t) return;
-      if (!table.Fits(run.size() + text.size())) return Fail(opc::SharedStrings::TooLarge());
-      run += text;
+      if (!table.Fits(text.size())) return Fail(opc::SharedStrings::TooLarge());
+      table.Append(text);
     }
     opc::SharedStrings table;
-    std::string run;
+    std::size_t run_begin = 0;
     int in_phonetic = 0;
     bool in_si = false;
     bool in_t = false;
