@@ -109,42 +109,17 @@ TEST(XlsxReader, ConditionalFormatsLeaveTheCellFormats) {
 // A workbook of any format that lists no worksheet is an error, not an
 // empty success.
 TEST(XlsxReader, WorkbooksWithoutWorksheetsAreErrors) {
-  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-  const std::string pkg = "http://schemas.openxmlformats.org/package/2006/relationships";
-  auto xlsx = [&](const std::string& sheets, const std::string& rels) {
-    return std::vector<std::pair<std::string, std::string>>{
-        {"[Content_Types].xml",
-         "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-         "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
-         "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>"},
-        {"_rels/.rels", "<Relationships xmlns=\"" + pkg + "\"><Relationship Id=\"rId1\" Type=\"" +
-                            rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-        {"xl/workbook.xml",
-         "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-         "xmlns:r=\"" +
-             rel + "\"><sheets>" + sheets + "</sheets></workbook>"},
-        {"xl/_rels/workbook.xml.rels",
-         "<Relationships xmlns=\"" + pkg + "\">" + rels + "</Relationships>"}};
-  };
-  const std::string chart = "<Relationship Id=\"rId1\" Type=\"" + rel +
-                            "/chartsheet\" Target=\"chartsheets/sheet1.xml\"/>";
-  const std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>>
-      cases = {
-          {"no_sheets.xlsx", xlsx("", "")},
-          {"chart_only.xlsx", xlsx("<sheet name=\"C\" sheetId=\"1\" r:id=\"rId1\"/>", chart)},
-          {"no_tables.ods",
-           {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
-            {"content.xml",
-             "<office:document-content "
-             "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\">"
-             "<office:body><office:spreadsheet/></office:body></office:document-content>"}}},
-      };
   test::TempDir dir;
-  for (const auto& [name, entries] : cases) {
-    test::WriteZip(dir.path() / name, entries);
-    auto wb = OpenWorkbook(dir.path() / name);
-    ASSERT_FALSE(wb.ok()) << name;
-    EXPECT_EQ(wb.error().reason, "the workbook holds no worksheet") << name;
+  test::WriteZip(dir.path() / "no_tables.ods",
+                 {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                  {"content.xml",
+                   "<office:document-content "
+                   "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\">"
+                   "<office:body><office:spreadsheet/></office:body></office:document-content>"}});
+  for (const auto& path : {Fixture("crafted_no_sheets.xlsx"), dir.path() / "no_tables.ods"}) {
+    auto wb = OpenWorkbook(path);
+    ASSERT_FALSE(wb.ok()) << path;
+    EXPECT_EQ(wb.error().reason, "the workbook holds no worksheet") << path;
   }
 }
 

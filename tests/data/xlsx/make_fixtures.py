@@ -369,6 +369,7 @@ def crafted_fixtures():
                       shared=sst("<t>555-0100</t>", count=4000000000)))
     entries = [e for e in package([("S", sheet(""))]) if e[0] != "xl/workbook.xml"]
     write_zip(out("crafted_missing_workbook.xlsx"), entries)
+    write_zip(out("crafted_no_sheets.xlsx"), package([]))
     write_zip(out("crafted_missing_sheet_part.xlsx"),
               package([("Gone", None), ("Here", sheet('<row r="1"><c r="A1"><v>5</v></c></row>'))]))
     write_zip(out("crafted_truncated_sheet.xlsx"),
