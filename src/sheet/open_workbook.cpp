@@ -134,7 +134,9 @@ class BudgetedWorkbook final : public Workbook {
       return OverBudget(kMaxCellsPerWorkbook, "cells");
     }
     if (!status && IsOverBudget(status.error())) spent_ = true;
-    if (status && too_many_sheets_ && index + 1 == sheets_.size()) {
+    // The sheets left unread are told at the last one read, even when that
+    // one gave an error of its own (as a refused .xls sheet entry does).
+    if (!spent_ && too_many_sheets_ && index + 1 == sheets_.size()) {
       return OverBudget(kMaxSheetsPerWorkbook, "worksheets");
     }
     return status;
