@@ -134,7 +134,9 @@ class BudgetedWorkbook final : public Workbook {
       return OverBudget(kMaxCellsPerWorkbook, "cells");
     }
     if (!status && IsOverBudget(status.error())) spent_ = true;
-    if (status && too_many_sheets_ && index + 1 == sheets_.size()) {
+    // The sheets left unread are told at the last one read, even when that
+    // one gave an error of its own (as a refused .xls sheet entry does).
+    if (!spent_ && too_many_sheets_ && index + 1 == sheets_.size()) {
       return OverBudget(kMaxSheetsPerWorkbook, "worksheets");
     }
     return status;
@@ -161,6 +163,11 @@ Result<std::unique_ptr<Workbook>> OpenWorkbook(const std::filesystem::path& path
                                                const OpenOptions& options) {
   auto workbook = OpenByContent(path, options);
   if (!workbook) return workbook;
+  // Whatever the format: a workbook that lists no worksheet has nothing to
+  // read, which is no success (chart, macro and dialog sheets do not count).
+  if ((*workbook)->Sheets().empty()) {
+    return Error{ErrorKind::kDamagedWorkbook, "the workbook holds no worksheet"};
+  }
   return std::unique_ptr<Workbook>(std::make_unique<BudgetedWorkbook>(std::move(workbook.value())));
 }
 

@@ -109,7 +109,7 @@ TEST(OpcSharedStrings, OneBufferWithOneCap) {
   SharedStrings table;
   for (const char* s : {"alpha", "", "\xC3\xA9t\xC3\xA9"}) {
     ASSERT_TRUE(table.Fits(std::string_view(s).size()));
-    table.text() += s;
+    table.Append(s);
     table.End();
   }
   ASSERT_EQ(table.size(), 3u);

@@ -354,6 +354,45 @@ TEST(XlsSheets, WrongSheetOffsetsFallBackToTheSubstreamsInOrder) {
   EXPECT_EQ(book.Cells(1), std::vector<std::string>{"R1C1=2"});
 }
 
+// A sheet list entry placed on the globals or on an earlier sheet's start is
+// refused for that sheet, not skipped as no worksheet or read twice; a
+// globals without any sheet list is damaged.
+TEST(XlsSheets, EntriesPlacedWhereNoSheetOfTheirsBeginsAreRefused) {
+  Biff a;
+  a.Number(0, 0, 1);
+  Biff sub;
+  sub.Bof(0x0600, 0x0010).Raw(a.bytes()).Eof();
+  auto stream = [&](std::uint32_t sheet_a) {
+    Biff head;
+    head.Bof(0x0600, 0x0005)
+        .Rec(0x0085, test::xls::BoundSheet(sheet_a, "A"))
+        .Rec(0x0085, test::xls::BoundSheet(0, "OnGlobals"))
+        .Rec(0x0085, test::xls::BoundSheet(sheet_a, "AAgain"))
+        .Eof();
+    return head;
+  };
+  Biff head = stream(static_cast<std::uint32_t>(stream(0).size()));
+  head.Raw(sub.bytes());
+  Opened book(test::xls::CompoundFile({{"Workbook", head.bytes()}}));
+  ASSERT_TRUE(book.wb) << book.wb.error().reason;
+  EXPECT_EQ(book.Names(), (std::vector<std::string>{"A", "OnGlobals", "AAgain"}));
+  EXPECT_EQ(book.Cells(0), std::vector<std::string>{"R1C1=1"});
+  const std::vector<std::pair<std::size_t, std::string>> refused = {
+      {1, "damaged workbook stream (the sheet list places this sheet on the workbook globals)"},
+      {2, "damaged workbook stream (the sheet list places this sheet where sheet \"A\" begins)"}};
+  for (const auto& [index, reason] : refused) {
+    Status status;
+    EXPECT_TRUE(book.Cells(index, &status).empty());
+    ASSERT_FALSE(status.ok()) << index;
+    EXPECT_EQ(status.error().reason, reason);
+  }
+  EXPECT_EQ(book.Cells(0), std::vector<std::string>{"R1C1=1"});
+
+  Opened listless(test::xls::CompoundFile({{"Workbook", WorkbookStream({}, {})}}));
+  ASSERT_FALSE(listless.wb);
+  EXPECT_EQ(listless.wb.error().reason, "damaged workbook stream (the sheet list is missing)");
+}
+
 TEST(XlsSheets, EmbeddedChartSubstreamsAreSkippedAndCancelStopsTheRead) {
   Biff s;
   s.Number(0, 0, 1);

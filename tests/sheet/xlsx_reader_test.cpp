@@ -99,6 +99,30 @@ TEST(XlsxReader, ValuesShowAsTheApplicationShowsThem) {
                                     {{4, 1}, "line one\nline two"}}));
 }
 
+// Conditional formats number their formats like the cells do (openpyxl
+// writes 164 for both): the cell's own format shows.
+TEST(XlsxReader, ConditionalFormatsLeaveTheCellFormats) {
+  EXPECT_EQ(WorkbookText("openpyxl_conditional_format.xlsx"), "212-555-0147 212-555-0148");
+  EXPECT_EQ(WorkbookText("crafted_x14_dxfs.xlsx"), "212-555-0147");
+}
+
+// A workbook of any format that lists no worksheet is an error, not an
+// empty success.
+TEST(XlsxReader, WorkbooksWithoutWorksheetsAreErrors) {
+  test::TempDir dir;
+  test::WriteZip(dir.path() / "no_tables.ods",
+                 {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                  {"content.xml",
+                   "<office:document-content "
+                   "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\">"
+                   "<office:body><office:spreadsheet/></office:body></office:document-content>"}});
+  for (const auto& path : {Fixture("crafted_no_sheets.xlsx"), dir.path() / "no_tables.ods"}) {
+    auto wb = OpenWorkbook(path);
+    ASSERT_FALSE(wb.ok()) << path;
+    EXPECT_EQ(wb.error().reason, "the workbook holds no worksheet") << path;
+  }
+}
+
 TEST(XlsxReader, StoredTextKinds) {
   auto wb = Open("crafted_text_kinds.xlsx");
   ASSERT_TRUE(wb);

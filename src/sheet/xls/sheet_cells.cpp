@@ -384,6 +384,7 @@ void SheetReader::Deliver(std::uint32_t row, std::uint32_t col, std::string_view
 
 Status ReadSheetCells(RecordReader& reader, std::uint32_t offset, WorkbookGlobals& g,
                       CellSink& sink) {
+  if (const Error* refused = g.RefusalAt(offset)) return *refused;
   return SheetReader(reader, g, sink).Read(offset);
 }
 

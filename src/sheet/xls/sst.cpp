@@ -6,6 +6,7 @@ SharedStrings ReadSharedStrings(const Record& sst) {
   SharedStrings out;
   RecordCursor cur(sst);
   std::uint32_t total = 0;
+  std::string text;  // one string at a time: its length fits in 16 bits
   if (!cur.U32(total) || !cur.U32(out.declared)) {
     out.truncated = true;
     return out;
@@ -20,17 +21,16 @@ SharedStrings ReadSharedStrings(const Record& sst) {
       out.beyond = opc::SharedStrings::OverfullError();
       break;
     }
-    std::string& text = out.strings.text();
-    const std::size_t before = text.size();
+    text.clear();
     if (!cur.UnicodeString(false, text)) {
-      text.resize(before);
       out.truncated = true;
       break;
     }
-    if (!out.strings.Fits(0)) {
+    if (!out.strings.Fits(text.size())) {
       out.beyond = opc::SharedStrings::TooLarge();
       break;
     }
+    out.strings.Append(text);
     out.strings.End();
   }
   out.strings.Shrink();

@@ -1,6 +1,7 @@
 #include "sheet/xls/workbook_globals.h"
 
 #include <map>
+#include <optional>
 
 #include "sheet/limits.h"
 
@@ -340,10 +341,33 @@ Result<WorkbookGlobals> ReadWorkbookGlobals(RecordReader& reader,
       raw_sheets[i].offset = found[i];
     }
   }
-  for (auto& s : raw_sheets) {
+  if (raw_sheets.empty()) return Damaged("the sheet list is missing");
+  for (std::size_t i = 0; i < raw_sheets.size(); ++i) {
+    auto& s = raw_sheets[i];
     if (s.type != 0) continue;
+    // A worksheet placed on the globals, or where an earlier sheet begins,
+    // would be skipped as no worksheet or read twice: it is refused.
+    std::optional<std::string> refusal;
+    if (s.offset < globals_end && HasBofAt(reader, s.offset)) {
+      refusal = "the sheet list places this sheet on the workbook globals";
+    } else {
+      for (std::size_t k = 0; k < i; ++k) {
+        if (raw_sheets[k].offset == s.offset) {
+          refusal =
+              "the sheet list places this sheet where sheet \"" + raw_sheets[k].name + "\" begins";
+          break;
+        }
+      }
+    }
+    if (refusal) {
+      const auto key =
+          WorkbookGlobals::kRefusedOffset - static_cast<std::uint32_t>(g.refused.size());
+      g.refused.push_back(Damaged(*refusal));
+      g.sheets.push_back({s.name, key});
+      continue;
+    }
     if (!IsWorksheet(reader, s.offset)) continue;
-    g.sheets.push_back({std::move(s.name), s.offset});
+    g.sheets.push_back({s.name, s.offset});
   }
   return g;
 }

@@ -32,6 +32,17 @@ struct WorkbookGlobals {
   SharedStrings sst;
   // The worksheets, in workbook order (chart, macro and dialog sheets left out).
   std::vector<SheetEntry> sheets;
+  // Worksheets that the sheet list places where no worksheet of theirs can
+  // begin (on the globals, or where an earlier sheet begins). Each has an
+  // offset of its own past any stream, from kRefusedOffset down, and
+  // reading it gives its error.
+  static constexpr std::uint32_t kRefusedOffset = 0xFFFFFFFF;
+  std::vector<Error> refused;
+  // The error of the refused sheet at `offset`, if it is one.
+  const Error* RefusalAt(std::uint32_t offset) const {
+    const std::uint32_t i = kRefusedOffset - offset;
+    return i < refused.size() ? &refused[i] : nullptr;
+  }
 
   FormatEngine::Handle FormatOfXf(std::uint16_t xf);
 };

@@ -61,9 +61,10 @@ Result<opc::SharedStrings> ParseSharedStrings(ByteSource& source, std::string pa
     }
     if (!strings.Fits(scratch.size())) return opc::SharedStrings::TooLarge();
     if (strings.Full()) return opc::SharedStrings::OverfullError();
-    strings.text() += scratch;
+    strings.Append(scratch);
     strings.End();
   }
+  strings.Shrink();
   return strings;
 }
 

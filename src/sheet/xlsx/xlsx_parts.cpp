@@ -83,7 +83,13 @@ Result<std::vector<FormatEngine::Handle>> ReadStyles(const ZipArchive& zip, std:
                                                      FormatEngine& engine) {
   struct Handler : XmlHandler {
     void StartElement(const XmlName& n, const XmlAttributes& a) override {
-      if (Ours(n, "numFmt")) {
+      ++depth;
+      // Only the list at the top of the style sheet defines the cell
+      // formats: those of conditional formats (dxf, also in the extension
+      // list) reuse the same ids for other codes.
+      if (depth == 2 && Ours(n, "numFmts")) {
+        in_num_fmts = true;
+      } else if (in_num_fmts && depth == 3 && Ours(n, "numFmt")) {
         const int id = ParseInt(a.Get("numFmtId").value_or(""), -1);
         if (id >= 0) codes[id] = std::string(a.Get("formatCode").value_or(""));
       } else if (Ours(n, "cellXfs")) {
@@ -97,10 +103,14 @@ Result<std::vector<FormatEngine::Handle>> ReadStyles(const ZipArchive& zip, std:
     }
     void EndElement(const XmlName& n) override {
       if (Ours(n, "cellXfs")) in_cell_xfs = false;
+      if (depth == 2) in_num_fmts = false;
+      --depth;
     }
     void Characters(std::string_view) override {}
     std::unordered_map<int, std::string> codes;
     std::vector<int> xf_formats;
+    int depth = 0;
+    bool in_num_fmts = false;
     bool in_cell_xfs = false;
   } handler;
   if (auto s = ParseXmlPart(zip, part, handler); !s) return s.error();
@@ -132,19 +142,19 @@ Result<opc::SharedStrings> ReadSharedStrings(const ZipArchive& zip, std::string_
         ++in_phonetic;
       } else if (n.local == "t" && in_si && in_phonetic == 0) {
         in_t = true;
-        run.clear();
+        run_begin = table.Pending().size();
       }
     }
     void EndElement(const XmlName& n) override {
       if (!(n.ns.empty() || IsMainNs(n.ns))) return;
       if (n.local == "t" && in_t) {
         in_t = false;
-        if (MayHoldEscape(run)) {
-          AppendUnescaped(run, table.text());
-        } else {
-          table.text() += run;
+        // The run goes into the table as it comes, and is unescaped there:
+        // a long string is never held twice.
+        const auto run = table.Pending().subspan(run_begin);
+        if (MayHoldEscape(std::string_view(run.data(), run.size()))) {
+          table.KeepPending(run_begin + UnescapeInPlace(run));
         }
-        if (!table.Fits(0)) Fail(opc::SharedStrings::TooLarge());
       } else if (n.local == "rPh") {
         if (in_phonetic > 0) --in_phonetic;
       } else if (n.local == "si" && in_si) {
@@ -155,11 +165,11 @@ Result<opc::SharedStrings> ReadSharedStrings(const ZipArchive& zip, std::string_
     }
     void Characters(std::string_view text) override {
       if (!in_t) return;
-      if (!table.Fits(run.size() + text.size())) return Fail(opc::SharedStrings::TooLarge());
-      run += text;
+      if (!table.Fits(text.size())) return Fail(opc::SharedStrings::TooLarge());
+      table.Append(text);
     }
     opc::SharedStrings table;
-    std::string run;
+    std::size_t run_begin = 0;
     int in_phonetic = 0;
     bool in_si = false;
     bool in_t = false;

@@ -1,5 +1,7 @@
 #include "sheet/xlsx/xlsx_text.h"
 
+#include <cstring>
+
 #include "base/unicode.h"
 
 #include "sheet/workbook.h"
@@ -104,14 +106,34 @@ int EscapeAt(std::string_view s) {
 }  // namespace
 
 void AppendUnescaped(std::string_view text, std::string& out) {
+  const std::size_t before = out.size();
+  out.append(text);
+  out.resize(before + UnescapeInPlace(std::span<char>(out).subspan(before)));
+}
+
+std::size_t UnescapeInPlace(std::span<char> bytes) {
+  // Every escape is longer than what it stands for, so what is written never
+  // overtakes what is still to be read.
+  const std::string_view text(bytes.data(), bytes.size());
+  std::size_t written = 0;
+  auto put = [&](std::string_view s) {
+    std::memmove(bytes.data() + written, s.data(), s.size());
+    written += s.size();
+  };
+  std::string unit_text;
+  auto put_code = [&](char32_t cp) {
+    unit_text.clear();
+    AppendUtf8(unit_text, cp);
+    put(unit_text);
+  };
   std::size_t i = 0;
   while (i < text.size()) {
     const auto next = text.find("_x", i);
     if (next == std::string_view::npos) break;
-    out.append(text.substr(i, next - i));
+    put(text.substr(i, next - i));
     const int unit = EscapeAt(text.substr(next));
     if (unit < 0) {
-      out += '_';
+      put("_");
       i = next + 1;
       continue;
     }
@@ -119,19 +141,20 @@ void AppendUnescaped(std::string_view text, std::string& out) {
     if (unit >= 0xD800 && unit <= 0xDBFF) {
       const int low = EscapeAt(text.substr(i));
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
-                            (static_cast<char32_t>(low) - 0xDC00));
+        put_code(0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+                 (static_cast<char32_t>(low) - 0xDC00));
         i += 7;
       } else {
-        AppendUtf8(out, 0xFFFD);
+        put_code(0xFFFD);
       }
     } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      AppendUtf8(out, 0xFFFD);
+      put_code(0xFFFD);
     } else if (unit != 0) {
-      AppendUtf8(out, static_cast<char32_t>(unit));
+      put_code(static_cast<char32_t>(unit));
     }
   }
-  out.append(text.substr(i));
+  put(text.substr(i));
+  return written;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,9 @@ std::string ColumnName(std::uint32_t column);
 // so "_x005F_x000D_" reads "_x000D_"). Surrogate pairs combine; a lone
 // surrogate becomes U+FFFD.
 void AppendUnescaped(std::string_view text, std::string& out);
+// The same in place: returns the length of the text unescaped, which is
+// never longer than it was.
+std::size_t UnescapeInPlace(std::span<char> text);
 
 // True when `text` may hold an escape (a cheap test before AppendUnescaped).
 inline bool MayHoldEscape(std::string_view text) {

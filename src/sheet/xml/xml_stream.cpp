@@ -5,9 +5,11 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace dialsift::sheet {
@@ -18,8 +20,9 @@ namespace {
 // control character cannot occur in a URI of a well-formed XML 1.0 document.
 constexpr char kNsSeparator = '\x01';
 
-// Bytes handed to expat per call.
+// Bytes handed to expat per call, at least and at most.
 constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kMaxFeed = std::size_t{256} << 20;
 
 // Splits an expat name "uri<sep>local" into its parts.
 XmlName SplitName(const char* name) {
@@ -45,12 +48,25 @@ class XmlParser {
 
   // Feeds `n` bytes already placed in expat's buffer; `last` ends the document.
   // Returns false when parsing is over (finished, stopped or failed).
-  bool Feed(int n, bool last) {
-    if (XML_ParseBuffer(parser_.get(), n, last ? 1 : 0) == XML_STATUS_ERROR) return false;
+  bool Feed(std::size_t n, bool last) {
+    fed_ += n;
+    if (XML_ParseBuffer(parser_.get(), static_cast<int>(n), last ? 1 : 0) == XML_STATUS_ERROR) {
+      return false;
+    }
     return !last;
   }
 
-  void* Buffer() { return XML_GetBuffer(parser_.get(), static_cast<int>(kChunk)); }
+  // Room for the next bytes to feed. Expat scans a token it found incomplete
+  // again from its start at every feed: while one is pending, each feed is
+  // at least as long as what is pending, so a long token costs time linear
+  // in its length rather than in its square.
+  std::span<char> Buffer() {
+    const std::size_t pending = fed_ - std::min(fed_, last_event_);
+    const std::size_t n = std::min(std::max(kChunk, pending), kMaxFeed);
+    void* buffer = XML_GetBuffer(parser_.get(), static_cast<int>(n));
+    if (!buffer) return {};
+    return {static_cast<char*>(buffer), n};
+  }
 
   Status Outcome() const {
     if (handler_.HandlerError()) return *handler_.HandlerError();
@@ -80,6 +96,7 @@ class XmlParser {
       }
       list.push_back({SplitName(a[0]), a[1]});
     }
+    self->Seen();
     self->handler_.StartElement(SplitName(name), XmlAttributes(list));
     if (self->handler_.Done()) XML_StopParser(self->parser_.get(), XML_FALSE);
   }
@@ -88,6 +105,7 @@ class XmlParser {
     // Expat may still report the end of an empty element after a stop.
     if (self->handler_.Done() || self->over_budget_) return;
     --self->depth_;
+    self->Seen();
     self->handler_.EndElement(SplitName(name));
     if (self->handler_.Done()) XML_StopParser(self->parser_.get(), XML_FALSE);
   }
@@ -95,6 +113,7 @@ class XmlParser {
     auto* self = static_cast<XmlParser*>(self_ptr);
     // Expat may still report the end of an empty element after a stop.
     if (self->handler_.Done() || self->over_budget_) return;
+    self->Seen();
     self->handler_.Characters(std::string_view(text, static_cast<std::size_t>(len)));
     if (self->handler_.Done()) XML_StopParser(self->parser_.get(), XML_FALSE);
   }
@@ -102,6 +121,12 @@ class XmlParser {
     auto* self = static_cast<XmlParser*>(self_ptr);
     self->doctype_ = true;
     XML_StopParser(self->parser_.get(), XML_FALSE);
+  }
+
+  // Notes how far expat has got: the bytes after it are pending.
+  void Seen() {
+    const XML_Index at = XML_GetCurrentByteIndex(parser_.get());
+    if (at > 0) last_event_ = static_cast<std::size_t>(at);
   }
 
   void OverBudget(std::uint64_t limit, std::string_view what) {
@@ -118,6 +143,8 @@ class XmlParser {
   std::vector<XmlAttribute> attrs_;
   bool doctype_ = false;
   std::size_t depth_ = 0;
+  std::size_t fed_ = 0;         // bytes handed to expat
+  std::size_t last_event_ = 0;  // where the last event began
   std::optional<Error> over_budget_;
 };
 
@@ -136,19 +163,25 @@ Status ParseWithExpat(std::string_view head, Read&& read, std::string_view part,
   XmlParser parser(part, handler);
   if (!parser.Valid()) return OutOfMemory(part);
   for (std::size_t done = 0; done < head.size();) {
-    const std::size_t n = std::min(kChunk, head.size() - done);
-    void* buffer = parser.Buffer();
-    if (!buffer) return OutOfMemory(part);
-    std::memcpy(buffer, head.data() + done, n);
+    const std::span<char> buffer = parser.Buffer();
+    if (buffer.empty()) return OutOfMemory(part);
+    const std::size_t n = std::min(buffer.size(), head.size() - done);
+    std::memcpy(buffer.data(), head.data() + done, n);
     done += n;
-    if (!parser.Feed(static_cast<int>(n), false)) return parser.Outcome();
+    if (!parser.Feed(n, false)) return parser.Outcome();
   }
   while (true) {
-    void* buffer = parser.Buffer();
-    if (!buffer) return OutOfMemory(part);
-    auto n = read(std::span<char>(static_cast<char*>(buffer), kChunk));
-    if (!n) return n.error();
-    if (!parser.Feed(static_cast<int>(*n), *n == 0)) break;
+    const std::span<char> buffer = parser.Buffer();
+    if (buffer.empty()) return OutOfMemory(part);
+    // Filled whole: a read may hand out less than asked.
+    std::size_t filled = 0;
+    while (filled < buffer.size()) {
+      auto n = read(buffer.subspan(filled));
+      if (!n) return n.error();
+      if (*n == 0) break;
+      filled += *n;
+    }
+    if (!parser.Feed(filled, filled == 0)) break;
   }
   return parser.Outcome();
 }

@@ -255,13 +255,21 @@ bool XmlTokenizer::Parse(bool last) {
     }
     started_ = true;
   }
+  // A token found incomplete is scanned again only once its bytes have
+  // doubled (or passed the bound): reads hand out some 64 KB at a time, and
+  // scanning a long token anew after each would take time in the square of
+  // its length.
+  if (!last && end_ - pos_ < rescan_at_) return true;
+  rescan_at_ = 0;
   while (pos_ < end_) {
     const Step step = Token(last);
     if (step == Step::kFail) return false;
     if (step == Step::kMore) {
-      if (end_ - pos_ > kMaxToken) {
+      const std::size_t pending = end_ - pos_;
+      if (pending > kMaxToken) {
         return Fail("a markup token longer than 64 MB", buf_.get() + pos_);
       }
+      rescan_at_ = std::min(2 * pending, kMaxToken + 1);
       return true;
     }
   }

@@ -41,7 +41,7 @@ class XmlTokenizer {
   XmlTokenizer(std::string_view part, XmlHandler& handler);
 
   // Room for at least `min` more bytes at the end of the buffer (more when a
-  // long token is pending, so that rescanning it stays linear).
+  // long token is pending, so that it needs few reads).
   std::span<char> Space(std::size_t min);
   // The first `n` bytes of the last Space have been filled.
   void Commit(std::size_t n) {
@@ -120,6 +120,7 @@ class XmlTokenizer {
   std::size_t pos_ = 0;             // next byte to parse
   std::size_t end_ = 0;             // end of the bytes received
   std::uint64_t bytes_before_ = 0;  // bytes already dropped
+  std::size_t rescan_at_ = 0;       // pending bytes before an incomplete token is scanned again
   std::size_t bom_ = 0;             // length of a UTF-8 byte order mark
   std::uint64_t lines_before_ = 0;  // line breaks in the bytes already dropped
   bool started_ = false;            // the start of the document has been looked at

@@ -121,6 +121,36 @@ def openpyxl_fixtures():
     save(wb, "openpyxl_far_corners.xlsx")
 
 
+def conditional_format_fixtures():
+    """Number formats of conditional formats (dxf) share their ids with the
+    cell formats: openpyxl's own conditional-format example numbers both 164."""
+    from openpyxl.formatting.rule import Rule
+    from openpyxl.styles.differential import DifferentialStyle
+    from openpyxl.styles.numbers import NumberFormat
+
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws["A1"] = 2125550147
+    ws["A1"].number_format = "000-000-0000"
+    ws["A2"] = 2125550148
+    ws["A2"].number_format = "000-000-0000"
+    dxf = DifferentialStyle(numFmt=NumberFormat(numFmtId=164, formatCode="0.00"))
+    ws.conditional_formatting.add("A1:A2", Rule(type="expression", dxf=dxf, formula=["TRUE"]))
+    save(wb, "openpyxl_conditional_format.xlsx")
+
+    # The same in the dxfs of the extension list, as newer writers put them.
+    styles = ('<?xml version="1.0"?><styleSheet xmlns="%s" '
+              'xmlns:x14="http://schemas.microsoft.com/office/spreadsheetml/2009/9/main">'
+              '<numFmts count="1"><numFmt numFmtId="164" formatCode="000-000-0000"/></numFmts>'
+              '<cellXfs count="2"><xf numFmtId="0"/><xf numFmtId="164"/></cellXfs>'
+              '<extLst><ext uri="{46F421CA-312F-682f-3DD2-61675219B42D}"><x14:dxfs count="1">'
+              '<dxf><numFmt numFmtId="164" formatCode="0.00"/></dxf>'
+              '</x14:dxfs></ext></extLst></styleSheet>' % MAIN)
+    write_zip(out("crafted_x14_dxfs.xlsx"),
+              package([("S", sheet('<row r="1"><c r="A1" s="1"><v>2125550147</v></c></row>'))],
+                      styles=styles))
+
+
 # ------------------------------------------------------------- LibreOffice
 
 FODS_HEAD = """<?xml version="1.0" encoding="UTF-8"?>
@@ -339,6 +369,7 @@ def crafted_fixtures():
                       shared=sst("<t>555-0100</t>", count=4000000000)))
     entries = [e for e in package([("S", sheet(""))]) if e[0] != "xl/workbook.xml"]
     write_zip(out("crafted_missing_workbook.xlsx"), entries)
+    write_zip(out("crafted_no_sheets.xlsx"), package([]))
     write_zip(out("crafted_missing_sheet_part.xlsx"),
               package([("Gone", None), ("Here", sheet('<row r="1"><c r="A1"><v>5</v></c></row>'))]))
     write_zip(out("crafted_truncated_sheet.xlsx"),
@@ -356,5 +387,6 @@ def crafted_fixtures():
 
 if __name__ == "__main__":
     openpyxl_fixtures()
+    conditional_format_fixtures()
     libreoffice_fixtures()
     crafted_fixtures()
