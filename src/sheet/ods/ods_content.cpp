@@ -401,6 +401,11 @@ void SheetHandler::EndCell() {
 
 std::optional<std::string> SheetHandler::RenderValue(std::uint64_t column) {
   if (!formats_) return std::nullopt;
+  // A formula that failed stores zero and shows its error ("#DIV/0!",
+  // "Err:502").
+  if (formula_ && paragraphs_ > 0 && (text_->starts_with('#') || text_->starts_with("Err:"))) {
+    return std::nullopt;
+  }
   std::optional<double> value;
   // A formula's result in a cell without a data style is shown in a format
   // the application infers from the formula (TRUE() a boolean, TODAY() a

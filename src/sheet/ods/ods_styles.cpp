@@ -9,6 +9,14 @@ namespace dialsift::sheet::ods {
 namespace {
 
 constexpr std::string_view kOfficeNamespace = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
+// LibreOffice writes some attributes of newer versions in its own namespace.
+constexpr std::string_view kLoextNs =
+    "urn:org:documentfoundation:names:experimental:calc:xmlns:loext:1.0";
+
+std::optional<std::string_view> NumberAttr(const XmlAttributes& attrs, std::string_view local) {
+  if (auto v = attrs.Get(kNumberNs, local)) return v;
+  return attrs.Get(kLoextNs, local);
+}
 // Characters kept of one text element of a style, far beyond any real one.
 constexpr std::size_t kMaxStyleText = 1024;
 // Digits a number element may ask for; the engine shows at most 30 decimals.
@@ -137,6 +145,9 @@ void StyleCollector::StartElement(const XmlName& name, const XmlAttributes& attr
     data_->family = *family;
     data_depth_ = depth_;
     elapsed_ = attrs.Get(kNumberNs, "truncate-on-overflow") == "false";
+    // The system's format for the language is shown, whatever the elements
+    // say.
+    if (attrs.Get(kNumberNs, "format-source") == "language") data_->renderable = false;
     return;
   }
   if (name.ns != kStyleNs || attrs.Get(kStyleNs, "family") != "table-cell") return;
@@ -173,7 +184,7 @@ void StyleCollector::StartDataPart(std::string_view local, const XmlAttributes& 
   } else if (local == "number") {
     in_number_ = true;
     decimals_ = Digits(attrs.Get(kNumberNs, "decimal-places"), -1);
-    min_decimals_ = Digits(attrs.Get(kNumberNs, "min-decimal-places"), -1);
+    min_decimals_ = Digits(NumberAttr(attrs, "min-decimal-places"), -1);
     min_integers_ = Digits(attrs.Get(kNumberNs, "min-integer-digits"), 0);
     grouping_ = attrs.Get(kNumberNs, "grouping") == "true";
     embedded_.clear();
@@ -190,7 +201,7 @@ void StyleCollector::StartDataPart(std::string_view local, const XmlAttributes& 
       if (f != 1) data_->renderable = false;
     }
   } else if (local == "scientific-number") {
-    const auto interval = Integer(attrs.Get(kNumberNs, "exponent-interval"));
+    const auto interval = Integer(NumberAttr(attrs, "exponent-interval"));
     if (interval && *interval > 1) data_->renderable = false;
     integers(Digits(attrs.Get(kNumberNs, "min-integer-digits"), 1),
              attrs.Get(kNumberNs, "grouping") == "true");
@@ -226,10 +237,17 @@ void StyleCollector::StartDataPart(std::string_view local, const XmlAttributes& 
     const std::string unit(long_form ? 2 : 1, local[0] == 'h' ? 'h' : local[0] == 'm' ? 'm' : 's');
     // Durations: the largest unit counts on past its usual range.
     code += elapsed_ ? "[" + unit + "]" : unit;
+    // Durations are rounded to their smallest unit, clock times cut.
+    if (elapsed_) data_->clock_unit = -1;
     elapsed_ = false;
+    double seconds = local[0] == 'h' ? 3600 : local[0] == 'm' ? 60 : 1;
     if (local == "seconds") {
       const int decimals = std::min(3, Digits(attrs.Get(kNumberNs, "decimal-places"), 0));
       if (decimals > 0) code += '.' + std::string(static_cast<std::size_t>(decimals), '0');
+      seconds = std::pow(10.0, -decimals);
+    }
+    if (data_->clock_unit == 0 || (data_->clock_unit > 0 && seconds < data_->clock_unit)) {
+      data_->clock_unit = seconds;
     }
   } else if (local == "am-pm") {
     code += "AM/PM";
@@ -301,6 +319,7 @@ void StyleCollector::EndElement(const XmlName& name) {
   }
   if (data_) {
     if (depth_ == data_depth_) {
+      data_->clock_unit = std::max(0.0, data_->clock_unit);
       data_ = nullptr;
       in_text_ = false;
       in_number_ = false;
@@ -377,15 +396,17 @@ CellFormats::Plan CellFormats::MakePlan(std::string_view style) {
       plan.renderable = false;
       return plan;
     }
-    plan.branches.push_back(
-        {map.condition, engine_.Intern(sub->code), sub->family, map.condition.NegativeOnly()});
+    plan.branches.push_back({map.condition, engine_.Intern(sub->code), sub->family,
+                             map.condition.NegativeOnly(), sub->clock_unit});
     const auto& c = map.condition;
     main_negative_only |= (c.op == numfmt::CondOp::kGe && c.value <= 0) ||
                           (c.op == numfmt::CondOp::kGt && c.value < 0);
   }
   // The style itself takes what no condition took; when that is only
   // negative numbers, its own text carries the sign.
-  plan.branches.push_back({{}, engine_.Intern(main->code), main->family, main_negative_only});
+  plan.branches.push_back(
+      {{}, engine_.Intern(main->code), main->family, main_negative_only, main->clock_unit});
+  if (main->maps.empty() && main->code == "General") plan.has_style = false;
   return plan;
 }
 
@@ -416,8 +437,15 @@ std::optional<std::string> CellFormats::Render(std::string_view style, double va
       break;
     }
   }
-  const double shown = chosen->magnitude && value < 0 ? -value : value;
+  double shown = chosen->magnitude && value < 0 ? -value : value;
   if (chosen->family == StyleFamily::kBoolean) return shown != 0 ? "TRUE" : "FALSE";
+  if (chosen->clock_unit > 0) {
+    // Cut to the smallest unit shown; the margin keeps a value stored a
+    // hair below a whole unit on it.
+    const double units = std::fabs(shown) * 86400 / chosen->clock_unit;
+    const double cut = std::floor(units + 1e-6) * chosen->clock_unit / 86400;
+    shown = shown < 0 ? -cut : cut;
+  }
   return engine_.FormatNumber(shown, chosen->handle);
 }
 

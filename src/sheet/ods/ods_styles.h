@@ -45,6 +45,10 @@ struct DataStyle {
   StyleFamily family = StyleFamily::kNumber;
   std::string code;  // the format code of the style's own elements
   bool renderable = true;
+  // Seconds per smallest clock unit shown (1, 60, 3600; 0.1... with
+  // decimals of the seconds), 0 when none is: the applications that read
+  // .ods cut the time there instead of rounding it.
+  double clock_unit = 0;
   std::vector<Map> maps;
 };
 
@@ -123,8 +127,11 @@ class CellFormats {
     FormatEngine::Handle handle = 0;
     StyleFamily family = StyleFamily::kNumber;
     bool magnitude = false;  // shows the value without its sign
+    double clock_unit = 0;
   };
   struct Plan {
+    // False also for a plain General style: the applications then show the
+    // value in the usual format of its type.
     bool has_style = false;
     bool renderable = true;
     std::vector<Branch> branches;  // the last one has no condition
