@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "sheet/ods/flat_document.h"
 #include "sheet/ods/kept_cells.h"
 #include "sheet/ods/ods_content.h"
 #include "sheet/readers.h"
@@ -199,11 +200,12 @@ Result<ods::ParseContent> ods::FlatContent(const std::filesystem::path& path) {
     return Error{ErrorKind::kTooLarge,
                  "flat OpenDocument file too large (" + std::to_string(size >> 20) + " MB)"};
   }
-  auto in = std::make_shared<std::ifstream>(path, std::ios::binary);
-  if (!*in) return CannotReadFile();
-  return ParseContent([in](XmlHandler& handler) {
-    in->clear();
-    in->seekg(0);
+  if (!std::ifstream(path, std::ios::binary)) return CannotReadFile();
+  // Each parse streams the file afresh (UTF-16 turned into UTF-8 on the
+  // way).
+  return ParseContent([path](XmlHandler& handler) -> Status {
+    const auto in = OpenFlatStream(path);
+    if (!*in) return CannotReadFile();
     return ParseXml(*in, "the document", handler);
   });
 }
