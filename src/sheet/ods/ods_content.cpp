@@ -438,7 +438,7 @@ std::optional<std::string> SheetHandler::RenderValue(std::uint64_t column) {
   }
   if (!value) return std::nullopt;
   std::string_view style = style_;
-  if (style.empty() && !column_styles_.empty()) {
+  if (style.empty() && !column_styles_.empty() && column <= columns_declared_) {
     // The last declared range that starts at or before the cell's column.
     const auto after = std::upper_bound(
         column_styles_.begin(), column_styles_.end(), column,
