@@ -24,6 +24,11 @@ constexpr int kMaxDigits = 30;
 constexpr long long kMaxEmbeddedPosition = 64;
 // Parent styles followed before a chain is taken for a loop.
 constexpr int kMaxParents = 32;
+// Bounds on one data style, far beyond real ones: a hostile style must not
+// build a huge code for the engine to parse.
+constexpr std::size_t kMaxCode = 4096;
+constexpr std::size_t kMaxMaps = 16;
+constexpr std::size_t kMaxEmbedded = 64;
 
 std::optional<long long> Integer(std::optional<std::string_view> text) {
   if (!text) return std::nullopt;
@@ -115,7 +120,7 @@ void StyleCollector::StartElement(const XmlName& name, const XmlAttributes& attr
       if (name.Is(kStyleNs, "map")) {
         const auto condition = ParseCondition(attrs.Get(kStyleNs, "condition").value_or(""));
         const auto apply = attrs.Get(kStyleNs, "apply-style-name");
-        if (condition && apply) {
+        if (condition && apply && data_->maps.size() < kMaxMaps) {
           data_->maps.push_back({*condition, std::string(*apply)});
         } else {
           data_->renderable = false;
@@ -125,7 +130,8 @@ void StyleCollector::StartElement(const XmlName& name, const XmlAttributes& attr
       }
     } else if (depth_ == data_depth_ + 2 && in_number_ && name.Is(kNumberNs, "embedded-text")) {
       const auto position = Integer(attrs.Get(kNumberNs, "position"));
-      if (!position || *position < 0 || *position > kMaxEmbeddedPosition) {
+      if (!position || *position < 0 || *position > kMaxEmbeddedPosition ||
+          embedded_.size() == kMaxEmbedded) {
         data_->renderable = false;
         return;
       }
@@ -325,6 +331,10 @@ void StyleCollector::EndElement(const XmlName& name) {
       in_number_ = false;
     } else if (depth_ == data_depth_ + 1 && name.ns == kNumberNs) {
       EndDataPart(name.local);
+      if (data_->code.size() > kMaxCode) {
+        data_->renderable = false;
+        data_->code.clear();
+      }
     } else if (depth_ == data_depth_ + 2 && embedded_at_) {
       embedded_.push_back({*embedded_at_, text_});
       embedded_at_.reset();
