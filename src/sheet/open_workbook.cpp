@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "sheet/limits.h"
+#include "sheet/ods/flat_document.h"
 #include "sheet/opc/package.h"
 #include "sheet/open_options.h"
 #include "sheet/readers.h"
@@ -218,8 +219,8 @@ Result<std::unique_ptr<Workbook>> OpenByContent(const std::filesystem::path& pat
   }
   if (StartsWith(head, kOle2Magic)) return OpenCompoundFile(path);
   if (IsBareBiff(head)) return OpenBareBiff(path);
-  if (head.find("office:document") != std::string_view::npos &&
-      head.find("opendocument") != std::string_view::npos) {
+  // A flat OpenDocument file is XML, whatever comes before its root element.
+  if (ods::IsFlatDocument(path, std::string_view(bytes.get(), got), whole)) {
     return OpenFlatOds(path);
   }
   return OpenTextWorkbook(path);

@@ -184,11 +184,21 @@ TEST_F(TextReaderTest, LongFieldsAndSheetLimits) {
   // spreadsheet application.
   c = Read("open.csv", "a,\"b\nc,d\n");
   EXPECT_EQ(c.At(1, 2), "b\nc,d\n");
-  // Columns beyond the last one are dropped.
+}
+
+TEST_F(TextReaderTest, FieldsBeyondTheLastColumnGiveAnErrorAfterTheRest) {
   std::string wide;
-  for (int i = 0; i < 16390; ++i) wide += "v,";
-  c = Read("wide.csv", wide);
-  EXPECT_EQ(c.count, 16384u);
+  for (int i = 0; i < 16384; ++i) wide += "v,";
+  // Exactly the last column, then empty fields beyond it: no error.
+  EXPECT_EQ(Read("full.csv", wide + ",,,\nnext\n").count, 16385u);
+  auto book = sheet::OpenWorkbook(Write("wide.csv", wide + "lost,\"lost\"\nnext\n"));
+  ASSERT_TRUE(book);
+  SheetCells c;
+  const auto status = (*book)->ReadSheet(0, c);
+  ASSERT_FALSE(status.ok());
+  EXPECT_EQ(status.error().kind, ErrorKind::kTooLarge);
+  EXPECT_EQ(c.count, 16385u);
+  EXPECT_EQ(c.At(2, 1), "next");
 }
 
 TEST_F(TextReaderTest, RowsBeyondTheLastWorksheetRowGiveAnError) {

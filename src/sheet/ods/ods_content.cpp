@@ -62,6 +62,8 @@ enum class Attr : std::uint8_t {
   kBooleanValue,
   kType,
   kRepeat,
+  kStyle,
+  kFormula,
   kOther
 };
 constexpr std::size_t kAttrs = static_cast<std::size_t>(Attr::kOther);
@@ -78,7 +80,10 @@ Attr AttrOf(std::string_view local) {
       if (local == "value-type") return Attr::kType;
       if (local == "date-value") return Attr::kDateValue;
       if (local == "time-value") return Attr::kTimeValue;
+      if (local == "style-name") return Attr::kStyle;
       return Attr::kOther;
+    case 7:
+      return local == "formula" ? Attr::kFormula : Attr::kOther;
     case 12:
       return local == "string-value" ? Attr::kStringValue : Attr::kOther;
     case 13:
@@ -178,15 +183,23 @@ void SheetHandler::StartElement(const XmlName& name, const XmlAttributes& attrs)
     return;
   }
   if (ns == Ns::kOffice && name.local == "spreadsheet") {
-    ++spreadsheet_depth_;
+    if (spreadsheet_depth_++ == 0 && !formats_) formats_.emplace(common_, styles_);
     return;
   }
-  if (spreadsheet_depth_ == 0 || ns != Ns::kTable) return;
+  if (spreadsheet_depth_ == 0) {
+    collector_.StartElement(name, attrs);
+    return;
+  }
+  if (ns != Ns::kTable) return;
   if (name.local == "table") {
     if (table_depth_++ == 0) BeginTable(attrs);
     return;
   }
   if (!sink_) return;
+  if (name.local == "table-column") {
+    if (table_depth_ == 1) StartColumn(attrs);
+    return;
+  }
   if (name.local == "table-row") {
     in_row_ = true;
     row_repeat_ = Count(attrs.Get(kTableNs, "number-rows-repeated"));
@@ -215,7 +228,11 @@ void SheetHandler::EndElement(const XmlName& name) {
     --spreadsheet_depth_;
     return;
   }
-  if (spreadsheet_depth_ == 0 || ns != Ns::kTable) return;
+  if (spreadsheet_depth_ == 0) {
+    collector_.EndElement(name);
+    return;
+  }
+  if (ns != Ns::kTable) return;
   if (name.local == "table") {
     if (--table_depth_ == 0) EndTable();
   } else if (name.local == "table-row" && sink_) {
@@ -232,6 +249,17 @@ void SheetHandler::BeginTable(const XmlAttributes& attrs) {
   row_used_ = 0;
   repeated_cells_ = 0;
   beyond_ = false;
+  column_styles_.clear();
+  columns_declared_ = 0;
+}
+
+void SheetHandler::StartColumn(const XmlAttributes& attrs) {
+  const std::uint64_t first = columns_declared_ + 1;
+  columns_declared_ = std::min(
+      kMaxPosition, columns_declared_ + Count(attrs.Get(kTableNs, "number-columns-repeated")));
+  const std::string_view style = attrs.Get(kTableNs, "default-cell-style-name").value_or("");
+  if (column_styles_.empty() ? style.empty() : column_styles_.back().style == style) return;
+  column_styles_.push_back({first, std::string(style)});
 }
 
 void SheetHandler::EndTable() {
@@ -254,7 +282,11 @@ void SheetHandler::SheetFailed(Error error) {
 }
 
 void SheetHandler::Characters(std::string_view text) {
-  if (in_cell_ && paragraph_depth_ > 0 && hidden_depth_ == 0) AppendText(text);
+  if (in_cell_ && paragraph_depth_ > 0 && hidden_depth_ == 0) {
+    AppendText(text);
+  } else if (spreadsheet_depth_ == 0 && collector_.Inside()) {
+    collector_.Characters(text);
+  }
 }
 
 void SheetHandler::AppendText(std::string_view text) {
@@ -301,8 +333,8 @@ void SheetHandler::StartCell(const XmlAttributes& attrs, bool covered) {
     if (attr == Attr::kOther) continue;
     auto& slot = at[static_cast<std::size_t>(attr)];
     if (slot != kAbsent) continue;
-    if (static_cast<Ns>(NsCode(all[i].name)) != (attr == Attr::kRepeat ? Ns::kTable : Ns::kOffice))
-      continue;
+    const bool table_attr = attr == Attr::kRepeat || attr == Attr::kStyle || attr == Attr::kFormula;
+    if (static_cast<Ns>(NsCode(all[i].name)) != (table_attr ? Ns::kTable : Ns::kOffice)) continue;
     slot = static_cast<std::uint16_t>(i);
   }
   auto get = [&](Attr attr) -> std::optional<std::string_view> {
@@ -316,6 +348,8 @@ void SheetHandler::StartCell(const XmlAttributes& attrs, bool covered) {
   value_type_ = TypeOf(type.value_or(""));
   // Assigned, not rebuilt: the string keeps its storage cell after cell.
   value_.assign(get(static_cast<Attr>(ValueAttrFor(value_type_))).value_or(""));
+  style_.assign(get(Attr::kStyle).value_or(""));
+  formula_ = get(Attr::kFormula).has_value();
 }
 
 void SheetHandler::EndCell() {
@@ -326,8 +360,14 @@ void SheetHandler::EndCell() {
   if (covered_) return;
   const bool typed = value_type_ != ValueType::kNone;
   std::string& shown = *text_;
-  const bool has_text = paragraphs_ > 0 && (!shown.empty() || typed);
+  bool has_text = paragraphs_ > 0 && (!shown.empty() || typed);
   if (!has_text && !typed) return;
+  if (typed && value_type_ != ValueType::kOther) {
+    if (auto rendered = RenderValue(column)) {
+      shown = std::move(*rendered);
+      has_text = true;
+    }
+  }
   if (!has_text) {
     // A typed value stored without its text (some writers leave the text
     // out): show the value itself.
@@ -357,6 +397,55 @@ void SheetHandler::EndCell() {
   slot.column = column;
   slot.repeat = std::min(cell_repeat_, room);
   ++row_used_;
+}
+
+std::optional<std::string> SheetHandler::RenderValue(std::uint64_t column) {
+  if (!formats_) return std::nullopt;
+  // A formula that failed stores zero and shows its error ("#DIV/0!",
+  // "Err:502").
+  if (formula_ && paragraphs_ > 0 && (text_->starts_with('#') || text_->starts_with("Err:"))) {
+    return std::nullopt;
+  }
+  std::optional<double> value;
+  // A formula's result in a cell without a data style is shown in a format
+  // the application infers from the formula (TRUE() a boolean, TODAY() a
+  // date): its stored text is what it showed.
+  auto unstyled = CellFormats::Unstyled::kStoredText;
+  switch (value_type_) {
+    case ValueType::kFloat:
+      if (!formula_) unstyled = CellFormats::Unstyled::kGeneral;
+      [[fallthrough]];
+    case ValueType::kPercentage:
+    case ValueType::kCurrency: {
+      double v = 0;
+      const auto [end, ec] = std::from_chars(value_.data(), value_.data() + value_.size(), v);
+      if (ec == std::errc() && end == value_.data() + value_.size()) value = v;
+      break;
+    }
+    case ValueType::kDate:
+      value = DateSerial(value_);
+      break;
+    case ValueType::kTime:
+      value = DurationDays(value_);
+      break;
+    case ValueType::kBoolean:
+      if (!formula_) unstyled = CellFormats::Unstyled::kBoolean;
+      if (value_ == "true" || value_ == "1") value = 1;
+      if (value_ == "false" || value_ == "0") value = 0;
+      break;
+    default:
+      break;
+  }
+  if (!value) return std::nullopt;
+  std::string_view style = style_;
+  if (style.empty() && !column_styles_.empty() && column <= columns_declared_) {
+    // The last declared range that starts at or before the cell's column.
+    const auto after = std::upper_bound(
+        column_styles_.begin(), column_styles_.end(), column,
+        [](std::uint64_t column, const ColumnStyle& range) { return column < range.first; });
+    if (after != column_styles_.begin()) style = std::prev(after)->style;
+  }
+  return formats_->Render(style, *value, unstyled);
 }
 
 void SheetHandler::EndRow() {

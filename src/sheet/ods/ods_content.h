@@ -1,6 +1,8 @@
 // The cells of OpenDocument spreadsheets, read from the content of an .ods
-// (content.xml) or a flat .fods: each cell's displayed text is the text of
-// its paragraphs, as the application stored it. Repeated rows and cells are
+// (content.xml) or a flat .fods: a text cell shows the text of its
+// paragraphs; a cell of a numeric type shows its value through its data
+// style (ods_styles.h), or its stored text where that style cannot be
+// rendered. Repeated rows and cells are
 // expanded in place; repeated empty ones only move the position on, so the
 // padding that spreadsheet applications write up to the sheet's end costs
 // nothing and adds nothing to the used range.
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "sheet/ods/ods_styles.h"
 #include "sheet/result.h"
 #include "sheet/workbook.h"
 #include "sheet/xml/xml_stream.h"
@@ -50,7 +53,9 @@ class SheetHandler final : public XmlHandler {
   // Characters kept of one cell's text, as a cell holds at most.
   static constexpr std::size_t kMaxCellChars = 32767;
 
-  explicit SheetHandler(SheetRouter& router) : router_(router) {}
+  // `common`: the styles of styles.xml, when the document has them apart.
+  explicit SheetHandler(SheetRouter& router, std::shared_ptr<const StyleSet> common = nullptr)
+      : router_(router), common_(std::move(common)) {}
 
   void StartElement(const XmlName& name, const XmlAttributes& attrs) override;
   void EndElement(const XmlName& name) override;
@@ -88,8 +93,25 @@ class SheetHandler final : public XmlHandler {
   void EndCell();
   void EndRow();
   void AppendText(std::string_view text);
+  void StartColumn(const XmlAttributes& attrs);
+  // The typed value shown through the cell's data style; nullopt keeps the
+  // stored text.
+  std::optional<std::string> RenderValue(std::uint64_t column);
 
   SheetRouter& router_;
+  // Styles: those of the document part, collected before its body, and the
+  // formats made of them once the body begins.
+  std::shared_ptr<const StyleSet> common_;
+  StyleSet styles_;
+  StyleCollector collector_{styles_};
+  std::optional<CellFormats> formats_;
+  // The cell style of the current sheet's columns from `first` on.
+  struct ColumnStyle {
+    std::uint64_t first;
+    std::string style;
+  };
+  std::vector<ColumnStyle> column_styles_;
+  std::uint64_t columns_declared_ = 0;
   struct NsSeen {
     std::uint64_t id = 0;  // the parser's number of the declaration
     std::uint8_t ns = 0;
@@ -124,6 +146,8 @@ class SheetHandler final : public XmlHandler {
   std::size_t text_chars_ = 0;   // once the bytes could go beyond a cell's
   ValueType value_type_ = ValueType::kNone;
   std::string value_;  // the typed value, for cells stored without text
+  std::string style_;  // table:style-name
+  bool formula_ = false;
 };
 
 // Parses the document that holds the sheets (content.xml, or a whole .fods)
@@ -140,8 +164,10 @@ Result<ParseContent> FlatContent(const std::filesystem::path& path);
 // parsed again when they are read.
 inline constexpr std::size_t kFirstKeepChunk = std::size_t{64} << 10;
 inline constexpr std::size_t kLastKeepChunk = std::size_t{2} << 20;
+// `common`: the styles of styles.xml, for an .ods package.
 Result<std::unique_ptr<Workbook>> OpenDocument(ParseContent parse, std::size_t keep_budget,
                                                std::size_t first_chunk = kFirstKeepChunk,
-                                               std::size_t last_chunk = kLastKeepChunk);
+                                               std::size_t last_chunk = kLastKeepChunk,
+                                               std::shared_ptr<const StyleSet> common = nullptr);
 
 }  // namespace dialsift::sheet::ods

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "sheet/ods/flat_document.h"
 #include "sheet/ods/kept_cells.h"
 #include "sheet/ods/ods_content.h"
 #include "sheet/readers.h"
@@ -103,12 +104,14 @@ class KeepingRouter final : public ods::SheetRouter, public CellSink {
 class OdsWorkbook final : public Workbook {
  public:
   OdsWorkbook(ParseContent parse, std::size_t keep_budget, std::size_t first_chunk,
-              std::size_t last_chunk)
-      : parse_(std::move(parse)), store_(first_chunk, last_chunk, keep_budget) {}
+              std::size_t last_chunk, std::shared_ptr<const ods::StyleSet> common)
+      : parse_(std::move(parse)),
+        store_(first_chunk, last_chunk, keep_budget),
+        common_(std::move(common)) {}
 
   Status Load() {
     KeepingRouter router(&sheets_, kept_, store_);
-    ods::SheetHandler handler(router);
+    ods::SheetHandler handler(router, common_);
     return parse_(handler);
   }
 
@@ -139,7 +142,7 @@ class OdsWorkbook final : public Workbook {
     for (auto& sheet : kept_) sheet = KeptSheet{};
     store_.Clear();
     KeepingRouter router(nullptr, kept_, store_, index, &sink);
-    ods::SheetHandler handler(router);
+    ods::SheetHandler handler(router, common_);
     if (auto status = parse_(handler); !status) return status;
     if (!router.found())
       return Error{ErrorKind::kMissingPart, "the worksheet is missing from the document"};
@@ -149,6 +152,7 @@ class OdsWorkbook final : public Workbook {
  private:
   ParseContent parse_;
   KeptCells store_;
+  std::shared_ptr<const ods::StyleSet> common_;
   std::vector<SheetInfo> sheets_;
   std::vector<KeptSheet> kept_;
 };
@@ -163,8 +167,10 @@ bool IsEncrypted(const ZipArchive& zip) {
 }  // namespace
 
 WorkbookResult ods::OpenDocument(ParseContent parse, std::size_t keep_budget,
-                                 std::size_t first_chunk, std::size_t last_chunk) {
-  auto book = std::make_unique<OdsWorkbook>(std::move(parse), keep_budget, first_chunk, last_chunk);
+                                 std::size_t first_chunk, std::size_t last_chunk,
+                                 std::shared_ptr<const StyleSet> common) {
+  auto book = std::make_unique<OdsWorkbook>(std::move(parse), keep_budget, first_chunk, last_chunk,
+                                            std::move(common));
   if (auto status = book->Load(); !status) return status.error();
   return std::unique_ptr<Workbook>(std::move(book));
 }
@@ -172,10 +178,18 @@ WorkbookResult ods::OpenDocument(ParseContent parse, std::size_t keep_budget,
 WorkbookResult OpenOds(const std::filesystem::path&, ZipArchive zip) {
   if (IsEncrypted(zip)) return PasswordProtected();
   if (!zip.Has("content.xml")) return MissingPart("content.xml");
+  // The common styles, which the cell styles of the content may name. A
+  // package without them, or with them damaged, still shows its cells:
+  // those that need them keep their stored text.
+  auto common = std::make_shared<ods::StyleSet>();
+  if (zip.Has("styles.xml")) {
+    ods::StyleCollector collector(*common);
+    if (!ParseXmlPart(zip, "styles.xml", collector)) *common = ods::StyleSet{};
+  }
   auto shared = std::make_shared<ZipArchive>(std::move(zip));
   return ods::OpenDocument(
       [shared](XmlHandler& handler) { return ParseXmlPart(*shared, "content.xml", handler); },
-      kKeepBudget);
+      kKeepBudget, ods::kFirstKeepChunk, ods::kLastKeepChunk, std::move(common));
 }
 
 Result<ods::ParseContent> ods::FlatContent(const std::filesystem::path& path) {
@@ -186,11 +200,12 @@ Result<ods::ParseContent> ods::FlatContent(const std::filesystem::path& path) {
     return Error{ErrorKind::kTooLarge,
                  "flat OpenDocument file too large (" + std::to_string(size >> 20) + " MB)"};
   }
-  auto in = std::make_shared<std::ifstream>(path, std::ios::binary);
-  if (!*in) return CannotReadFile();
-  return ParseContent([in](XmlHandler& handler) {
-    in->clear();
-    in->seekg(0);
+  if (!std::ifstream(path, std::ios::binary)) return CannotReadFile();
+  // Each parse streams the file afresh (UTF-16 turned into UTF-8 on the
+  // way).
+  return ParseContent([path](XmlHandler& handler) -> Status {
+    const auto in = OpenFlatStream(path);
+    if (!*in) return CannotReadFile();
     return ParseXml(*in, "the document", handler);
   });
 }

@@ -320,7 +320,16 @@ void DelimitedParser::Byte(char c) {
 }
 
 void DelimitedParser::EndField() {
-  if (!field_.empty() && column_ <= kMaxColumns) sink_.Cell(row_, column_, field_);
+  if (!field_.empty()) {
+    if (column_ <= kMaxColumns) {
+      sink_.Cell(row_, column_, field_);
+    } else if (!error_) {
+      // The rest of the file is still read: only what lies beyond the last
+      // column is lost, and the error says so at the end.
+      error_ = Error{ErrorKind::kTooLarge,
+                     "fields beyond the last column of a worksheet (16384) were not read"};
+    }
+  }
   field_.clear();
   field_chars_ = 0;
   if (column_ <= kMaxColumns) ++column_;

@@ -53,9 +53,9 @@ class EncodingSniffer {
 // kept, as a spreadsheet application keeps it. Lines end with CR LF, LF or
 // CR. A comma-separated file whose first line is "sep=X" uses X instead, and
 // that line is not a row. Rows beyond the last worksheet row end the read
-// with an error; fields
-// beyond the last column are dropped, and a field keeps at most 32,767
-// characters, as a cell does.
+// with an error; fields beyond the last column are dropped and give an error
+// once the rest is read, and a field keeps at most 32,767 characters, as a
+// cell does.
 class DelimitedParser {
  public:
   DelimitedParser(Encoding encoding, char separator, CellSink& sink);
