@@ -118,8 +118,10 @@ if command -v xdg-mime >/dev/null && command -v update-desktop-database >/dev/nu
   session_dirs=$(XDG_DATA_DIRS=$system sh -c "$assignment"'; printf %s "$XDG_DATA_DIRS"')
   [ "$session_dirs" = "$system:$root/usr/share/dialsift/open-with" ] ||
     fail "environment.d gives XDG_DATA_DIRS=$session_dirs"
+  # The programs are on the PATH, as installed ones are (GIO skips an entry
+  # whose TryExec it cannot find).
   session() {
-    env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION HOME="$scratch/home" \
+    env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION HOME="$scratch/home" PATH="$root/usr/bin:$PATH" \
       XDG_CONFIG_HOME="$scratch/home/config" XDG_DATA_HOME="$scratch/home/data" \
       XDG_CONFIG_DIRS="$scratch/etc-xdg" XDG_DATA_DIRS="$session_dirs" "$@"
   }
