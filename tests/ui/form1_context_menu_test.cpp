@@ -140,6 +140,32 @@ TEST_F(ContextMenuTest, TheRegionComesFromTheLocaleAndIsKeptWhenChosen) {
   EXPECT_EQ(form_->Results().Region(), ui::LocaleRegion());
 }
 
+// Without its module, or with a region the library does not know, nothing is
+// copied or saved and the user is told why.
+TEST_F(ContextMenuTest, WithoutE164FormsNothingIsCopiedOrSaved) {
+  ui::Form1& form = Start();
+  form.SetProbes({{}, [] { return true; }, files_.path() / "no-such-module.so"});
+  Found("/data/a.xlsx", "S", {{"2125550147", 1}});
+  QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+  const fs::path saved = files_.path() / "out.csv";
+  ui_.save_results = {saved.string()};
+  Choose(0, "Copy with Source");
+  Choose(0, "Save with Source As CSV...");
+  EXPECT_EQ(Clipboard(), "before");
+  EXPECT_FALSE(fs::exists(saved));
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_NE(ui_.messages[0].text.find("no-such-module.so, which cannot be loaded: "),
+            std::string::npos);
+
+  Restart();
+  Store("Region", "ZZ");  // no region the library knows
+  Found("/data/a.xlsx", "S", {{"2125550147", 1}});
+  Choose(0, "Copy with Source");
+  EXPECT_EQ(Clipboard(), "before");
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_NE(ui_.messages[0].text.find("no numbering plan for the region ZZ"), std::string::npos);
+}
+
 TEST_F(ContextMenuTest, OpenWorkbookAndShowInFolderSayWhenTheyCannot) {
   Start();
   const fs::path workbook = files_.path() / "calls.csv";
