@@ -8,12 +8,14 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "platform/program_files.h"
 #include "platform/heap.h"
+#include "platform/program_files.h"
 #include "platform/time_zone.h"
 #include "ui/form1.h"
 #include "ui/qt_user_interface.h"
@@ -34,8 +36,45 @@ class ReportingUserInterface final : public UserInterface {
   OpenFilesResult OpenFiles(std::string_view, std::string_view) override { return {}; }
   std::string SaveFile(std::string_view, std::string_view, std::string_view) override { return {}; }
   std::string ChooseFolder(std::string_view) override { return {}; }
-  void OpenWithShell(std::string_view target) override { std::cout << "open: " << target << '\n'; }
+  int ChooseItem(std::string_view, std::string_view, std::span<const std::string>, int) override {
+    return -1;
+  }
+  std::string OpenWithShell(std::string_view target) override {
+    std::cout << "open: " << target << '\n';
+    return {};
+  }
 };
+
+// The command line, read before any window exists: --help, --version and a
+// mistake are answered without a display, as the CLI answers them.
+void SetUpCommandLine(QCommandLineParser& parser) {
+  parser.setApplicationDescription(
+      QStringLiteral("Gathers the phone numbers of many spreadsheet workbooks: the window."));
+  parser.addHelpOption();
+  parser.addOption(
+      QCommandLineOption({QStringLiteral("V"), QStringLiteral("v"), QStringLiteral("version")},
+                         QStringLiteral("Displays version information.")));
+  parser.addPositionalArgument(
+      QStringLiteral("PATH"),
+      QStringLiteral("A workbook or folder to put on the input list, as if dropped on it."),
+      QStringLiteral("[PATH...]"));
+}
+
+// Answers --help and --version on a bare core application, which needs no
+// display, and ends the program; returns when the window is wanted. Anything
+// else, mistakes included, is read again once the window's application has
+// taken its own options (-platform, -style...).
+void AnswerWithoutWindow(int argc, char** argv, QCommandLineParser& parser) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  parser.parse(arguments);
+  if (!parser.isSet(QStringLiteral("help")) && !parser.isSet(QStringLiteral("version"))) return;
+  QCoreApplication core(argc, argv);
+  QCoreApplication::setApplicationVersion(QStringLiteral(DIALSIFT_VERSION));
+  if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+  std::cout << QCoreApplication::applicationName().toStdString() << " " << DIALSIFT_VERSION << "\n";
+  std::exit(std::cout.flush() ? 0 : 1);
+}
 
 // With DIALSIFT_STARTUP_REPORT set, the window is not shown: it starts up,
 // takes the command line's paths, presses "Load Sample/Example Files", writes
@@ -58,20 +97,14 @@ int StartupReport(const std::filesystem::path& files_folder,
 int main(int argc, char** argv) {
   dialsift::platform::PinLocalTimeZone();
   dialsift::platform::KeepFreedMemoryForReuse();
+  QCommandLineParser parser;
+  SetUpCommandLine(parser);
+  AnswerWithoutWindow(argc, argv, parser);
+
   QApplication app(argc, argv);
   QApplication::setApplicationVersion(QStringLiteral(DIALSIFT_VERSION));
   // The menu entry's name: desktops match the running window to it.
   QGuiApplication::setDesktopFileName(QStringLiteral("example.quillmark.Dialsift"));
-
-  QCommandLineParser parser;
-  parser.setApplicationDescription(
-      QStringLiteral("Gathers the phone numbers of many spreadsheet workbooks: the window."));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  parser.addPositionalArgument(
-      QStringLiteral("PATH"),
-      QStringLiteral("A workbook or folder to put on the input list, as if dropped on it."),
-      QStringLiteral("[PATH...]"));
   parser.process(app);
 
   std::vector<std::string> paths;

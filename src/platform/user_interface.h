@@ -4,6 +4,7 @@
 // use a scripted one.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,8 +21,8 @@ class UserInterface {
   // user picked in it, or just `folder` empty when the user cancelled. A
   // single pick comes back as one full path in `single`.
   struct OpenFilesResult {
-    std::string single;             // one file chosen: its full path
-    std::string folder;             // several files: their folder...
+    std::string single;              // one file chosen: its full path
+    std::string folder;              // several files: their folder...
     std::vector<std::string> names;  // ...and their names, in dialog order
     bool cancelled() const { return single.empty() && names.empty(); }
   };
@@ -38,8 +39,14 @@ class UserInterface {
                                std::string_view filter) = 0;
   // The folder browser; the chosen folder, or empty when cancelled.
   virtual std::string ChooseFolder(std::string_view title) = 0;
-  // Opens a file, folder or web address with its associated program.
-  virtual void OpenWithShell(std::string_view target) = 0;
+  // A pick from a list: the index of the item chosen, or -1 when cancelled.
+  // `current` is the item shown chosen at first (-1 for none).
+  virtual int ChooseItem(std::string_view title, std::string_view label,
+                         std::span<const std::string> items, int current) = 0;
+  // Opens a file, folder or web address with its associated program. Empty
+  // when the desktop took it, else why it could not (the file is gone, no
+  // program opens its type...).
+  virtual std::string OpenWithShell(std::string_view target) = 0;
 };
 
 }  // namespace dialsift

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/file_attributes.h"
+#include "results/e164.h"
 #include "results/output.h"
 
 namespace dialsift::results {
@@ -22,8 +23,13 @@ std::string OverwriteQuestion(std::string_view path) {
   return text;
 }
 
-std::optional<WriteFailure> WriteRows(const std::string& path, std::span<const std::string> rows,
-                                      Layout layout, const YieldFn& yield) {
+namespace {
+
+// Writes the records that `add` gives the writer, through a temporary file
+// beside `path` that replaces it only once all are written.
+template <class AddAll>
+std::optional<WriteFailure> WriteThroughSaveFile(const std::string& path, Format format,
+                                                 AddAll&& add_all) {
   using Step = WriteFailure::Step;
   // A file its owner may not write stays as it is, also for a user (root)
   // whom the system would let replace it.
@@ -34,17 +40,43 @@ std::optional<WriteFailure> WriteRows(const std::string& path, std::span<const s
   }
   SaveFile file(path);
   if (!file.Open()) return WriteFailure{Step::kOpen, file.ErrorString()};
-  RecordWriter writer(layout == Layout::kLines ? Format::kLines : Format::kComma, file);
-  Record record;
-  for (const std::string& row : rows) {
-    Call(yield);
-    record.number = row;
-    // A failed write discards the temporary file; the target stays as it was.
-    if (!writer.Add(record)) return WriteFailure{Step::kWrite, file.ErrorString()};
-  }
-  if (!writer.Flush()) return WriteFailure{Step::kWrite, file.ErrorString()};
+  RecordWriter writer(format, file);
+  // A failed write discards the temporary file; the target stays as it was.
+  if (!add_all(writer) || !writer.Flush()) return WriteFailure{Step::kWrite, file.ErrorString()};
   if (!file.Commit()) return WriteFailure{Step::kClose, file.ErrorString()};
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<WriteFailure> WriteRows(const std::string& path, std::span<const std::string> rows,
+                                      Layout layout, const YieldFn& yield) {
+  const Format format = layout == Layout::kLines ? Format::kLines : Format::kComma;
+  return WriteThroughSaveFile(path, format, [&](RecordWriter& writer) {
+    Record record;
+    for (const std::string& row : rows) {
+      Call(yield);
+      record.number = row;
+      if (!writer.Add(record)) return false;
+    }
+    return true;
+  });
+}
+
+std::optional<WriteFailure> WriteRecords(const std::string& path, std::span<const Record> records,
+                                         Format format, const E164* e164, const YieldFn& yield) {
+  return WriteThroughSaveFile(path, format, [&](RecordWriter& writer) {
+    for (const Record& record : records) {
+      Call(yield);
+      if (e164) {
+        const Normalised normalised = e164->Normalise(record.number);
+        if (!writer.Add(record, &normalised)) return false;
+      } else if (!writer.Add(record)) {
+        return false;
+      }
+    }
+    return true;
+  });
 }
 
 Status SaveListCommaDelimited(std::span<const std::string> rows, const std::string& path,

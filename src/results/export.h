@@ -10,12 +10,16 @@
 #include <string_view>
 
 #include "base/yield.h"
+#include "extract/record.h"
 #include "platform/user_interface.h"
+#include "results/output.h"
 #include "sheet/result.h"
 
 namespace dialsift::results {
 
 using ::dialsift::YieldFn;
+
+class E164;
 
 // The save dialog of both file exports.
 inline constexpr std::string_view kSaveFileName = "output.txt";
@@ -49,6 +53,12 @@ struct WriteFailure {
 // Calls `yield` before each row.
 std::optional<WriteFailure> WriteRows(const std::string& path, std::span<const std::string> rows,
                                       Layout layout, const YieldFn& yield = {});
+
+// Writes records in `format` to `path` the same way, as dialsift-cli writes
+// them: with each record's E.164 form from `e164`, or without (null).
+std::optional<WriteFailure> WriteRecords(const std::string& path, std::span<const Record> records,
+                                         Format format, const E164* e164,
+                                         const YieldFn& yield = {});
 
 // SaveListCommaDelimited: when `path` exists, asks the overwrite question and
 // writes nothing unless the answer is Yes; then writes the rows comma

@@ -78,6 +78,7 @@ Form1::~Form1() = default;
 void Form1::SetProbes(Probes probes) {
   probes_ = std::move(probes);
   run_->SetLockFileLister(probes_.lock_files);
+  results_->SetE164ModulePath(probes_.e164_module);
 }
 
 void Form1::BuildControls() {
@@ -99,6 +100,9 @@ void Form1::BuildControls() {
   list_view2->setObjectName(QStringLiteral("ListView2"));
   list_view2->setGeometry(TwipRect(120, 4905, 7800, 1935));
   list_view2->setToolTip(QString::fromLatin1(kListView2Tip));
+  // Several results may be picked for "Copy with Source"; the double-click
+  // still removes the one clicked.
+  list_view2->setSelectionMode(QAbstractItemView::ExtendedSelection);
   for (ReportList* list : {list_view1, list_view2}) {
     list->setFont(ArialBold(9));
     WatchMouse(list);
@@ -156,6 +160,8 @@ void Form1::ConnectHandlers() {
           [inputs](QDropEvent* event) { inputs->Dropped(event); });
   connect(ListView2(), &ReportList::rowDoubleClicked, this,
           [results] { results->RemoveSelectedRow(); });
+  connect(ListView2(), &ReportList::contextMenuWanted, this,
+          [results](QPoint global, int row) { results->ShowContextMenu(global, row); });
 }
 
 void Form1::SetTabOrder() {

@@ -53,6 +53,8 @@ class Form1 final : public QWidget, public WindowServices {
     platform::LockFileLister lock_files;
     // True when a workbook reader can be created (the spreadsheet check at start).
     std::function<bool()> reader_available;
+    // The E.164 module of the results list's menu (empty: beside the program).
+    std::filesystem::path e164_module;
   };
 
   // `ui` must outlive the window. `beside` is the folder of the files beside

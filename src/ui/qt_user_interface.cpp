@@ -4,8 +4,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
+
+#include <algorithm>
 
 #include "extract/error_report.h"
 
@@ -87,10 +93,62 @@ std::string QtUserInterface::ChooseFolder(std::string_view title) {
   return QDir::toNativeSeparators(chosen).toStdString();
 }
 
-void QtUserInterface::OpenWithShell(std::string_view target) {
+int QtUserInterface::ChooseItem(std::string_view title, std::string_view label,
+                                std::span<const std::string> items, int current) {
+  QStringList texts;
+  for (const std::string& item : items) texts << Q(item);
+  bool ok = false;
+  const QString chosen = QInputDialog::getItem(owner_.data(), Q(title), Q(label), texts,
+                                               std::max(current, 0), false, &ok);
+  if (!ok) return -1;
+  return static_cast<int>(texts.indexOf(chosen));
+}
+
+namespace {
+
+// The desktop's default program for a MIME type, from xdg-mime (xdg-utils,
+// which QDesktopServices's opening uses too): "" for none, nullopt when it
+// cannot be asked.
+std::optional<QString> XdgDefaultProgram(const QString& mime_type) {
+  const QString xdg_mime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+  if (xdg_mime.isEmpty()) return std::nullopt;
+  QProcess query;
+  query.start(xdg_mime, {QStringLiteral("query"), QStringLiteral("default"), mime_type});
+  if (!query.waitForFinished(5000) || query.exitStatus() != QProcess::NormalExit) {
+    query.kill();
+    query.waitForFinished(1000);
+    return std::nullopt;
+  }
+  return QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
+}
+
+}  // namespace
+
+QString ShellOpenProblem(
+    const QString& path,
+    const std::function<std::optional<QString>(const QString& mime_type)>& default_program) {
+  const QFileInfo info(path);
+  if (!info.exists()) return QStringLiteral("it is no longer there.");
+  const QMimeType type = QMimeDatabase().mimeTypeForFile(info);
+  const std::optional<QString> program = default_program(type.name());
+  if (program && program->isEmpty()) {
+    return QStringLiteral("no program is set to open files of the type %1 (%2).")
+        .arg(type.comment(), type.name());
+  }
+  return {};
+}
+
+std::string QtUserInterface::OpenWithShell(std::string_view target) {
   const QString text = Q(target);
-  const QUrl url = QFileInfo::exists(text) ? QUrl::fromLocalFile(text) : QUrl::fromUserInput(text);
-  QDesktopServices::openUrl(url);
+  const bool local = QFileInfo(text).isAbsolute();
+  if (local) {
+    const QString problem = ShellOpenProblem(text, XdgDefaultProgram);
+    if (!problem.isEmpty()) return problem.toStdString();
+  }
+  const QUrl url = local ? QUrl::fromLocalFile(text) : QUrl::fromUserInput(text);
+  if (!QDesktopServices::openUrl(url))
+    return "the desktop has no program to open it with (xdg-open could not be started).";
+  return {};
 }
 
 }  // namespace dialsift::ui

@@ -3,7 +3,13 @@
 #pragma once
 
 #include <QPointer>
+#include <QString>
 #include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
 
 #include "platform/user_interface.h"
 
@@ -21,11 +27,21 @@ class QtUserInterface final : public UserInterface {
   std::string SaveFile(std::string_view file_name, std::string_view title,
                        std::string_view filter) override;
   std::string ChooseFolder(std::string_view title) override;
-  void OpenWithShell(std::string_view target) override;
+  int ChooseItem(std::string_view title, std::string_view label, std::span<const std::string> items,
+                 int current) override;
+  std::string OpenWithShell(std::string_view target) override;
 
  private:
   QPointer<QWidget> owner_;
 };
+
+// Why the desktop cannot open local file or folder `path` (empty when it
+// can, as far as can be told beforehand): it is gone, or no program is set
+// to open its type. `default_program` answers the desktop's default program
+// for a MIME type ("" for none, nullopt when it cannot be asked).
+QString ShellOpenProblem(
+    const QString& path,
+    const std::function<std::optional<QString>(const QString& mime_type)>& default_program);
 
 // Message text for display: every CR LF, lone CR or lone LF becomes one line break.
 QString DisplayText(std::string_view text);

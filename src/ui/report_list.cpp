@@ -1,9 +1,13 @@
 #include "ui/report_list.h"
 
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
+
+#include <algorithm>
 
 #include "extract/record.h"
 
@@ -137,6 +141,32 @@ std::vector<std::string> ReportList::Rows() const {
   return rows;
 }
 
+const ListRow* ReportList::Row(int row) const {
+  if (row < 1 || row > RowCount()) return nullptr;
+  return &rows_->Row(static_cast<std::size_t>(row - 1));
+}
+
+std::vector<ListRow> ReportList::RowsWithSource(std::span<const int> rows) const {
+  std::vector<ListRow> out;
+  if (rows.empty()) {
+    out.reserve(rows_->Size());
+    for (std::size_t i = 0; i < rows_->Size(); ++i) out.push_back(rows_->Row(i));
+    return out;
+  }
+  out.reserve(rows.size());
+  for (const int row : rows) {
+    if (const ListRow* found = Row(row)) out.push_back(*found);
+  }
+  return out;
+}
+
+std::vector<int> ReportList::SelectedRows() const {
+  std::vector<int> rows;
+  for (const QModelIndex& index : selectionModel()->selectedRows()) rows.push_back(index.row() + 1);
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
 bool ReportList::RemoveRow(int row) {
   if (row < 1 || row > RowCount()) return false;
   rows_->Remove(static_cast<std::size_t>(row - 1));
@@ -163,6 +193,24 @@ void ReportList::SetHeading(const QString& heading) {
 void ReportList::mouseDoubleClickEvent(QMouseEvent* event) {
   QTreeView::mouseDoubleClickEvent(event);
   emit rowDoubleClicked();
+}
+
+// The menu key asks for the current row's menu, shown on that row; the mouse
+// for the row under the pointer.
+void ReportList::contextMenuEvent(QContextMenuEvent* event) {
+  QModelIndex index;
+  QPoint at = event->globalPos();
+  if (event->reason() == QContextMenuEvent::Keyboard) {
+    index = currentIndex();
+    if (index.isValid()) {
+      scrollTo(index);
+      at = viewport()->mapToGlobal(visualRect(index).center());
+    }
+  } else {
+    index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
+  }
+  event->accept();
+  emit contextMenuWanted(at, index.isValid() ? index.row() + 1 : 0);
 }
 
 void ReportList::keyPressEvent(QKeyEvent* event) {

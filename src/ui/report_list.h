@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QPoint>
 #include <QTreeView>
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+class QContextMenuEvent;
 class QDragEnterEvent;
 class QDragMoveEvent;
 class QDropEvent;
@@ -88,6 +90,13 @@ class ReportList final : public QTreeView {
   std::string RowText(int row) const;
   // Every row's text, top to bottom: a snapshot for loops that yield.
   std::vector<std::string> Rows() const;
+  // Row `row` (1 = top) with where it was found; null when there is no such row.
+  const ListRow* Row(int row) const;
+  // The rows `rows` (1 = top), in that order, or every row when `rows` is
+  // empty: a snapshot.
+  std::vector<ListRow> RowsWithSource(std::span<const int> rows = {}) const;
+  // The selected rows, top to bottom (1 = top); empty when none is.
+  std::vector<int> SelectedRows() const;
   // Removes row `row` (1 = top); false when there is no such row.
   bool RemoveRow(int row);
   // Removes every row.
@@ -109,8 +118,12 @@ class ReportList final : public QTreeView {
   void dragEntered(QDragEnterEvent* event);
   void dragMoved(QDragMoveEvent* event);
   void dropped(QDropEvent* event);
+  // A context menu is asked for at `global` (screen coordinates), by the
+  // mouse over row `row` or by the keyboard on the current row; 0 for none.
+  void contextMenuWanted(QPoint global, int row);
 
  protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;

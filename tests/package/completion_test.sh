@@ -34,6 +34,8 @@ expect "--output " --outp
 expect "$folder/alpha.xlsx " -o "$folder/al"
 expect "$folder/alpha.xlsx $folder/beta.ods " --output "$folder/"
 expect "" --lengths ""
+expect "comma csv jsonl lines " --format ""
+expect "comma csv " --format c
 expect "$folder/beta.ods " -q "$folder/b"
 
 # Every long option of --help is offered.

@@ -37,7 +37,10 @@ for f in usr/bin/dialsift usr/bin/dialsift-cli \
   usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/icons/hicolor/48x48/apps/$id.png \
   usr/share/man/man1/dialsift.1.gz usr/share/man/man1/dialsift-cli.1.gz \
   usr/share/bash-completion/completions/dialsift-cli \
-  usr/share/doc/dialsift/copyright usr/share/doc/dialsift/changelog.gz; do
+  usr/share/doc/dialsift/copyright usr/share/doc/dialsift/changelog.gz \
+  usr/share/doc/dialsift/README.md.gz usr/lib/environment.d/90-dialsift.conf \
+  usr/share/dialsift/open-with/applications/$id.OpenWith.desktop \
+  usr/share/dialsift/open-with/applications/mimeinfo.cache; do
   [ -f "$root/$f" ] || fail "$f is not in the package"
 done
 # The E.164 module in the private folder of the programs' own, nowhere else.
@@ -83,6 +86,65 @@ expect "hand pointer: loaded"
 expect "row: $csv"
 for sample in "$root"/usr/share/dialsift/Samples/*; do expect "row: $sample"; done
 if printf '%s\n' "$report" | grep -q '^message:'; then fail "the window showed a message"; fi
+
+# Without a display the window still answers --help and --version, as the CLI does.
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/dialsift" --version) ||
+  fail "dialsift --version without a display exited with $?"
+[ "$version" = "dialsift $(dpkg-deb -f "$deb" Version)" ] || fail "dialsift --version said '$version'"
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/dialsift" --help |
+  grep -q -- '--version' || fail "dialsift --help without a display"
+zcat "$root/usr/share/doc/dialsift/README.md.gz" | grep -q 'parallel' ||
+  fail "the packaged README does not tell of GNU parallel"
+
+# Installed beside a spreadsheet application, Dialsift leaves it the default
+# for the spreadsheet types and is offered to open them as well. The machine:
+# its applications folder holds that program, whose desktop file name sorts
+# after ours, and, as apt installs it, our menu entry; the desktop-file-utils
+# trigger has run on it. The session's data folders are the system's with
+# ours appended by environment.d.
+if command -v xdg-mime >/dev/null && command -v update-desktop-database >/dev/null; then
+  system=$scratch/system/share
+  mkdir -p "$system/applications" "$scratch/home/config" "$scratch/home/data" "$scratch/etc-xdg"
+  types="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet application/vnd.ms-excel application/vnd.oasis.opendocument.spreadsheet text/csv"
+  {
+    echo "[Desktop Entry]"
+    echo "Type=Application"
+    echo "Name=Sheets"
+    echo "Exec=true %F"
+    echo "MimeType=$(printf '%s;' $types)"
+  } >"$system/applications/org.example.Sheets.desktop"
+  cp "$root/usr/share/applications/"*.desktop "$system/applications/"
+  update-desktop-database -q "$system/applications"
+  assignment=$(sed -n 's/^\(XDG_DATA_DIRS=.*\)$/\1/p' "$root/usr/lib/environment.d/90-dialsift.conf" |
+    sed "s|/usr/share/dialsift|$root/usr/share/dialsift|g")
+  session_dirs=$(XDG_DATA_DIRS=$system sh -c "$assignment"'; printf %s "$XDG_DATA_DIRS"')
+  [ "$session_dirs" = "$system:$root/usr/share/dialsift/open-with" ] ||
+    fail "environment.d gives XDG_DATA_DIRS=$session_dirs"
+  # The programs are on the PATH, as installed ones are (GIO skips an entry
+  # whose TryExec it cannot find).
+  session() {
+    env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION HOME="$scratch/home" PATH="$root/usr/bin:$PATH" \
+      XDG_CONFIG_HOME="$scratch/home/config" XDG_DATA_HOME="$scratch/home/data" \
+      XDG_CONFIG_DIRS="$scratch/etc-xdg" XDG_DATA_DIRS="$session_dirs" "$@"
+  }
+  for type in $types; do
+    default=$(session xdg-mime query default "$type")
+    [ "$default" = org.example.Sheets.desktop ] || fail "xdg-mime names '$default' for $type"
+    if command -v gio >/dev/null; then
+      offered=$(session gio mime "$type")
+      printf '%s\n' "$offered" | grep -q "^Default application for .*: org.example.Sheets.desktop" ||
+        fail "gio does not keep the spreadsheet program the default for $type: $offered"
+      printf '%s\n' "$offered" | sed -n '/^Recommended/,$p' | grep -q "$id.OpenWith.desktop" ||
+        fail "Dialsift is not offered to open $type: $offered"
+    fi
+  done
+  # The menu entry, in the system's folder, names no types.
+  if grep -q '^MimeType=' "$root/usr/share/applications/$id.desktop"; then
+    fail "the menu entry names file types"
+  fi
+else
+  echo "xdg-mime or update-desktop-database is not installed: the default handler is not checked"
+fi
 
 # AppStream's view of the installed tree: component, menu entry and icon agree.
 if command -v appstreamcli >/dev/null; then

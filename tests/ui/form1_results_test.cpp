@@ -119,7 +119,13 @@ class RealSaveDialog final : public UserInterface {
     return real_.SaveFile(file_name, title, filter);
   }
   std::string ChooseFolder(std::string_view title) override { return script_.ChooseFolder(title); }
-  void OpenWithShell(std::string_view target) override { script_.OpenWithShell(target); }
+  int ChooseItem(std::string_view title, std::string_view label, std::span<const std::string> items,
+                 int current) override {
+    return script_.ChooseItem(title, label, items, current);
+  }
+  std::string OpenWithShell(std::string_view target) override {
+    return script_.OpenWithShell(target);
+  }
 
  private:
   ScriptedUserInterface& script_;

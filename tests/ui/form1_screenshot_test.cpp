@@ -1,9 +1,16 @@
 // Pictures of the window: saved under the build tree (screenshots/) for
 // people to look at, and sampled where the layout fixes a colour.
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QImage>
+#include <QMenu>
+#include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
 
 #include "ui/window_fixture.h"
 
@@ -31,6 +38,41 @@ TEST_F(WindowTest, SavesAScreenshotOfTheWindow) {
   form.ListView2()->AppendRow("(718)555-0134");
   const QImage picture = Grab(form, "form1.png");
   EXPECT_EQ(picture.size(), QSize(536, 565) * picture.devicePixelRatio());
+}
+
+// The results list's context menu, open over a row found in a sample: the
+// window with the menu drawn where it shows. Under a real X server the
+// screen is saved as well.
+TEST_F(WindowTest, SavesAScreenshotOfTheResultsMenu) {
+  ui::Form1& form = Start();
+  form.ListView1()->AppendRow((BinDir() / "Samples" / "contacts.xlsx").string());
+  form.PushButton(7)->click();
+  ASSERT_GT(form.ListView2()->RowCount(), 2);
+  form.move(0, 0);
+  form.show();
+  form.ListView2()->SelectRow(2);
+  const QRect row = form.ListView2()->visualRect(form.ListView2()->model()->index(1, 0));
+  const QPoint at = form.ListView2()->viewport()->mapTo(&form, row.center());
+  const std::unique_ptr<QMenu> menu = form.Results().MakeContextMenu(2);
+  menu->popup(form.mapToGlobal(at));
+  for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+  QPixmap picture = form.grab();
+  {
+    QPainter painter(&picture);
+    painter.drawPixmap(at, menu->grab());
+  }
+  EXPECT_TRUE(
+      picture.save(QString::fromStdString((ScreenshotFolder() / "results-menu.png").string())));
+  if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 300) QCoreApplication::processEvents();
+    const QPixmap screen = form.screen()->grabWindow(0);
+    EXPECT_TRUE(screen.save(
+        QString::fromStdString((ScreenshotFolder() / "results-menu-x11.png").string())));
+  }
+  menu->close();
+  ui_.messages.clear();
 }
 
 // The frame's background around its boxes and under its caption, and each

@@ -27,6 +27,13 @@ class ScriptedUserInterface final : public UserInterface {
   // Everything shown and asked, in order.
   std::vector<Shown> messages;
   std::vector<std::string> shell_opened;
+  // What the shell says to the next opens, in order ("" when it took them).
+  std::deque<std::string> shell_answers;
+  // Answers of the list picks, in order (-1 cancels; -1 when out), and the
+  // lists and first picks shown.
+  std::deque<int> item_results;
+  std::vector<std::vector<std::string>> item_lists;
+  std::vector<int> item_current;
   std::vector<std::string> dialog_titles;
   std::vector<std::string> dialog_filters;
   std::vector<std::string> save_file_names;
@@ -68,7 +75,23 @@ class ScriptedUserInterface final : public UserInterface {
     folder_results.pop_front();
     return r;
   }
-  void OpenWithShell(std::string_view target) override { shell_opened.emplace_back(target); }
+  int ChooseItem(std::string_view title, std::string_view, std::span<const std::string> items,
+                 int current) override {
+    dialog_titles.emplace_back(title);
+    item_lists.emplace_back(items.begin(), items.end());
+    item_current.push_back(current);
+    if (item_results.empty()) return -1;
+    const int r = item_results.front();
+    item_results.pop_front();
+    return r;
+  }
+  std::string OpenWithShell(std::string_view target) override {
+    shell_opened.emplace_back(target);
+    if (shell_answers.empty()) return {};
+    std::string r = shell_answers.front();
+    shell_answers.pop_front();
+    return r;
+  }
 
   // Texts of the messages shown, in order.
   std::vector<std::string> Texts() const {

@@ -31,7 +31,7 @@ class WindowTest : public ::testing::Test {
   // Makes the window (not yet loaded); it looks for lock files on disk.
   ui::Form1& MakeWindow() {
     form_ = std::make_unique<ui::Form1>(ui_, beside_.path());
-    form_->SetProbes({{}, [this] { return reader_available_; }});
+    form_->SetProbes({{}, [this] { return reader_available_; }, BinDir() / "dialsift-e164.so"});
     return *form_;
   }
   // Makes and loads the window.

@@ -6,7 +6,7 @@
 #include <streambuf>
 
 #include "sheet/ods/ods_content.h"
-#include "sheet/unicode.h"
+#include "base/unicode.h"
 
 namespace dialsift::sheet::ods {
 
