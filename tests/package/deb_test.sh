@@ -28,6 +28,10 @@ echo "Depends: $depends"
 for lib in libqt6core6 libqt6widgets6 libzip4 libexpat1 libgsf-1-114 libc6 libphonenumber; do
   case $depends in *"$lib"*) ;; *) fail "Depends lacks $lib" ;; esac
 done
+# ISA-L, in a build that inflates with it.
+if objdump -p "$root/usr/bin/dialsift-cli" | grep -q 'NEEDED.*libisal'; then
+  case $depends in *libisal2*) ;; *) fail "Depends lacks libisal2" ;; esac
+fi
 
 for f in usr/bin/dialsift usr/bin/dialsift-cli \
   usr/share/dialsift/HAND-M.CUR usr/share/dialsift/phone-formatting.html \
