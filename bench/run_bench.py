@@ -2,6 +2,7 @@
 """Times dialsift-cli on the benchmark workbooks against the floor.
 
 usage: bench/run_bench.py BUILD_BIN_DIR [DATA_DIR] [--baseline BASELINE_BIN_DIR]
+                          [--median] [--rounds N]
 
 The big workbook (200,000 rows x 5) as .xlsx, .xlsb and .ods: for each, the
 wall time, the ratio to the floor's speed (the time `unzip -p` takes to
@@ -13,7 +14,12 @@ current build alone: what carrying each number's record costs against the
 run before records (bench/record_bench.cpp); the time of
 `--e164 US --format jsonl` next to plain lines; and for the 300 small
 workbooks the time with -j 1 and with -j 2 and their ratio. Each figure is
-the best of a few runs.
+the best of a few runs. Last, the many-workbook mix (2,000 small workbooks
+and 20 medium ones, as bench/run_scale_bench.py writes them): -j 1 and -j 2
+of every build, taking turns, and the ratio of the two.
+
+--median reports the median of the rounds instead of the best (steadier on
+a machine that others load); --rounds sets how many (default 5).
 """
 import glob
 import os
@@ -54,15 +60,49 @@ def timed(cmd):
     return elapsed, usage.ru_maxrss
 
 
+MEDIAN = False
+ROUNDS = 5
+
+
+def pick(times):
+    """The figure of a few runs: the best, or with --median the median."""
+    times = sorted(times)
+    if not MEDIAN:
+        return times[0]
+    mid = len(times) // 2
+    return times[mid] if len(times) % 2 else (times[mid - 1] + times[mid]) / 2
+
+
 def interleaved(commands, rounds):
-    """Runs every command once per round, in turn; best time and peak memory of each."""
-    best = {name: (None, 0) for name in commands}
+    """Runs every command once per round, in turn; time and peak memory of each."""
+    times = {name: [] for name in commands}
+    peaks = {name: 0 for name in commands}
     for _ in range(rounds):
         for name, cmd in commands.items():
             elapsed, peak = timed(cmd)
-            t, p = best[name]
-            best[name] = (elapsed if t is None else min(t, elapsed), max(p, peak))
-    return best
+            times[name].append(elapsed)
+            peaks[name] = max(peaks[name], peak)
+    return {name: (pick(times[name]), peaks[name]) for name in commands}
+
+
+def many_workbooks(data, builds, rounds):
+    """-j 1 and -j 2 over the many-workbook mix, one column per build."""
+    sys.path.insert(0, HERE)
+    from run_scale_bench import make_data  # pylint: disable=import-outside-toplevel
+    make_data(data, sets=("many",))
+    folder = os.path.join(data, "many")
+    many = sorted(os.path.join(folder, f) for f in os.listdir(folder) if f.endswith(".xlsx"))
+    commands = {}
+    for build, bindir in builds.items():
+        cli = os.path.join(bindir, "dialsift-cli")
+        for jobs in ("1", "2"):
+            commands[(build, jobs)] = [cli, "-q", "-j", jobs, "-l", "7,10,11"] + many
+    best = interleaved(commands, rounds)
+    print(f"{len(many)} workbooks, 2,000 small and 20 medium (load average "
+          f"{os.getloadavg()[0]:.2f} at the end):")
+    for build in builds:
+        one, two = best[(build, "1")][0], best[(build, "2")][0]
+        print(f"  {build:10} -j 1 {one:7.3f} s   -j 2 {two:7.3f} s   speed-up {one / two:4.2f}x")
 
 
 def big_workbooks(data, builds, rounds=5):
@@ -99,7 +139,15 @@ def big_workbooks(data, builds, rounds=5):
 
 
 def main():
+    global MEDIAN, ROUNDS  # pylint: disable=global-statement
     args = sys.argv[1:]
+    if "--median" in args:
+        MEDIAN = True
+        args.remove("--median")
+    if "--rounds" in args:
+        at = args.index("--rounds")
+        ROUNDS = int(args[at + 1])
+        del args[at:at + 2]
     baseline = None
     if "--baseline" in args:
         at = args.index("--baseline")
@@ -123,7 +171,7 @@ def main():
     builds = {"current": bindir}
     if baseline:
         builds = {"baseline": baseline, "current": bindir}
-    big_workbooks(data, builds)
+    big_workbooks(data, builds, ROUNDS)
 
     # What carrying the record costs, side by side in one process.
     record_bench = os.path.join(bindir, "record_bench")
@@ -142,6 +190,7 @@ def main():
     two, _ = run([cli, "-q", "-j", "2", "-l", "7,10,11"] + small, repeat=15)
     print(f"{len(small)} small workbooks:")
     print(f"  -j 1 {one:7.3f} s   -j 2 {two:7.3f} s   speed-up {one / two:4.2f}x (target >= 1.7x)")
+    many_workbooks(data, builds, ROUNDS)
 
 
 if __name__ == "__main__":

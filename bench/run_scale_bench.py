@@ -39,10 +39,12 @@ LENGTHS = ["-l", "7,10,11"]
 
 # ---- The workbooks ----
 
-def make_data(data):
+def make_data(data, sets=("many", "small", "scale")):
     templates = os.path.join(data, "templates")
     os.makedirs(templates, exist_ok=True)
     kinds = {"small": (50, 4), "mid": (2_000, 3), "medium": (20_000, 2)}
+    if "scale" not in sets:
+        del kinds["mid"]
     made = {}
     for kind, (rows, count) in kinds.items():
         made[kind] = []
@@ -70,8 +72,12 @@ def make_data(data):
         many.append((f"{len(many):04d}.xlsx", "small"))
         if i % 100 == 99:
             many.append((f"{len(many):04d}.xlsx", "medium"))
-    fill(os.path.join(data, "many"), many)
-    fill(os.path.join(data, "small"), [(f"{i:03d}.xlsx", "small") for i in range(300)])
+    if "many" in sets:
+        fill(os.path.join(data, "many"), many)
+    if "small" in sets:
+        fill(os.path.join(data, "small"), [(f"{i:03d}.xlsx", "small") for i in range(300)])
+    if "scale" not in sets:
+        return
     scale = []
     for i in range(10_000):
         k = i % 100

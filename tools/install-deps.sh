@@ -3,7 +3,7 @@
 # need, when any of them is missing. Safe to run again.
 set -eu
 PACKAGES="build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libzip-dev
-libexpat1-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation
+libisal-dev libexpat1-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation
 clang libclang-rt-14-dev unzip help2man file dpkg-dev desktop-file-utils appstream lintian
 libphonenumber-dev parallel python3-openpyxl"
 missing=""

@@ -1,6 +1,12 @@
 // Read-only access to the zip container of .xlsx, .xlsm, .xlsb and .ods
 // files, with limits against hostile archives: an entry's declared size, its
 // expansion ratio and the bytes actually inflated are all bounded.
+//
+// libzip reads the archive's directory and hands out each entry's bytes. In
+// a build with ISA-L (DIALSIFT_ISAL), deflated entries are read raw through
+// libzip and inflated by ISA-L, several times faster than zlib, with the
+// entry's size and CRC-32 checked here; other methods, and builds without
+// ISA-L, are inflated and checked by libzip (zlib).
 #pragma once
 
 #include <cstddef>
@@ -21,6 +27,8 @@ struct zip;
 struct zip_file;
 
 namespace dialsift::sheet {
+
+struct ZipSpare;  // zip_archive.cpp
 
 // A part that the package names, or must have, is not in it.
 inline Error MissingPart(std::string_view part) {
@@ -88,6 +96,13 @@ class ZipArchive {
   void SetInflateAhead(bool ahead) { inflate_ahead_ = ahead; }
   static constexpr std::uint64_t kAheadMinSize = std::uint64_t{1} << 20;
 
+  // True when the build inflates deflated entries with ISA-L.
+  static bool FastInflateBuilt();
+  // Entries opened from now on are inflated by ISA-L (the default in a build
+  // with it) or by libzip: the two give the same bytes and the same errors,
+  // which the tests hold them to.
+  void SetFastInflate(bool fast) { fast_inflate_ = fast && FastInflateBuilt(); }
+
  private:
   ZipArchive() = default;
   struct Closer {
@@ -109,6 +124,11 @@ class ZipArchive {
   // the archive or a reader of one of its entries, holds this lock.
   std::unique_ptr<std::mutex> lock_ = std::make_unique<std::mutex>();
   bool inflate_ahead_ = false;
+  bool fast_inflate_ = FastInflateBuilt();
+  // Buffers and inflater states of entries read to their end or closed,
+  // for the next entries: a workbook opens many parts, and fresh memory
+  // for each costs page faults.
+  std::unique_ptr<ZipSpare> spare_;
   // Every entry's folded name and index, built once when the archive opens:
   // a lookup per part would otherwise compare every name of the archive.
   std::unordered_map<std::string, std::uint64_t> by_folded_name_;

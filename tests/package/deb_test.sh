@@ -30,6 +30,10 @@ for lib in libqt6core6 libqt6widgets6 libzip4 libexpat1 libc6 libphonenumber; do
 done
 # OLE2 compound files are read by our own code.
 case $depends in *libgsf*) fail "Depends names libgsf" ;; esac
+# ISA-L, in a build that inflates with it.
+if objdump -p "$root/usr/bin/dialsift-cli" | grep -q 'NEEDED.*libisal'; then
+  case $depends in *libisal2*) ;; *) fail "Depends lacks libisal2" ;; esac
+fi
 
 for f in usr/bin/dialsift usr/bin/dialsift-cli \
   usr/share/dialsift/HAND-M.CUR usr/share/dialsift/phone-formatting.html \

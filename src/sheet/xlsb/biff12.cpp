@@ -35,7 +35,9 @@ Result<bool> RecordReader::Fill(std::size_t n) {
     end_ -= pos_;
     pos_ = 0;
   }
-  if (buf_.size() < std::max(n, kChunk)) buf_.resize(std::max(n, kChunk));
+  // Room for a whole chunk after the bytes kept: a zip entry then inflates
+  // straight into it, where a smaller read is staged and copied.
+  if (buf_.size() < end_ + std::max(n, kChunk)) buf_.resize(end_ + std::max(n, kChunk));
   while (end_ < n && !eof_) {
     auto got = source_.Read(std::span<char>(buf_.data() + end_, buf_.size() - end_));
     if (!got) return got.error();
