@@ -184,6 +184,7 @@ class ZipEntryReader::Ahead {
  public:
   // One step of the entry a block: a megabyte in all.
   static constexpr std::size_t kBlocks = 16;
+  static constexpr std::size_t kResume = kBlocks / 2;
 
   explicit Ahead(State& state) : state_(state) {
     // The blocks of an earlier entry's ring, when there was one.
@@ -224,8 +225,9 @@ class ZipEntryReader::Ahead {
       hold.lock();
       head_ = (head_ + 1) % kBlocks;
       --filled_;
+      const bool wake = filled_ == kResume;
       hold.unlock();
-      room_.notify_one();
+      if (wake) room_.notify_one();
     }
     return n;
   }
@@ -240,7 +242,10 @@ class ZipEntryReader::Ahead {
   void Run() {
     while (true) {
       std::unique_lock hold(mutex_);
-      room_.wait(hold, [this] { return stop_ || filled_ < kBlocks; });
+      // A full ring is refilled once half of it is free: ISA-L fills a block
+      // in a fraction of the time its parse takes, and waking the thread for
+      // every block handed back cost more than the inflating.
+      if (filled_ == kBlocks) room_.wait(hold, [this] { return stop_ || filled_ <= kResume; });
       if (stop_) return;
       Block& block = ring_[tail_];
       hold.unlock();
@@ -276,7 +281,7 @@ class ZipEntryReader::Ahead {
   bool stop_ = false;
   std::mutex mutex_;
   std::condition_variable ready_;  // a block was filled
-  std::condition_variable room_;   // a block was handed back, or stop
+  std::condition_variable room_;   // half the ring is free again, or stop
   std::thread thread_;
 };
 
