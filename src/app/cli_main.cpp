@@ -24,6 +24,7 @@
 #include "filelist/folder_intake.h"
 #include "platform/heap.h"
 #include "platform/path_kinds.h"
+#include "platform/spaced_setting.h"
 #include "platform/stored_settings.h"
 #include "platform/terminal.h"
 #include "platform/threads.h"
@@ -47,6 +48,9 @@ constexpr OptionSpec kOptions[] = {
     {"l", "lengths", "LIST",
      "digit counts that make a phone number, 5 to 20:\n\"7,10\", \"7-11\"; default: the lengths "
      "ticked in\nthe desktop program, or 10 and 11"},
+    {"", "spaced", "",
+     "also read numbers written with spaces inside a\ncell: \"+44 20 7946 0958\", \"(212) "
+     "555-0147\""},
     {"", "format", "FORMAT", "lines (the default), comma, csv or jsonl;\nsee Formats below"},
     {"c", "comma", "", "the same as --format comma"},
     {"", "e164", "REGION",
@@ -123,6 +127,7 @@ std::string HelpText() {
 
 struct Options {
   phone::LengthSelection lengths;
+  phone::Rule rule = phone::Rule::kWords;
   results::Format format = results::Format::kLines;
   std::optional<results::E164> e164;
   bool unique = false;
@@ -251,10 +256,13 @@ Options ParseArguments(int argc, char** argv) {
     }
     o.jobs = static_cast<unsigned>(n);
   }
+  if (parser.IsSet("spaced")) o.rule = phone::Rule::kSpaced;
   if (parser.IsSet("lengths")) {
     o.lengths = ParseLengths(parser.Value("lengths"));
   } else if (!o.text) {
     o.lengths = StoredLengths();
+    // The window's selection as a whole: its "with spaces" box comes along.
+    if (StoredSpaced(StoredSettings())) o.rule = phone::Rule::kSpaced;
   }
   if (o.paths.empty() && o.files_from.empty()) UsageError("no workbook or folder given");
   if (o.jobs == 0) o.jobs = std::max(1u, std::thread::hardware_concurrency());
@@ -379,10 +387,12 @@ class Reader final : public RecordSink, public ErrorReporter {
     for (std::size_t n = 0; n < ticked.size(); ++n) {
       ticked[n] = phone::IsPhoneLengthTicked(options_.lengths, static_cast<std::int16_t>(n));
     }
-    phone::StreamingScanner scanner([ticked](std::int16_t n) {
-      return n >= 0 && static_cast<std::size_t>(n) < ticked.size() &&
-             ticked[static_cast<std::size_t>(n)];
-    });
+    phone::StreamingScanner scanner(
+        [ticked](std::int16_t n) {
+          return n >= 0 && static_cast<std::size_t>(n) < ticked.size() &&
+                 ticked[static_cast<std::size_t>(n)];
+        },
+        {}, options_.rule);
     // A workbook read while at most half the jobs are busy gets a second
     // thread that inflates ahead of the parse: one big workbook uses both
     // cores, many small ones are not slowed by threads they cannot use.

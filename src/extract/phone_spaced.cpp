@@ -1,0 +1,626 @@
+// Numbers written with spaces: "(212) 555-0147", "+44 20 7946 0958",
+// "01 23 45 67 89".
+//
+// A cell's text is cut into tokens: pieces (phone characters holding a
+// digit: digits, "+-().", the en dash and the non-breaking hyphen), lone
+// dashes and slashes between pieces, extension markers with their digits,
+// other words (letters, signs) and stops (punctuation, tabs, line breaks).
+// Blanks are the space, U+00A0, U+2007, U+2009 and U+202F. Pieces follow one
+// another in a segment while one blank at most, a lone dash or a slash lies
+// between them; a word, an extension, a stop or two blanks end it.
+//
+// Links between pieces are refused where the text says the next piece is no
+// part of the same number, and segments whose shape says amount, date, card
+// or the like are read piece by piece (each piece then is a word of the word
+// rule). From the left, the longest run of pieces of a segment whose digit
+// count is ticked is one number; the search goes on after it.
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <span>
+
+#include "extract/phone.h"
+
+namespace dialsift::phone {
+
+namespace {
+
+enum class Kind : std::uint8_t {
+  kPiece,  // phone characters holding a digit
+  kDash,   // a hyphen or dash standing alone
+  kSlash,  // "/"
+  kWord,   // letters or other signs: ends a number
+  kExt,    // an extension ("x204", "ext. 12", "#12"): ends a number
+  kStop,   // punctuation, tab, line break: ends a number
+};
+
+struct Token {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  Kind kind = Kind::kWord;
+  std::uint8_t gap = 2;  // blanks before it: 0, 1, or 2 for more (or the start)
+  std::uint32_t digits = 0;
+  bool plain = false;   // digits alone
+  bool marker = false;  // kExt without digits of its own ("ext.", "#")
+};
+
+constexpr bool IsDigit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The punctuation of the word rule that ends a number here too: all of it
+// but "/" (between groups) and "#" (an extension).
+constexpr bool IsStop(unsigned char c) {
+  return c < 0x20 || c == 0x7F || (c >= 0x21 && c <= 0x27 && c != '#') || c == 0x2A || c == 0x2C ||
+         (c >= 0x3A && c <= 0x3F) || (c >= 0x5B && c <= 0x5E) || c == 0x60 ||
+         (c >= 0x7B && c <= 0x7E);
+}
+
+constexpr bool IsFormatting(unsigned char c) {
+  return c == '+' || c == '-' || c == '(' || c == ')' || c == '.';
+}
+
+// Length of the blank at text[i] (space, U+00A0, U+2007, U+2009, U+202F), else 0.
+std::size_t BlankAt(std::string_view text, std::size_t i) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  if (c == ' ') return 1;
+  if (c == 0xC2)
+    return i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xA0 ? 2 : 0;
+  if (c != 0xE2 || i + 2 >= text.size() || static_cast<unsigned char>(text[i + 1]) != 0x80)
+    return 0;
+  const auto d = static_cast<unsigned char>(text[i + 2]);
+  return d == 0x87 || d == 0x89 || d == 0xAF ? 3 : 0;
+}
+
+// Length of a dash read as a hyphen at text[i] (U+2011, U+2013), else 0.
+std::size_t DashAt(std::string_view text, std::size_t i) {
+  if (static_cast<unsigned char>(text[i]) != 0xE2 || i + 2 >= text.size() ||
+      static_cast<unsigned char>(text[i + 1]) != 0x80)
+    return 0;
+  const auto d = static_cast<unsigned char>(text[i + 2]);
+  return d == 0x91 || d == 0x93 ? 3 : 0;
+}
+
+std::string Lower(std::string_view word) {
+  std::string out(word);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// The word without the "." and ":" after it, in lower case.
+std::string Bare(std::string_view word) {
+  while (!word.empty() && (word.back() == '.' || word.back() == ':')) word.remove_suffix(1);
+  return Lower(word);
+}
+
+bool OneOf(std::string_view word, std::initializer_list<std::string_view> list) {
+  return std::find(list.begin(), list.end(), word) != list.end();
+}
+
+// Words that say a phone number follows.
+bool IsLabel(std::string_view word) {
+  const std::string w = Bare(word);
+  return OneOf(w,
+               {"tel",      "tél",      "tlf",    "tfn",       "telefon", "telephone", "téléphone",
+                "teléfono", "telefono", "phone",  "ph",        "fax",     "t",         "f",
+                "m",        "p",        "mobile", "mob",       "cell",    "handy",     "gsm",
+                "portable", "mobil",    "móvil",  "cellulare", "call",    "dial"});
+}
+
+// An extension marker without its digits: "x", "ext", "ext.", "extn".
+bool IsExtensionMarker(std::string_view word) {
+  return OneOf(Bare(word), {"x", "ext", "extn", "extension", "poste", "durchwahl", "dw"});
+}
+
+// A marker with its digits attached: "x204", "ext.12", "Ext12".
+bool IsExtensionWithDigits(std::string_view word) {
+  const std::string w = Lower(word);
+  std::size_t i = 0;
+  if (w.starts_with("extn")) {
+    i = 4;
+  } else if (w.starts_with("ext")) {
+    i = 3;
+  } else if (w.starts_with("x")) {
+    i = 1;
+  } else {
+    return false;
+  }
+  if (i < w.size() && (w[i] == '.' || w[i] == ':')) ++i;
+  if (i == w.size()) return false;
+  for (; i < w.size(); ++i)
+    if (!IsDigit(static_cast<unsigned char>(w[i]))) return false;
+  return true;
+}
+
+// Currency signs and codes, and the percent sign, beside an amount.
+bool IsCurrency(std::string_view word) {
+  static constexpr std::string_view kSigns[] = {"\xE2\x82\xAC",
+                                                "$",
+                                                "\xC2\xA3",
+                                                "\xC2\xA5",
+                                                "\xE2\x82\xB9",
+                                                "\xE2\x82\xBD",
+                                                "\xE2\x82\xBA",
+                                                "\xE2\x82\xA9",
+                                                "\xE2\x82\xAA",
+                                                "\xE2\x82\xB4",
+                                                "\xE2\x82\xA6",
+                                                "\xE2\x82\xB1",
+                                                "%"};
+  for (std::string_view sign : kSigns)
+    if (word.find(sign) != std::string_view::npos) return true;
+  return OneOf(Bare(word), {"eur", "euro", "euros", "usd", "gbp", "chf", "jpy", "sek", "nok", "dkk",
+                            "pln", "czk",  "huf",   "rub", "inr", "cny", "aud", "cad", "kr",  "zł",
+                            "kč",  "ft",   "lei",   "fr",  "rs",  "r$",  "sfr", "dm"});
+}
+
+// "DE89", "GB29": the head of an IBAN.
+bool IsIbanHead(std::string_view word) {
+  return word.size() == 4 && std::isupper(static_cast<unsigned char>(word[0])) &&
+         std::isupper(static_cast<unsigned char>(word[1])) &&
+         IsDigit(static_cast<unsigned char>(word[2])) &&
+         IsDigit(static_cast<unsigned char>(word[3]));
+}
+
+// The digit groups of a piece made of digits and one kind of separator
+// (`sep`); empty when anything else is in it.
+std::vector<std::string_view> Groups(std::string_view piece, char sep) {
+  std::vector<std::string_view> groups;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= piece.size(); ++i) {
+    if (i == piece.size() || piece[i] == sep) {
+      if (i == start) return {};
+      groups.push_back(piece.substr(start, i - start));
+      start = i + 1;
+    } else if (!IsDigit(static_cast<unsigned char>(piece[i]))) {
+      return {};
+    }
+  }
+  return groups;
+}
+
+int Value(std::string_view digits) {
+  int v = 0;
+  for (char c : digits) v = v * 10 + (c - '0');
+  return v;
+}
+
+bool IsYear(std::string_view piece) {
+  if (piece.size() != 4) return false;
+  const int v = Value(piece);
+  return v >= 1800 && v <= 2099;
+}
+
+bool IsDayMonth(std::string_view day, std::string_view month) {
+  if (day.size() > 2 || month.size() > 2) return false;
+  const int d = Value(day);
+  const int m = Value(month);
+  return d >= 1 && d <= 31 && m >= 1 && m <= 12;
+}
+
+// A piece that stands alone whatever is beside it: a date ("19.02.2015",
+// "2015-02-19"), a time or decimal ("10.30", "12.50"), a version or address
+// ("3.11.4", "10.0.19041.1").
+bool StandsAlone(std::string_view piece) {
+  for (char sep : {'.', '-'}) {
+    const auto g = Groups(piece, sep);
+    if (g.size() == 3) {
+      if (g[0].size() == 4 && IsYear(g[0]) && IsDayMonth(g[2], g[1])) return true;
+      if (g[2].size() == 4 || (sep == '.' && g[2].size() == 2)) {
+        if (IsDayMonth(g[0], g[1]) || IsDayMonth(g[1], g[0])) return true;
+      }
+    }
+  }
+  const auto dots = Groups(piece, '.');
+  if (dots.size() == 2 && dots[1].size() <= 2) return true;
+  if (dots.size() >= 3) {
+    for (std::string_view g : dots)
+      if (g.size() == 1) return true;
+  }
+  return false;
+}
+
+// "+44", the country code that may begin a number.
+bool IsCountryCode(std::string_view piece) {
+  if (piece.size() < 2 || piece.size() > 4 || piece[0] != '+') return false;
+  for (char c : piece.substr(1))
+    if (!IsDigit(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+class SpacedReader {
+ public:
+  SpacedReader(std::string_view text, const LengthQuery& ticked, const YieldFn& yield,
+               StreamingScanner::Found& found)
+      : text_(text), ticked_(ticked), yield_(yield), found_(found) {}
+
+  void Read() {
+    Tokenize();
+    Segments();
+  }
+
+ private:
+  std::string_view Text(const Token& t) const { return text_.substr(t.begin, t.end - t.begin); }
+
+  void Push(std::size_t begin, std::size_t end, Kind kind, std::uint8_t gap) {
+    Token t;
+    t.begin = begin;
+    t.end = end;
+    t.kind = kind;
+    t.gap = gap;
+    tokens_.push_back(t);
+  }
+
+  void Tokenize() {
+    const std::size_t n = text_.size();
+    std::uint8_t gap = 2;
+    std::size_t i = 0;
+    while (i < n) {
+      if (const std::size_t b = BlankAt(text_, i)) {
+        gap = static_cast<std::uint8_t>(std::min(gap + 1, 2));
+        i += b;
+        continue;
+      }
+      const auto c = static_cast<unsigned char>(text_[i]);
+      if (IsStop(c)) {
+        Push(i, i + 1, Kind::kStop, gap);
+        ++i;
+      } else if (c == '/') {
+        Push(i, i + 1, Kind::kSlash, gap);
+        ++i;
+      } else if (c == '#') {
+        Push(i, i + 1, Kind::kExt, gap);
+        tokens_.back().marker = true;
+        ++i;
+      } else {
+        i = Word(i, gap);
+      }
+      gap = 0;
+    }
+    // A marker takes the digits after it as the extension.
+    for (std::size_t k = 0; k + 1 < tokens_.size(); ++k) {
+      if (tokens_[k].marker && tokens_[k + 1].kind == Kind::kPiece && tokens_[k + 1].gap <= 1) {
+        tokens_[k + 1].kind = Kind::kExt;
+      }
+    }
+  }
+
+  // One word from `i`; returns where it ends.
+  std::size_t Word(std::size_t i, std::uint8_t gap) {
+    const std::size_t n = text_.size();
+    const std::size_t begin = i;
+    std::size_t other = std::string_view::npos;  // first character that is no phone character
+    std::uint32_t digits = 0;
+    std::uint32_t digits_before_other = 0;
+    bool plain = true;
+    while (i < n) {
+      const auto c = static_cast<unsigned char>(text_[i]);
+      if (BlankAt(text_, i) || IsStop(c) || c == '/' || c == '#') break;
+      if (IsDigit(c)) {
+        ++digits;
+        ++i;
+        continue;
+      }
+      plain = false;
+      if (const std::size_t d = DashAt(text_, i)) {
+        i += d;
+        continue;
+      }
+      if (!IsFormatting(c) && other == std::string_view::npos) {
+        other = i;
+        digits_before_other = digits;
+      }
+      ++i;
+    }
+    const std::string_view word = text_.substr(begin, i - begin);
+    if (other == std::string_view::npos) {
+      if (digits > 0) {
+        Push(begin, i, Kind::kPiece, gap);
+        tokens_.back().digits = digits;
+        tokens_.back().plain = plain;
+      } else if (word == "-" || DashAt(word, 0) == word.size()) {
+        Push(begin, i, Kind::kDash, gap);
+      } else {
+        Push(begin, i, Kind::kWord, gap);
+      }
+      return i;
+    }
+    // "555-0147x204": the number, then its extension.
+    if (digits_before_other > 0 && IsExtensionWithDigits(text_.substr(other, i - other))) {
+      Push(begin, other, Kind::kPiece, gap);
+      tokens_.back().digits = digits_before_other;
+      Push(other, i, Kind::kExt, 0);
+      return i;
+    }
+    if (IsExtensionWithDigits(word)) {
+      Push(begin, i, Kind::kExt, gap);
+    } else {
+      Push(begin, i, Kind::kWord, gap);
+      if (IsExtensionMarker(word)) {
+        tokens_.back().kind = Kind::kExt;
+        tokens_.back().marker = true;
+      }
+    }
+    return i;
+  }
+
+  bool Piece(std::size_t k) const { return tokens_[k].kind == Kind::kPiece; }
+  bool Connector(std::size_t k) const {
+    return tokens_[k].kind == Kind::kDash || tokens_[k].kind == Kind::kSlash;
+  }
+
+  // The pieces of a segment (token indices), without its connectors.
+  std::vector<std::size_t> PiecesOf(std::size_t first, std::size_t last) const {
+    std::vector<std::size_t> pieces;
+    for (std::size_t k = first; k <= last; ++k)
+      if (Piece(k)) pieces.push_back(k);
+    return pieces;
+  }
+
+  // What stands before a slash can be an area code: "089", "+49 (0)89".
+  bool AreaCodeBefore(std::size_t first, std::size_t last) const {
+    const auto pieces = PiecesOf(first, last);
+    std::uint32_t digits = 0;
+    for (std::size_t k : pieces) digits += tokens_[k].digits;
+    if (pieces.size() == 1) return digits <= 6;
+    if (pieces.size() > 3 || !IsCountryCode(Text(tokens_[pieces[0]]))) return false;
+    return digits - tokens_[pieces[0]].digits <= 6;
+  }
+
+  // Whether piece `next` carries on the segment that runs from `first` to
+  // `last` (a piece or a connector after one).
+  bool Links(std::size_t first, std::size_t last, std::size_t next) const {
+    const Token& t = tokens_[next];
+    if (t.gap > 1) return false;
+    std::size_t prev = last;
+    if (Connector(last)) {
+      if (last == first || Connector(last - 1) || t.gap + tokens_[last].gap > 2) return false;
+      prev = last - 1;
+      if (tokens_[last].kind == Kind::kSlash && !AreaCodeBefore(first, prev)) return false;
+    }
+    const std::string_view piece = Text(t);
+    const std::string_view before = Text(tokens_[prev]);
+    // A "+" opens a number; "(" opens an area code, past the country code
+    // and trunk prefix.
+    if (piece[0] == '+') return false;
+    if (piece[0] == '(' && !piece.starts_with("(0)")) {
+      std::uint32_t digits = 0;
+      for (std::size_t k : PiecesOf(first, prev)) digits += tokens_[k].digits;
+      if (digits >= 5) return false;
+    }
+    if (StandsAlone(piece) || StandsAlone(before)) return false;
+    // Rows of years, "1 2 3 4".
+    if (tokens_[prev].plain && t.plain) {
+      if (IsYear(before) && IsYear(piece)) return false;
+      if (before.size() == 1 && piece.size() == 1) return false;
+    }
+    return true;
+  }
+
+  void Segments() {
+    std::size_t first = 0;
+    bool open = false;
+    for (std::size_t k = 0; k < tokens_.size(); ++k) {
+      const Token& t = tokens_[k];
+      if (t.kind == Kind::kPiece) {
+        if (open && Links(first, k - 1, k)) continue;
+        if (open) Segment(first, k - 1);
+        first = k;
+        open = true;
+      } else if (Connector(k)) {
+        if (open && (t.gap > 1 || Connector(k - 1))) {
+          Segment(first, k - 1);
+          open = false;
+        }
+      } else if (open) {
+        Segment(first, k - 1);
+        open = false;
+      }
+    }
+    if (open) Segment(first, tokens_.size() - 1);
+  }
+
+  // The nearest word before token `k`, past stops; nothing past a piece.
+  const Token* WordBefore(std::size_t k) const {
+    while (k > 0) {
+      --k;
+      if (tokens_[k].kind == Kind::kStop) continue;
+      return tokens_[k].kind == Kind::kWord || tokens_[k].kind == Kind::kExt ? &tokens_[k]
+                                                                             : nullptr;
+    }
+    return nullptr;
+  }
+
+  // A segment read as an amount, a date, a card or account number, an
+  // address or an ISBN: its pieces stand alone.
+  bool ReadPieceByPiece(std::size_t first, std::size_t last,
+                        const std::vector<std::size_t>& pieces) const {
+    const Token* before = WordBefore(first);
+    const Token* after = last + 1 < tokens_.size() && tokens_[last + 1].gap <= 1 &&
+                                 tokens_[last + 1].kind != Kind::kPiece
+                             ? &tokens_[last + 1]
+                             : nullptr;
+    const bool label = before && IsLabel(Text(*before));
+    if (before && !label) {
+      const std::string w = Bare(Text(*before));
+      if (OneOf(w, {"isbn", "isbn-10", "isbn-13", "issn", "ean", "iban", "bic", "swift"}) ||
+          IsIbanHead(Text(*before)))
+        return true;
+      // "GB29 NWBK 6016 ...": a bank code after the head.
+      const Token* head = WordBefore(static_cast<std::size_t>(before - tokens_.data()));
+      if (head && IsIbanHead(Text(*head))) return true;
+    }
+    bool connectors = false;
+    for (std::size_t k = first; k <= last; ++k) connectors = connectors || Connector(k);
+    std::vector<std::string_view> groups;
+    bool all_plain = !connectors;
+    for (std::size_t k : pieces) {
+      groups.push_back(Text(tokens_[k]));
+      all_plain = all_plain && tokens_[k].plain;
+    }
+    // Cards and account numbers: three groups of four.
+    for (std::size_t k = 0, run = 0; k < groups.size(); ++k) {
+      run = tokens_[pieces[k]].plain && groups[k].size() == 4 ? run + 1 : 0;
+      if (run >= 3) return true;
+    }
+    if (all_plain && groups.size() == 3 &&
+        ((groups[2].size() == 4 && IsYear(groups[2]) &&
+          (IsDayMonth(groups[0], groups[1]) || IsDayMonth(groups[1], groups[0]))) ||
+         (IsYear(groups[0]) && IsDayMonth(groups[2], groups[1]))))
+      return true;
+    if (Amount(first, last, pieces, before, after, label)) return true;
+    // "Hauptstraße 12 10115 Berlin": house number and postcode.
+    if (all_plain && groups.size() == 2 && before && !label && groups[0][0] != '0' &&
+        groups[0].size() <= 4 && (groups[1].size() == 4 || groups[1].size() == 5) && after &&
+        after->kind == Kind::kWord && !IsLabel(Text(*after))) {
+      const auto c = static_cast<unsigned char>(text_[after->begin]);
+      if (std::isupper(c) || c >= 0x80) return true;
+    }
+    return false;
+  }
+
+  // "1 234 567,89", "12 345 678", "€ 123 456": a group of one to three
+  // digits, then groups of three.
+  bool Amount(std::size_t first, std::size_t last, const std::vector<std::size_t>& pieces,
+              const Token* before, const Token* after, bool label) const {
+    if (pieces.size() < 2 || last - first + 1 != pieces.size()) return false;
+    std::string_view lead = Text(tokens_[pieces[0]]);
+    if (lead[0] == '-') lead.remove_prefix(1);
+    if (lead.empty() || lead.size() > 3 || lead[0] == '0' ||
+        !std::all_of(lead.begin(), lead.end(), [](char c) { return IsDigit(c); }))
+      return false;
+    bool decimals = false;
+    for (std::size_t k = 1; k < pieces.size(); ++k) {
+      const std::string_view g = Text(tokens_[pieces[k]]);
+      if (tokens_[pieces[k]].plain && g.size() == 3) continue;
+      const auto parts = Groups(g, '.');
+      if (k + 1 == pieces.size() && parts.size() == 2 && parts[0].size() == 3 &&
+          parts[1].size() <= 2) {
+        decimals = true;
+        continue;
+      }
+      return false;
+    }
+    const std::size_t end = tokens_[last].end;
+    if (end + 1 < text_.size() && text_[end] == ',' &&
+        IsDigit(static_cast<unsigned char>(text_[end + 1])))
+      decimals = true;
+    if (decimals) return true;
+    if ((before && tokens_[pieces[0]].gap <= 1 && IsCurrency(Text(*before))) ||
+        (after && IsCurrency(Text(*after))))
+      return true;
+    if (label) return false;
+    return (lead.size() <= 2 && pieces.size() >= 3) || pieces.size() >= 4;
+  }
+
+  void Segment(std::size_t first, std::size_t last) {
+    while (last > first && !Piece(last)) --last;
+    const std::vector<std::size_t> pieces = PiecesOf(first, last);
+    if (pieces.empty()) return;
+    if (pieces.size() > 1 && ReadPieceByPiece(first, last, pieces)) {
+      for (std::size_t k : pieces) Choose({&k, 1});
+      return;
+    }
+    Choose(pieces);
+  }
+
+  // The longest ticked run from the left, again and again.
+  void Choose(std::span<const std::size_t> pieces) {
+    std::array<std::uint32_t, kLongestLength + 1> counts{};
+    std::size_t i = 0;
+    while (i < pieces.size()) {
+      if (yield_) yield_();
+      // Digit counts of the runs from piece i; "(0)" after a country code
+      // is a trunk prefix, no digit of the number.
+      std::size_t longest = i;
+      std::uint32_t count = 0;
+      for (std::size_t j = i; j < pieces.size(); ++j) {
+        const Token& t = tokens_[pieces[j]];
+        std::uint32_t digits = t.digits;
+        const std::string_view piece = Text(t);
+        if ((j == i + 1 && IsCountryCode(Text(tokens_[pieces[i]])) && piece.starts_with("(0)")) ||
+            (j == i && piece.find("(0)") != std::string_view::npos &&
+             IsCountryCode(piece.substr(0, piece.find("(0)")))))
+          --digits;
+        count += digits;
+        if (j > i && count > static_cast<std::uint32_t>(kLongestLength)) break;
+        if (j - i < counts.size()) counts[j - i] = count;
+        longest = j;
+        if (j - i + 1 >= counts.size()) break;
+      }
+      std::size_t taken = pieces.size();
+      for (std::size_t j = longest + 1; j-- > i;) {
+        const std::uint32_t n = counts[j - i];
+        if (n > kMaxWordLength) continue;
+        if (ticked_(static_cast<std::int16_t>(n))) {
+          taken = j;
+          break;
+        }
+      }
+      if (taken == pieces.size()) {
+        ++i;
+        continue;
+      }
+      std::size_t begin = tokens_[pieces[i]].begin;
+      std::size_t end = tokens_[pieces[taken]].end;
+      // Separators at the ends are not part of the number: "0958." at the
+      // end of a sentence, a hyphen before it.
+      while (end > begin && (text_[end - 1] == '.' || text_[end - 1] == '-')) --end;
+      while (begin < end && (text_[begin] == '.' || text_[begin] == '-')) ++begin;
+      found_.Number(text_.substr(begin, end - begin));
+      i = taken + 1;
+    }
+  }
+
+  std::string_view text_;
+  const LengthQuery& ticked_;
+  const YieldFn& yield_;
+  StreamingScanner::Found& found_;
+  std::vector<Token> tokens_;
+};
+
+}  // namespace
+
+void ScanSpaced(std::string_view cell, const LengthQuery& ticked, const YieldFn& yield,
+                StreamingScanner::Found& found) {
+  bool digit = false;
+  for (char c : cell) {
+    if (IsDigit(static_cast<unsigned char>(c))) {
+      digit = true;
+      break;
+    }
+  }
+  if (!digit) return;
+  SpacedReader(cell, ticked, yield, found).Read();
+}
+
+std::vector<std::string> ExtractSpacedNumbers(std::string_view cell, const LengthQuery& ticked,
+                                              const YieldFn& yield) {
+  struct Append final : StreamingScanner::Found {
+    std::vector<std::string> out;
+    void Number(std::string_view number) override { out.emplace_back(number); }
+  } append;
+  ScanSpaced(cell, ticked, yield, append);
+  return std::move(append.out);
+}
+
+bool SpacedMayDiffer(std::string_view cell) {
+  bool digit = false;
+  bool differ = false;
+  const auto* s = reinterpret_cast<const unsigned char*>(cell.data());
+  for (std::size_t i = 0; i < cell.size() && !(digit && differ); ++i) {
+    const unsigned char c = s[i];
+    if (IsDigit(c)) {
+      digit = true;
+    } else if (c == '.' || c == '-') {
+      // Inside a group it changes nothing; at a word's end it is trimmed.
+      differ = differ || i == 0 || i + 1 == cell.size() || !IsDigit(s[i - 1]) || !IsDigit(s[i + 1]);
+    } else if (c != '+' && (!IsStop(c) || c == '\n')) {
+      differ = true;
+    }
+  }
+  return digit && differ;
+}
+
+}  // namespace dialsift::phone
