@@ -15,9 +15,8 @@ int main(int argc, char** argv) {
   const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
   for (int i = 1; i < argc; ++i) {
     const std::string region = argv[i];
-    for (const auto& [type, type_name] :
-         {std::pair{PhoneNumberUtil::FIXED_LINE, "FIXED_LINE"},
-          std::pair{PhoneNumberUtil::MOBILE, "MOBILE"}}) {
+    for (const auto& [type, type_name] : {std::pair{PhoneNumberUtil::FIXED_LINE, "FIXED_LINE"},
+                                          std::pair{PhoneNumberUtil::MOBILE, "MOBILE"}}) {
       PhoneNumber number;
       if (!util.GetExampleNumberForType(region, type, &number)) {
         std::cerr << region << ": no example " << type_name << " number\n";

@@ -172,6 +172,8 @@ void StreamingScanner::Scan(std::string_view text, Found& found) {
     case Rule::kWords:
       break;
     case Rule::kSpaced:
+      // A cell that cannot read differently goes the words' quicker way.
+      if (!SpacedMayDiffer(text)) break;
       ScanSpaced(text, ticked_, yield_, found);
       return;
     case Rule::kWordsMarkingSpaced:

@@ -35,14 +35,47 @@ enum class Kind : std::uint8_t {
   kStop,   // punctuation, tab, line break: ends a number
 };
 
+// Every field is set when a token is made (Push): a cell's tokens live in
+// storage that is not cleared first.
 struct Token {
-  std::size_t begin = 0;
-  std::size_t end = 0;
-  Kind kind = Kind::kWord;
-  std::uint8_t gap = 2;  // blanks before it: 0, 1, or 2 for more (or the start)
-  std::uint32_t digits = 0;
-  bool plain = false;   // digits alone
-  bool marker = false;  // kExt without digits of its own ("ext.", "#")
+  std::size_t begin;
+  std::size_t end;
+  Kind kind;
+  std::uint8_t gap;  // blanks before it: 0, 1, or 2 for more (or the start)
+  std::uint32_t digits;
+  bool plain;   // digits alone
+  bool marker;  // kExt without digits of its own ("ext.", "#")
+  bool alone;   // a piece that joins no neighbour (StandsAlone)
+};
+
+// The first N items in place, the rest on the heap: a cell's tokens and
+// groups cost no allocation unless the cell is long.
+template <typename T, std::size_t N>
+class SmallVec {
+ public:
+  void push_back(const T& v) {
+    if (size_ < N) {
+      inline_[size_] = v;
+    } else {
+      if (size_ == N) heap_.assign(inline_.begin(), inline_.end());
+      heap_.push_back(v);
+    }
+    ++size_;
+  }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  T* data() { return size_ <= N ? inline_.data() : heap_.data(); }
+  const T* data() const { return size_ <= N ? inline_.data() : heap_.data(); }
+  T& operator[](std::size_t i) { return data()[i]; }
+  const T& operator[](std::size_t i) const { return data()[i]; }
+  T& back() { return data()[size_ - 1]; }
+  const T* begin() const { return data(); }
+  const T* end() const { return data() + size_; }
+
+ private:
+  std::array<T, N> inline_;
+  std::vector<T> heap_;
+  std::size_t size_ = 0;
 };
 
 constexpr bool IsDigit(unsigned char c) {
@@ -82,26 +115,31 @@ std::size_t DashAt(std::string_view text, std::size_t i) {
   return d == 0x91 || d == 0x93 ? 3 : 0;
 }
 
-std::string Lower(std::string_view word) {
-  std::string out(word);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
+constexpr char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// The word without the "." and ":" after it, in lower case.
-std::string Bare(std::string_view word) {
-  while (!word.empty() && (word.back() == '.' || word.back() == ':')) word.remove_suffix(1);
-  return Lower(word);
+// Whether `word` begins with `prefix` (in lower case), ASCII letters in any case.
+bool StartsWithNoCase(std::string_view word, std::string_view prefix) {
+  if (word.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (LowerAscii(word[i]) != prefix[i]) return false;
+  return true;
 }
 
+// Whether the word, without the "." and ":" after it, is one of `list` (in
+// lower case), ASCII letters in any case.
 bool OneOf(std::string_view word, std::initializer_list<std::string_view> list) {
-  return std::find(list.begin(), list.end(), word) != list.end();
+  while (!word.empty() && (word.back() == '.' || word.back() == ':')) word.remove_suffix(1);
+  for (std::string_view name : list)
+    if (word.size() == name.size() && StartsWithNoCase(word, name)) return true;
+  return false;
 }
 
 // Words that say a phone number follows.
 bool IsLabel(std::string_view word) {
-  const std::string w = Bare(word);
-  return OneOf(w,
+  if (word.size() > 12) return false;
+  return OneOf(word,
                {"tel",      "tél",      "tlf",    "tfn",       "telefon", "telephone", "téléphone",
                 "teléfono", "telefono", "phone",  "ph",        "fax",     "t",         "f",
                 "m",        "p",        "mobile", "mob",       "cell",    "handy",     "gsm",
@@ -110,18 +148,20 @@ bool IsLabel(std::string_view word) {
 
 // An extension marker without its digits: "x", "ext", "ext.", "extn".
 bool IsExtensionMarker(std::string_view word) {
-  return OneOf(Bare(word), {"x", "ext", "extn", "extension", "poste", "durchwahl", "dw"});
+  if (word.size() > 11) return false;
+  return OneOf(word, {"x", "ext", "extn", "extension", "poste", "durchwahl", "dw"});
 }
 
 // A marker with its digits attached: "x204", "ext.12", "Ext12".
 bool IsExtensionWithDigits(std::string_view word) {
-  const std::string w = Lower(word);
+  if (word.size() < 2 || word.size() > 16) return false;
+  const std::string_view w = word;
   std::size_t i = 0;
-  if (w.starts_with("extn")) {
+  if (StartsWithNoCase(w, "extn")) {
     i = 4;
-  } else if (w.starts_with("ext")) {
+  } else if (StartsWithNoCase(w, "ext")) {
     i = 3;
-  } else if (w.starts_with("x")) {
+  } else if (StartsWithNoCase(w, "x")) {
     i = 1;
   } else {
     return false;
@@ -135,6 +175,7 @@ bool IsExtensionWithDigits(std::string_view word) {
 
 // Currency signs and codes, and the percent sign, beside an amount.
 bool IsCurrency(std::string_view word) {
+  if (word.size() > 24) return false;
   static constexpr std::string_view kSigns[] = {"\xE2\x82\xAC",
                                                 "$",
                                                 "\xC2\xA3",
@@ -150,9 +191,9 @@ bool IsCurrency(std::string_view word) {
                                                 "%"};
   for (std::string_view sign : kSigns)
     if (word.find(sign) != std::string_view::npos) return true;
-  return OneOf(Bare(word), {"eur", "euro", "euros", "usd", "gbp", "chf", "jpy", "sek", "nok", "dkk",
-                            "pln", "czk",  "huf",   "rub", "inr", "cny", "aud", "cad", "kr",  "zł",
-                            "kč",  "ft",   "lei",   "fr",  "rs",  "r$",  "sfr", "dm"});
+  return OneOf(word, {"eur", "euro", "euros", "usd", "gbp", "chf", "jpy", "sek", "nok", "dkk",
+                      "pln", "czk",  "huf",   "rub", "inr", "cny", "aud", "cad", "kr",  "zł",
+                      "kč",  "ft",   "lei",   "fr",  "rs",  "r$",  "sfr", "dm"});
 }
 
 // "DE89", "GB29": the head of an IBAN.
@@ -165,8 +206,10 @@ bool IsIbanHead(std::string_view word) {
 
 // The digit groups of a piece made of digits and one kind of separator
 // (`sep`); empty when anything else is in it.
-std::vector<std::string_view> Groups(std::string_view piece, char sep) {
-  std::vector<std::string_view> groups;
+using GroupList = SmallVec<std::string_view, 8>;
+
+GroupList Groups(std::string_view piece, char sep) {
+  GroupList groups;
   std::size_t start = 0;
   for (std::size_t i = 0; i <= piece.size(); ++i) {
     if (i == piece.size() || piece[i] == sep) {
@@ -203,22 +246,36 @@ bool IsDayMonth(std::string_view day, std::string_view month) {
 // "2015-02-19"), a time or decimal ("10.30", "12.50"), a version or address
 // ("3.11.4", "10.0.19041.1").
 bool StandsAlone(std::string_view piece) {
-  for (char sep : {'.', '-'}) {
-    const auto g = Groups(piece, sep);
-    if (g.size() == 3) {
-      if (g[0].size() == 4 && IsYear(g[0]) && IsDayMonth(g[2], g[1])) return true;
-      if (g[2].size() == 4 || (sep == '.' && g[2].size() == 2)) {
-        if (IsDayMonth(g[0], g[1]) || IsDayMonth(g[1], g[0])) return true;
-      }
+  // Digit groups with one kind of separator, "." or "-", or nothing to see.
+  char sep = 0;
+  int seps = 0;
+  for (char c : piece) {
+    if (IsDigit(static_cast<unsigned char>(c))) continue;
+    if ((c != '.' && c != '-') || (sep != 0 && c != sep)) return false;
+    sep = c;
+    ++seps;
+  }
+  if (sep == 0 || (sep == '-' && seps != 2)) return false;
+  const auto g = Groups(piece, sep);
+  if (g.size() == 3) {
+    if (g[0].size() == 4 && IsYear(g[0]) && IsDayMonth(g[2], g[1])) return true;
+    if (g[2].size() == 4 || (sep == '.' && g[2].size() == 2)) {
+      if (IsDayMonth(g[0], g[1]) || IsDayMonth(g[1], g[0])) return true;
     }
   }
-  const auto dots = Groups(piece, '.');
-  if (dots.size() == 2 && dots[1].size() <= 2) return true;
-  if (dots.size() >= 3) {
-    for (std::string_view g : dots)
-      if (g.size() == 1) return true;
+  if (sep != '.') return false;
+  if (g.size() == 2) return true;  // "12.50", "48.8566"
+  if (g.size() >= 3) {
+    for (std::string_view part : g)
+      if (part.size() == 1) return true;
   }
   return false;
+}
+
+// Two years joined by an en dash or non-breaking hyphen: "2001–2005".
+bool IsRangeOfYears(std::string_view word) {
+  return word.size() == 11 && DashAt(word, 4) == 3 && IsYear(word.substr(0, 4)) &&
+         IsYear(word.substr(7));
 }
 
 // "+44", the country code that may begin a number.
@@ -244,12 +301,7 @@ class SpacedReader {
   std::string_view Text(const Token& t) const { return text_.substr(t.begin, t.end - t.begin); }
 
   void Push(std::size_t begin, std::size_t end, Kind kind, std::uint8_t gap) {
-    Token t;
-    t.begin = begin;
-    t.end = end;
-    t.kind = kind;
-    t.gap = gap;
-    tokens_.push_back(t);
+    tokens_.push_back({begin, end, kind, gap, 0, false, false, false});
   }
 
   void Tokenize() {
@@ -315,10 +367,13 @@ class SpacedReader {
     }
     const std::string_view word = text_.substr(begin, i - begin);
     if (other == std::string_view::npos) {
-      if (digits > 0) {
+      if (digits > 0 && IsRangeOfYears(word)) {
+        Push(begin, i, Kind::kWord, gap);  // "2001–2005"
+      } else if (digits > 0) {
         Push(begin, i, Kind::kPiece, gap);
         tokens_.back().digits = digits;
         tokens_.back().plain = plain;
+        tokens_.back().alone = !plain && StandsAlone(word);
       } else if (word == "-" || DashAt(word, 0) == word.size()) {
         Push(begin, i, Kind::kDash, gap);
       } else {
@@ -351,8 +406,9 @@ class SpacedReader {
   }
 
   // The pieces of a segment (token indices), without its connectors.
-  std::vector<std::size_t> PiecesOf(std::size_t first, std::size_t last) const {
-    std::vector<std::size_t> pieces;
+  using Pieces = SmallVec<std::size_t, 32>;
+  Pieces PiecesOf(std::size_t first, std::size_t last) const {
+    Pieces pieces;
     for (std::size_t k = first; k <= last; ++k)
       if (Piece(k)) pieces.push_back(k);
     return pieces;
@@ -389,7 +445,7 @@ class SpacedReader {
       for (std::size_t k : PiecesOf(first, prev)) digits += tokens_[k].digits;
       if (digits >= 5) return false;
     }
-    if (StandsAlone(piece) || StandsAlone(before)) return false;
+    if (t.alone || tokens_[prev].alone) return false;
     // Rows of years, "1 2 3 4".
     if (tokens_[prev].plain && t.plain) {
       if (IsYear(before) && IsYear(piece)) return false;
@@ -434,17 +490,15 @@ class SpacedReader {
 
   // A segment read as an amount, a date, a card or account number, an
   // address or an ISBN: its pieces stand alone.
-  bool ReadPieceByPiece(std::size_t first, std::size_t last,
-                        const std::vector<std::size_t>& pieces) const {
+  bool ReadPieceByPiece(std::size_t first, std::size_t last, const Pieces& pieces) const {
     const Token* before = WordBefore(first);
     const Token* after = last + 1 < tokens_.size() && tokens_[last + 1].gap <= 1 &&
                                  tokens_[last + 1].kind != Kind::kPiece
                              ? &tokens_[last + 1]
                              : nullptr;
-    const bool label = before && IsLabel(Text(*before));
-    if (before && !label) {
-      const std::string w = Bare(Text(*before));
-      if (OneOf(w, {"isbn", "isbn-10", "isbn-13", "issn", "ean", "iban", "bic", "swift"}) ||
+    if (before && before->end - before->begin <= 8) {
+      if (OneOf(Text(*before),
+                {"isbn", "isbn-10", "isbn-13", "issn", "ean", "iban", "bic", "swift"}) ||
           IsIbanHead(Text(*before)))
         return true;
       // "GB29 NWBK 6016 ...": a bank code after the head.
@@ -453,7 +507,7 @@ class SpacedReader {
     }
     bool connectors = false;
     for (std::size_t k = first; k <= last; ++k) connectors = connectors || Connector(k);
-    std::vector<std::string_view> groups;
+    SmallVec<std::string_view, 16> groups;
     bool all_plain = !connectors;
     for (std::size_t k : pieces) {
       groups.push_back(Text(tokens_[k]));
@@ -464,26 +518,47 @@ class SpacedReader {
       run = tokens_[pieces[k]].plain && groups[k].size() == 4 ? run + 1 : 0;
       if (run >= 3) return true;
     }
+    if (all_plain && IsList(groups)) return true;
     if (all_plain && groups.size() == 3 &&
         ((groups[2].size() == 4 && IsYear(groups[2]) &&
           (IsDayMonth(groups[0], groups[1]) || IsDayMonth(groups[1], groups[0]))) ||
          (IsYear(groups[0]) && IsDayMonth(groups[2], groups[1]))))
       return true;
-    if (Amount(first, last, pieces, before, after, label)) return true;
+    if (Amount(first, last, pieces, before, after)) return true;
     // "Hauptstraße 12 10115 Berlin": house number and postcode.
-    if (all_plain && groups.size() == 2 && before && !label && groups[0][0] != '0' &&
-        groups[0].size() <= 4 && (groups[1].size() == 4 || groups[1].size() == 5) && after &&
-        after->kind == Kind::kWord && !IsLabel(Text(*after))) {
+    if (all_plain && groups.size() == 2 && before && groups[0][0] != '0' && groups[0].size() <= 4 &&
+        (groups[1].size() == 4 || groups[1].size() == 5) && after && after->kind == Kind::kWord &&
+        !IsLabel(Text(*after)) && !IsLabel(Text(*before))) {
       const auto c = static_cast<unsigned char>(text_[after->begin]);
       if (std::isupper(c) || c >= 0x80) return true;
     }
     return false;
   }
 
+  // Counting and round quantities: "36 38 40 42", "101 102 103" (three
+  // or more groups of one length, rising by the same step of 1 to 10),
+  // "5 10 20 50 100" (four or more multiples of five).
+  static bool IsList(const SmallVec<std::string_view, 16>& groups) {
+    if (groups.size() < 3) return false;
+    for (std::string_view g : groups)
+      if (g.size() > 4 || (g.size() > 1 && g[0] == '0')) return false;
+    bool rounds = groups.size() >= 4;
+    bool steps = true;
+    const int step = Value(groups[1]) - Value(groups[0]);
+    for (std::size_t k = 0; k < groups.size(); ++k) {
+      rounds = rounds && Value(groups[k]) % 5 == 0;
+      if (k > 0) {
+        steps = steps && groups[k].size() == groups[0].size() &&
+                Value(groups[k]) - Value(groups[k - 1]) == step;
+      }
+    }
+    return rounds || (steps && step >= 1 && step <= 10);
+  }
+
   // "1 234 567,89", "12 345 678", "€ 123 456": a group of one to three
   // digits, then groups of three.
-  bool Amount(std::size_t first, std::size_t last, const std::vector<std::size_t>& pieces,
-              const Token* before, const Token* after, bool label) const {
+  bool Amount(std::size_t first, std::size_t last, const Pieces& pieces, const Token* before,
+              const Token* after) const {
     if (pieces.size() < 2 || last - first + 1 != pieces.size()) return false;
     std::string_view lead = Text(tokens_[pieces[0]]);
     if (lead[0] == '-') lead.remove_prefix(1);
@@ -510,19 +585,19 @@ class SpacedReader {
     if ((before && tokens_[pieces[0]].gap <= 1 && IsCurrency(Text(*before))) ||
         (after && IsCurrency(Text(*after))))
       return true;
-    if (label) return false;
+    if (before && IsLabel(Text(*before))) return false;
     return (lead.size() <= 2 && pieces.size() >= 3) || pieces.size() >= 4;
   }
 
   void Segment(std::size_t first, std::size_t last) {
     while (last > first && !Piece(last)) --last;
-    const std::vector<std::size_t> pieces = PiecesOf(first, last);
+    const Pieces pieces = PiecesOf(first, last);
     if (pieces.empty()) return;
     if (pieces.size() > 1 && ReadPieceByPiece(first, last, pieces)) {
       for (std::size_t k : pieces) Choose({&k, 1});
       return;
     }
-    Choose(pieces);
+    Choose({pieces.data(), pieces.size()});
   }
 
   // The longest ticked run from the left, again and again.
@@ -566,8 +641,9 @@ class SpacedReader {
       std::size_t end = tokens_[pieces[taken]].end;
       // Separators at the ends are not part of the number: "0958." at the
       // end of a sentence, a hyphen before it.
+      // A minus before a single word is a sign ("-35.40"): kept as written.
       while (end > begin && (text_[end - 1] == '.' || text_[end - 1] == '-')) --end;
-      while (begin < end && (text_[begin] == '.' || text_[begin] == '-')) ++begin;
+      while (taken > i && begin < end && (text_[begin] == '.' || text_[begin] == '-')) ++begin;
       found_.Number(text_.substr(begin, end - begin));
       i = taken + 1;
     }
@@ -577,7 +653,7 @@ class SpacedReader {
   const LengthQuery& ticked_;
   const YieldFn& yield_;
   StreamingScanner::Found& found_;
-  std::vector<Token> tokens_;
+  SmallVec<Token, 48> tokens_;
 };
 
 }  // namespace
@@ -606,18 +682,51 @@ std::vector<std::string> ExtractSpacedNumbers(std::string_view cell, const Lengt
 }
 
 bool SpacedMayDiffer(std::string_view cell) {
-  bool digit = false;
-  bool differ = false;
+  // Words as both rules see them: the reading with spaces can differ only
+  // where one blank joins a word with a digit to the word before it, where
+  // a letter touches a digit (an extension), or at a character that only it
+  // reads ("/", "#", brackets, a lone line feed, the blanks and dashes
+  // beyond ASCII, "." or "-" that is not between two digits).
   const auto* s = reinterpret_cast<const unsigned char*>(cell.data());
-  for (std::size_t i = 0; i < cell.size() && !(digit && differ); ++i) {
+  const std::size_t n = cell.size();
+  bool digit = false;  // in the cell
+  bool differ = false;
+  bool in_word = false;
+  bool joinable = false;   // this word follows another after one blank
+  bool prev_word = false;  // a word ended the blanks before
+  std::size_t blanks = 2;  // since that word
+  const auto start_word = [&] {
+    if (in_word) return;
+    in_word = true;
+    joinable = prev_word && blanks == 1;
+  };
+  for (std::size_t i = 0; i < n && !(digit && differ); ++i) {
     const unsigned char c = s[i];
     if (IsDigit(c)) {
+      start_word();
       digit = true;
+      differ = differ || joinable || (i > 0 && std::isalpha(s[i - 1]));
+    } else if (std::isalpha(c)) {
+      start_word();
+      differ = differ || (i > 0 && IsDigit(s[i - 1]));
+    } else if (c == '+') {
+      start_word();
+    } else if (c == ' ') {
+      if (in_word) {
+        prev_word = true;
+        blanks = 0;
+      }
+      in_word = false;
+      ++blanks;
     } else if (c == '.' || c == '-') {
-      // Inside a group it changes nothing; at a word's end it is trimmed.
-      differ = differ || i == 0 || i + 1 == cell.size() || !IsDigit(s[i - 1]) || !IsDigit(s[i + 1]);
-    } else if (c != '+' && (!IsStop(c) || c == '\n')) {
-      differ = true;
+      start_word();
+      differ = differ || i == 0 || i + 1 == n || !IsDigit(s[i - 1]) || !IsDigit(s[i + 1]);
+    } else if (IsStop(c) && c != '\n') {
+      in_word = false;
+      prev_word = false;
+      blanks = 2;
+    } else {
+      differ = true;  // "/", "#", "(", ")", a lone LF, beyond ASCII
     }
   }
   return digit && differ;

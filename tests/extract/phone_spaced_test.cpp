@@ -150,13 +150,14 @@ TEST(SpacedNumbers, Negatives) {
   EXPECT_THAT(Spaced("71 123 456", 8, 8), IsEmpty());
 }
 
-// Where reading with spaces cannot differ, the words are read as the word
-// rule reads them, asked in the same order; the window hands only the other
-// cells over whole. Random cells over the characters that matter.
+// Where reading with spaces cannot differ, it finds what the word rule
+// finds: the window hands only the other cells over whole, and the CLI reads
+// these the words' way. Random cells over the characters that matter.
 TEST(SpacedNumbers, CellsThatCannotDifferGiveTheWords) {
-  const std::string alphabet[] = {
-      "0", "5", "9", "+", "-", "(",  ")",     ".",  " ",        "\t",  "\r",  "\n",       ";",
-      ",", "/", "#", "x", "a", NBSP, EN_DASH, "12", "555-1234", "(0)", "+44", "\xC3\xA9", "2015"};
+  const std::string alphabet[] = {"0",        "5",   "9",   "+",        "-",    "(",     ")",
+                                  ".",        " ",   "\t",  "\r",       "\n",   ";",     ",",
+                                  "/",        "#",   "x",   "a",        NBSP,   EN_DASH, "12",
+                                  "555-1234", "(0)", "+44", "\xC3\xA9", "2015", "ext",   "T"};
   std::uint64_t state = 11;
   auto next = [&] {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -183,22 +184,12 @@ TEST(SpacedNumbers, CellsThatCannotDifferGiveTheWords) {
     ASSERT_EQ(marks.cells, SpacedMayDiffer(text) ? 1 : 0) << text;
     if (SpacedMayDiffer(text)) continue;
     ++same;
-    std::vector<int> asked_words, asked_spaced;
-    StreamingScanner words(
-        [&](std::int16_t n) {
-          asked_words.push_back(n);
-          return ticked(n);
-        },
-        {}, Rule::kWords);
+    StreamingScanner words(ticked, {}, Rule::kWords);
     std::vector<std::string> by_words;
     words.Scan(text, by_words);
     ASSERT_EQ(marks.words, by_words) << text;
-    const auto by_spaced = ExtractSpacedNumbers(text, [&](std::int16_t n) {
-      asked_spaced.push_back(n);
-      return ticked(n);
-    });
+    const auto by_spaced = ExtractSpacedNumbers(text, ticked);
     ASSERT_EQ(by_spaced, by_words) << text;
-    ASSERT_EQ(asked_spaced, asked_words) << text;
   }
   EXPECT_GT(same, 1000);
 }
