@@ -660,14 +660,6 @@ class SpacedReader {
 
 void ScanSpaced(std::string_view cell, const LengthQuery& ticked, const YieldFn& yield,
                 StreamingScanner::Found& found) {
-  bool digit = false;
-  for (char c : cell) {
-    if (IsDigit(static_cast<unsigned char>(c))) {
-      digit = true;
-      break;
-    }
-  }
-  if (!digit) return;
   SpacedReader(cell, ticked, yield, found).Read();
 }
 
@@ -681,6 +673,44 @@ std::vector<std::string> ExtractSpacedNumbers(std::string_view cell, const Lengt
   return std::move(append.out);
 }
 
+namespace {
+
+// Classes of a byte for SpacedMayDiffer.
+enum ByteClass : std::uint8_t {
+  kOtherByte,
+  kDigitByte,
+  kLetterByte,
+  kPlusByte,
+  kSpaceByte,
+  kDotDashByte,
+  kStopByte
+};
+
+struct ByteClasses {
+  std::uint8_t of[256] = {};
+  constexpr ByteClasses() {
+    for (int c = 0; c < 256; ++c) {
+      const auto u = static_cast<unsigned char>(c);
+      if (IsDigit(u)) {
+        of[c] = kDigitByte;
+      } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+        of[c] = kLetterByte;
+      } else if (c == '+') {
+        of[c] = kPlusByte;
+      } else if (c == ' ') {
+        of[c] = kSpaceByte;
+      } else if (c == '.' || c == '-') {
+        of[c] = kDotDashByte;
+      } else if (IsStop(u) && c != '\n') {
+        of[c] = kStopByte;
+      }
+    }
+  }
+};
+constexpr ByteClasses kByteClasses;
+
+}  // namespace
+
 bool SpacedMayDiffer(std::string_view cell) {
   // Words as both rules see them: the reading with spaces can differ only
   // where one blank joins a word with a digit to the word before it, where
@@ -689,7 +719,10 @@ bool SpacedMayDiffer(std::string_view cell) {
   // beyond ASCII, "." or "-" that is not between two digits).
   const auto* s = reinterpret_cast<const unsigned char*>(cell.data());
   const std::size_t n = cell.size();
-  bool digit = false;  // in the cell
+  // Most cells without a digit are names and words: one quick look.
+  std::size_t i = 0;
+  while (i < n && !IsDigit(s[i])) ++i;
+  if (i == n) return false;
   bool differ = false;
   bool in_word = false;
   bool joinable = false;   // this word follows another after one blank
@@ -700,36 +733,41 @@ bool SpacedMayDiffer(std::string_view cell) {
     in_word = true;
     joinable = prev_word && blanks == 1;
   };
-  for (std::size_t i = 0; i < n && !(digit && differ); ++i) {
-    const unsigned char c = s[i];
-    if (IsDigit(c)) {
-      start_word();
-      digit = true;
-      differ = differ || joinable || (i > 0 && std::isalpha(s[i - 1]));
-    } else if (std::isalpha(c)) {
-      start_word();
-      differ = differ || (i > 0 && IsDigit(s[i - 1]));
-    } else if (c == '+') {
-      start_word();
-    } else if (c == ' ') {
-      if (in_word) {
-        prev_word = true;
-        blanks = 0;
-      }
-      in_word = false;
-      ++blanks;
-    } else if (c == '.' || c == '-') {
-      start_word();
-      differ = differ || i == 0 || i + 1 == n || !IsDigit(s[i - 1]) || !IsDigit(s[i + 1]);
-    } else if (IsStop(c) && c != '\n') {
-      in_word = false;
-      prev_word = false;
-      blanks = 2;
-    } else {
-      differ = true;  // "/", "#", "(", ")", a lone LF, beyond ASCII
+  for (i = 0; i < n && !differ; ++i) {
+    switch (kByteClasses.of[s[i]]) {
+      case kDigitByte:
+        start_word();
+        differ = differ || joinable || (i > 0 && kByteClasses.of[s[i - 1]] == kLetterByte);
+        break;
+      case kLetterByte:
+        start_word();
+        differ = differ || (i > 0 && IsDigit(s[i - 1]));
+        break;
+      case kPlusByte:
+        start_word();
+        break;
+      case kSpaceByte:
+        if (in_word) {
+          prev_word = true;
+          blanks = 0;
+        }
+        in_word = false;
+        ++blanks;
+        break;
+      case kDotDashByte:
+        start_word();
+        differ = differ || i == 0 || i + 1 == n || !IsDigit(s[i - 1]) || !IsDigit(s[i + 1]);
+        break;
+      case kStopByte:
+        in_word = false;
+        prev_word = false;
+        blanks = 2;
+        break;
+      default:
+        differ = true;  // "/", "#", "(", ")", a lone LF, beyond ASCII
     }
   }
-  return digit && differ;
+  return differ;
 }
 
 }  // namespace dialsift::phone
