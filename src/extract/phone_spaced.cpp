@@ -414,12 +414,17 @@ class SpacedReader {
     return pieces;
   }
 
-  // What stands before a slash can be an area code: "089", "+49 (0)89".
+  // What stands before a slash can be an area code: "089", "+49 (0)89",
+  // "+421 2".
   bool AreaCodeBefore(std::size_t first, std::size_t last) const {
     const auto pieces = PiecesOf(first, last);
     std::uint32_t digits = 0;
     for (std::size_t k : pieces) digits += tokens_[k].digits;
-    if (pieces.size() == 1) return digits <= 6;
+    // A trunk prefix opens a national area code ("089/", "(0228)/"): "2700/3000" is a range.
+    if (pieces.size() == 1) {
+      const std::string_view area = Text(tokens_[pieces[0]]);
+      return digits <= 6 && (area[0] == '0' || area.starts_with("(0"));
+    }
     if (pieces.size() > 3 || !IsCountryCode(Text(tokens_[pieces[0]]))) return false;
     return digits - tokens_[pieces[0]].digits <= 6;
   }
@@ -435,6 +440,10 @@ class SpacedReader {
       prev = last - 1;
       if (tokens_[last].kind == Kind::kSlash && !AreaCodeBefore(first, prev)) return false;
     }
+    // The end of a range ("2700/3000") joins nothing after it either.
+    if (prev == first && first > 1 && tokens_[first - 1].kind == Kind::kSlash &&
+        tokens_[first].gap == 0 && tokens_[first - 1].gap == 0 && Piece(first - 2))
+      return false;
     const std::string_view piece = Text(t);
     const std::string_view before = Text(tokens_[prev]);
     // A "+" opens a number; "(" opens an area code, past the country code
