@@ -106,6 +106,24 @@ std::size_t BlankAt(std::string_view text, std::size_t i) {
   return d == 0x87 || d == 0x89 || d == 0xAF ? 3 : 0;
 }
 
+// Whether a byte ends a word (Word): a blank, a stop, "/" or "#"; the first
+// byte of a blank beyond ASCII may (BlankAt tells).
+enum : std::uint8_t { kInWord, kEnds, kMayEnd };
+struct WordEnds {
+  std::uint8_t of[256] = {};
+  constexpr WordEnds() {
+    for (int c = 0; c < 256; ++c) {
+      const auto u = static_cast<unsigned char>(c);
+      if (c == ' ' || IsStop(u) || c == '/' || c == '#') {
+        of[c] = kEnds;
+      } else if (c == 0xC2 || c == 0xE2) {
+        of[c] = kMayEnd;
+      }
+    }
+  }
+};
+constexpr WordEnds kWordEnds;
+
 // Length of a dash read as a hyphen at text[i] (U+2011, U+2013), else 0.
 std::size_t DashAt(std::string_view text, std::size_t i) {
   if (static_cast<unsigned char>(text[i]) != 0xE2 || i + 2 >= text.size() ||
@@ -348,7 +366,8 @@ class SpacedReader {
     bool plain = true;
     while (i < n) {
       const auto c = static_cast<unsigned char>(text_[i]);
-      if (BlankAt(text_, i) || IsStop(c) || c == '/' || c == '#') break;
+      const std::uint8_t end = kWordEnds.of[c];
+      if (end == kEnds || (end == kMayEnd && BlankAt(text_, i))) break;
       if (IsDigit(c)) {
         ++digits;
         ++i;
@@ -718,20 +737,13 @@ struct ByteClasses {
 };
 constexpr ByteClasses kByteClasses;
 
-}  // namespace
-
-bool SpacedMayDiffer(std::string_view cell) {
+// The whole check of SpacedMayDiffer, over a cell that holds a digit.
+bool MayDifferFrom(const unsigned char* s, std::size_t n) {
   // Words as both rules see them: the reading with spaces can differ only
   // where one blank joins a word with a digit to the word before it, where
   // a letter touches a digit (an extension), or at a character that only it
   // reads ("/", "#", brackets, a lone line feed, the blanks and dashes
   // beyond ASCII, "." or "-" that is not between two digits).
-  const auto* s = reinterpret_cast<const unsigned char*>(cell.data());
-  const std::size_t n = cell.size();
-  // Most cells without a digit are names and words: one quick look.
-  std::size_t i = 0;
-  while (i < n && !IsDigit(s[i])) ++i;
-  if (i == n) return false;
   bool differ = false;
   bool in_word = false;
   bool joinable = false;   // this word follows another after one blank
@@ -742,7 +754,7 @@ bool SpacedMayDiffer(std::string_view cell) {
     in_word = true;
     joinable = prev_word && blanks == 1;
   };
-  for (i = 0; i < n && !differ; ++i) {
+  for (std::size_t i = 0; i < n && !differ; ++i) {
     switch (kByteClasses.of[s[i]]) {
       case kDigitByte:
         start_word();
@@ -777,6 +789,35 @@ bool SpacedMayDiffer(std::string_view cell) {
     }
   }
   return differ;
+}
+
+}  // namespace
+
+bool SpacedMayDiffer(std::string_view cell) {
+  const auto* s = reinterpret_cast<const unsigned char*>(cell.data());
+  const std::size_t n = cell.size();
+  // Most cells are numbers, dates or names: one quick pass over digits,
+  // stops and a "." or "-" between two digits settles those that hold no
+  // blank or letter; the first other byte hands over to the whole check.
+  std::size_t i = 0;
+  bool digit = false;
+  for (; i < n; ++i) {
+    const std::uint8_t c = kByteClasses.of[s[i]];
+    if (c == kDigitByte) {
+      digit = true;
+    } else if (c == kDotDashByte) {
+      if (i == 0 || i + 1 == n || !IsDigit(s[i - 1]) || !IsDigit(s[i + 1])) break;
+    } else if (c != kStopByte) {
+      break;
+    }
+  }
+  if (i == n) return false;
+  // No digit at all: both rules find nothing.
+  if (!digit) {
+    while (i < n && !IsDigit(s[i])) ++i;
+    if (i == n) return false;
+  }
+  return MayDifferFrom(s, n);
 }
 
 }  // namespace dialsift::phone
