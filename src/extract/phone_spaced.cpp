@@ -759,10 +759,14 @@ bool MayDifferFrom(const unsigned char* s, std::size_t n) {
       case kDigitByte:
         start_word();
         differ = differ || joinable || (i > 0 && kByteClasses.of[s[i - 1]] == kLetterByte);
+        // The digits after it change nothing.
+        while (i + 1 < n && IsDigit(s[i + 1])) ++i;
         break;
       case kLetterByte:
         start_word();
         differ = differ || (i > 0 && IsDigit(s[i - 1]));
+        // Nor do the letters after it.
+        while (i + 1 < n && kByteClasses.of[s[i + 1]] == kLetterByte) ++i;
         break;
       case kPlusByte:
         start_word();
