@@ -1,7 +1,9 @@
 // Feeds arbitrary text to the scanner. The first two bytes choose the ticked
 // lengths; the rest is the text. Checks that the single-pass streaming scan
 // finds exactly what the step-by-step scan finds, and that every number
-// returned is a word made of phone characters only.
+// returned is a word made of phone characters only. Reading numbers written
+// with spaces must end, return pieces of the text, and give the words on a
+// text where it cannot differ from them.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -26,5 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     }
   }
+  const auto spaced = dialsift::phone::ExtractSpacedNumbers(text, ticked);
+  for (const auto& n : spaced) {
+    if (n.empty() || text.find(n) == std::string_view::npos) std::abort();
+  }
+  if (!dialsift::phone::SpacedMayDiffer(text) && spaced != streamed) std::abort();
   return 0;
 }

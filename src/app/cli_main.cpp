@@ -15,6 +15,7 @@
 #include "extract/ordered_run.h"
 #include "extract/run.h"
 #include "platform/heap.h"
+#include "platform/spaced_setting.h"
 #include "platform/stored_settings.h"
 #include "platform/terminal.h"
 #include "platform/threads.h"
@@ -127,12 +128,19 @@ int main(int argc, char** argv) {
   platform::PinLocalTimeZone();
   platform::KeepFreedMemoryForReuse();
   std::ios::sync_with_stdio(false);
-  const Parsed parsed = ParseArguments({argv, static_cast<std::size_t>(argc)},
-                                       [] { return StoredLengths(StoredSettings()); });
+  // Without -l the window's selection is taken as a whole: its "with
+  // spaces" box comes along with the lengths.
+  bool stored_spaced = false;
+  Parsed parsed = ParseArguments({argv, static_cast<std::size_t>(argc)}, [&stored_spaced] {
+    const StoredSettings settings;
+    stored_spaced = StoredSpaced(settings);
+    return StoredLengths(settings);
+  });
   if (!parsed.options) {
     (parsed.status == 0 ? std::cout : std::cerr) << parsed.message;
     return parsed.status;
   }
+  if (stored_spaced) parsed.options->rule = phone::Rule::kSpaced;
   const Options& options = *parsed.options;
 
   std::vector<std::string> named = options.paths;

@@ -18,6 +18,9 @@ constexpr OptionSpec kOptions[] = {
     {"l", "lengths", "LIST",
      "digit counts that make a phone number, 5 to 20:\n\"7,10\", \"7-11\"; default: the lengths "
      "ticked in\nthe desktop program, or 10 and 11"},
+    {"", "spaced", "",
+     "also read numbers written with spaces inside a\ncell: \"+44 20 7946 0958\", \"(212) "
+     "555-0147\""},
     {"", "format", "FORMAT", "lines (the default), comma, csv or jsonl;\nsee Formats below"},
     {"c", "comma", "", "the same as --format comma"},
     {"", "e164", "REGION",
@@ -204,6 +207,7 @@ Parsed ParseArguments(std::span<const char* const> args,
     if (!n || *n < 1 || *n > 256) return Usage("bad job count");
     o.jobs = static_cast<unsigned>(*n);
   }
+  if (parser.IsSet("spaced")) o.rule = phone::Rule::kSpaced;
   if (parser.IsSet("lengths")) {
     std::string bad;
     const auto lengths = ParseLengths(parser.Value("lengths"), bad);

@@ -20,6 +20,7 @@ inline constexpr std::string_view kProgram = "dialsift-cli";
 
 struct Options {
   phone::LengthSelection lengths;
+  phone::Rule rule = phone::Rule::kWords;
   results::Format format = results::Format::kLines;
   std::optional<results::E164> e164;
   bool unique = false;

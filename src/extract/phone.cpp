@@ -155,8 +155,8 @@ std::vector<std::string> ExtractPhoneNumbers(std::string_view text, const Length
   return result;
 }
 
-StreamingScanner::StreamingScanner(LengthQuery ticked, YieldFn yield)
-    : ticked_(std::move(ticked)), yield_(std::move(yield)) {}
+StreamingScanner::StreamingScanner(LengthQuery ticked, YieldFn yield, Rule rule)
+    : ticked_(std::move(ticked)), yield_(std::move(yield)), rule_(rule) {}
 
 void StreamingScanner::Scan(std::string_view text, std::vector<std::string>& out) {
   struct Append final : Found {
@@ -168,6 +168,22 @@ void StreamingScanner::Scan(std::string_view text, std::vector<std::string>& out
 }
 
 void StreamingScanner::Scan(std::string_view text, Found& found) {
+  switch (rule_) {
+    case Rule::kWords:
+      break;
+    case Rule::kSpaced:
+      // A cell that cannot read differently goes the words' quicker way.
+      if (!SpacedMayDiffer(text)) break;
+      ScanSpaced(text, ticked_, yield_, found);
+      return;
+    case Rule::kWordsMarkingSpaced:
+      if (SpacedMayDiffer(text)) found.SpacedCell(text);
+      break;
+  }
+  ScanWords(text, found);
+}
+
+void StreamingScanner::ScanWords(std::string_view text, Found& found) {
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
   std::size_t i = 0;

@@ -72,6 +72,17 @@ std::vector<std::string> ExtractPhoneNumbers(std::string_view text, const Length
 // fits the 16-bit count.
 inline constexpr std::size_t kMaxWordLength = 32767;
 
+// How a cell's text is read.
+//   kWords   every word stands alone (the default, ExtractPhoneNumbers).
+//   kSpaced  numbers written with spaces: inside one cell, phone words
+//            joined by single blanks are read as one number when their digit
+//            count is ticked (phone_spaced.cpp tells the whole rule).
+//   kWordsMarkingSpaced  the words, each cell whose reading with spaces
+//            could differ from them handed on first as a whole (Found::
+//            SpacedCell): a reading thread's scan, decided later on either
+//            rule.
+enum class Rule : std::uint8_t { kWords, kSpaced, kWordsMarkingSpaced };
+
 // The scanner fed piece by piece. Feeding a workbook's cell texts one after
 // the other, each followed by a separator, gives the same numbers as
 // ExtractPhoneNumbers over the whole workbook text: no word spans two cells.
@@ -82,9 +93,12 @@ class StreamingScanner {
    public:
     virtual ~Found() = default;
     virtual void Number(std::string_view number) = 0;
+    // Under kWordsMarkingSpaced: the cell, before its words, when reading it
+    // with spaces could find other numbers than its words.
+    virtual void SpacedCell(std::string_view /*cell*/) {}
   };
 
-  StreamingScanner(LengthQuery ticked, YieldFn yield = {});
+  StreamingScanner(LengthQuery ticked, YieldFn yield = {}, Rule rule = Rule::kWords);
   // Scans one self-contained piece of text (a cell's text); hands each number
   // found to `found`, so the caller knows the cell it came from.
   void Scan(std::string_view text, Found& found);
@@ -94,9 +108,25 @@ class StreamingScanner {
  private:
   // Asks the length test about a word that holds a digit.
   bool IsNumber(std::string_view word, bool only_phone_characters);
+  void ScanWords(std::string_view text, Found& found);
   LengthQuery ticked_;
   YieldFn yield_;
+  Rule rule_;
   std::string buffer_;
 };
+
+// Numbers written with spaces, one cell's text at a time. The text of one
+// cell only: a number never runs across cells, tabs or line breaks. Each
+// number found goes to `found` as written, a view into `cell`; the length
+// test is asked at each candidate and `yield` runs before each.
+void ScanSpaced(std::string_view cell, const LengthQuery& ticked, const YieldFn& yield,
+                StreamingScanner::Found& found);
+std::vector<std::string> ExtractSpacedNumbers(std::string_view cell, const LengthQuery& ticked,
+                                              const YieldFn& yield = {});
+
+// False when reading the cell with spaces is bound to find what its words
+// give, whatever is ticked: no blank, letter, slash, "#", parenthesis, line
+// feed or character beyond ASCII in it, or no digit at all.
+bool SpacedMayDiffer(std::string_view cell);
 
 }  // namespace dialsift::phone

@@ -37,6 +37,9 @@ class RecordSink {
   virtual ~RecordSink() = default;
   // The record is only valid during the call; keep a copy to hold on to it.
   virtual void Found(const Record& record) = 0;
+  // Under phone::Rule::kWordsMarkingSpaced: a cell whose reading with spaces
+  // could differ from its words, whole in `record.number`, before them.
+  virtual void SpacedCell(const Record& /*record*/) {}
 };
 
 }  // namespace dialsift

@@ -56,9 +56,19 @@ namespace {
 // run takes it: the workbook begins, then for each sheet its name and the
 // words that could be phone numbers, whatever the length boxes say (a digit,
 // only "0123456789+-() ." characters), and the error reports at their place.
+// A cell whose reading with spaces could differ from its words comes whole
+// before them, to be read either way when its turn comes.
 struct Ahead {
-  enum class Kind : std::uint8_t { kBegin, kSheet, kWord, kReport, kFailure } kind = Kind::kBegin;
-  std::string text;  // the sheet's name, the word, the report's description, the failure
+  enum class Kind : std::uint8_t {
+    kBegin,
+    kSheet,
+    kWord,
+    kCell,
+    kReport,
+    kFailure
+  } kind = Kind::kBegin;
+  // The sheet's name, the word, the cell, the report's description, the failure.
+  std::string text;
   std::uint32_t row = 0;
   std::uint32_t column = 0;
   std::int16_t digits = 0;  // of a word
@@ -86,7 +96,8 @@ class ReadAhead final : public RecordSink, public ErrorReporter {
       // Every length a box stands for: the scan keeps each word that could
       // be a number, whatever is ticked when its turn comes.
       phone::StreamingScanner words(
-          [](std::int16_t n) { return n >= phone::kShortestLength && n <= phone::kLongestLength; });
+          [](std::int16_t n) { return n >= phone::kShortestLength && n <= phone::kLongestLength; },
+          {}, phone::Rule::kWordsMarkingSpaced);
       const OpenFn open = [this](const std::string& p) { return host_.OpenWorkbook(p); };
       ReadWorkbookRecords(path, open, words, *this, *this, [this] { return out_.Stopping(); });
     } catch (const std::exception& e) {
@@ -96,16 +107,20 @@ class ReadAhead final : public RecordSink, public ErrorReporter {
   }
 
   void Found(const Record& record) override {
-    if (!sheet_named_ || sheet_ != record.sheet) {
-      sheet_named_ = true;
-      sheet_ = record.sheet;
-      out_.Put(Ahead::Of(Ahead::Kind::kSheet, sheet_));
-    }
+    NameSheet(record);
     Ahead word = Ahead::Of(Ahead::Kind::kWord, record.number);
     word.row = record.row;
     word.column = record.column;
     for (const char c : record.number) word.digits += c >= '0' && c <= '9' ? 1 : 0;
     out_.Put(std::move(word));
+  }
+
+  void SpacedCell(const Record& record) override {
+    NameSheet(record);
+    Ahead cell = Ahead::Of(Ahead::Kind::kCell, record.number);
+    cell.row = record.row;
+    cell.column = record.column;
+    out_.Put(std::move(cell));
   }
 
   void Report(const ErrorReport& report) override {
@@ -116,6 +131,13 @@ class ReadAhead final : public RecordSink, public ErrorReporter {
   }
 
  private:
+  void NameSheet(const Record& record) {
+    if (sheet_named_ && sheet_ == record.sheet) return;
+    sheet_named_ = true;
+    sheet_ = record.sheet;
+    out_.Put(Ahead::Of(Ahead::Kind::kSheet, sheet_));
+  }
+
   RunHost& host_;
   AheadRun::Channel& out_;
   std::string sheet_;
@@ -153,6 +175,11 @@ void RunExtraction(RunHost& host) {
   // 114-146 for each row: open, the workbook's words one cell at a time,
   // each decided as its turn comes, close.
   Record record;
+  // The cell read with spaces, whose words are passed over.
+  bool spaced = false;
+  std::uint32_t spaced_row = 0;
+  std::uint32_t spaced_column = 0;
+  std::vector<std::string> numbers;
   const auto take = [&](std::size_t index, Ahead& item) {
     switch (item.kind) {
       case Ahead::Kind::kBegin:
@@ -161,11 +188,31 @@ void RunExtraction(RunHost& host) {
         host.Progress(index + 1, rows.size());
         host.SetPointer(Pointer::kBusy);  // 116, 120
         record.path = rows[index];
+        spaced = false;
         return true;
       case Ahead::Kind::kSheet:
+        spaced = false;
         record.sheet.swap(item.text);
         return true;
+      case Ahead::Kind::kCell:
+        spaced = host.IsSpacedTicked();
+        if (!spaced) return true;
+        spaced_row = item.row;
+        spaced_column = item.column;
+        numbers = phone::ExtractSpacedNumbers(
+            item.text, [&host](std::int16_t n) { return host.IsLengthTicked(n); },
+            [&host] { host.Yield(); });
+        for (std::string& number : numbers) {
+          host.Yield();  // 136
+          if (host.Stopped()) return false;
+          record.number.swap(number);
+          record.row = item.row;
+          record.column = item.column;
+          host.AppendResult(record);  // 138
+        }
+        return !host.Stopped();
       case Ahead::Kind::kWord:
+        if (spaced && item.row == spaced_row && item.column == spaced_column) return true;
         host.Yield();
         if (host.Stopped()) return false;
         if (!host.IsLengthTicked(item.digits)) return true;

@@ -35,6 +35,9 @@ class RunHost : public ErrorReporter {
   virtual void Yield() = 0;
   // The length test, asked at every candidate word.
   virtual bool IsLengthTicked(std::int16_t digits) = 0;
+  // Whether numbers written with spaces are read, asked at every cell whose
+  // reading with spaces could differ from its words.
+  virtual bool IsSpacedTicked() { return false; }
   // True when a workbook of the input list is open in a spreadsheet
   // application right now.
   virtual bool IsExcelRunning() = 0;

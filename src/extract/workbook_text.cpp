@@ -111,6 +111,7 @@ struct Pending {
   std::uint32_t column;
   std::uint64_t order;  // arrival, so that numbers of one cell keep theirs
   std::string number;
+  bool spaced_cell = false;  // the cell's whole text (RecordSink::SpacedCell)
 };
 
 constexpr bool Before(const Pending& a, const Pending& b) {
@@ -172,9 +173,12 @@ class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Foun
   // Heap order for std::*_heap: the first in sheet order on top.
   static bool After(const Pending& a, const Pending& b) { return Before(b, a); }
 
-  void Number(std::string_view number) override {
+  void Number(std::string_view number) override { Hold(number, false); }
+  void SpacedCell(std::string_view cell) override { Hold(cell, true); }
+
+  void Hold(std::string_view number, bool spaced_cell) {
     if (heap_) {
-      waiting_.push_back({row_, column_, order_++, std::string(number)});
+      waiting_.push_back({row_, column_, order_++, std::string(number), spaced_cell});
       std::push_heap(waiting_.begin(), waiting_.end(), After);
       if (waiting_.size() > kReorderWindow) EmitFirst();
       return;
@@ -189,6 +193,7 @@ class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Foun
     slot.column = column_;
     slot.order = order_++;
     slot.number.assign(number);
+    slot.spaced_cell = spaced_cell;
     if (++count_ > kReorderWindow) EmitFirst();
   }
 
@@ -208,7 +213,11 @@ class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Foun
     record_.number.swap(p.number);
     record_.row = p.row;
     record_.column = p.column;
-    out_.Found(record_);
+    if (p.spaced_cell) {
+      out_.SpacedCell(record_);
+    } else {
+      out_.Found(record_);
+    }
   }
 
   phone::StreamingScanner& scanner_;

@@ -24,16 +24,35 @@ std::optional<PhoneNumber> Possible(const PhoneNumberUtil& util, const std::stri
   return number;
 }
 
+// The library reads the no-break space as a blank but not the figure, thin
+// or narrow no-break space (U+2007, U+2009, U+202F) that numbers written
+// with spaces may hold: those become spaces.
+std::string WithPlainBlanks(std::string_view written) {
+  std::string text;
+  text.reserve(written.size());
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    if (written[i] == '\xE2' && i + 2 < written.size() && written[i + 1] == '\x80' &&
+        (written[i + 2] == '\x87' || written[i + 2] == '\x89' || written[i + 2] == '\xAF')) {
+      text += ' ';
+      i += 2;
+    } else {
+      text += written[i];
+    }
+  }
+  return text;
+}
+
 class PhoneNumberE164 final : public E164Numbering {
  public:
   explicit PhoneNumberE164(std::string region) : region_(std::move(region)) {}
 
   // Written international forms ("+44 20 7946 0958", "0044 20 7946 0958")
   // are read as such whatever the region: "00" is tried as "+" when the
-  // region's own reading gives no possible number.
+  // region's own reading gives no possible number. A trunk prefix written
+  // after the country code ("+44 (0)20 ...") is dropped by the library.
   Normalised Normalise(std::string_view written) const override {
     const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
-    const std::string text(written);
+    const std::string text = WithPlainBlanks(written);
     auto number = Possible(util, text, region_);
     if (!number) {
       // "00" is the international prefix of most of the world; the region's

@@ -8,12 +8,14 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/spaced_setting.h"
+
 namespace dialsift {
 namespace {
 
 // The keys read besides the sixteen length boxes; a new stored choice adds
 // its key here.
-constexpr std::string_view kOtherKeys[] = {"Loads"};
+constexpr std::string_view kOtherKeys[] = {"Loads", kSpacedKey};
 
 bool Known(std::string_view key) {
   for (int i = 0; i < 16; ++i) {

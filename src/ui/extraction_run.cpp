@@ -38,6 +38,7 @@ class ExtractionRun::Host final : public RunHost {
   void AppendResult(const Record& record) override { run_.results_.QueueRow(record); }
   void Yield() override { run_.services_.Yield(); }
   bool IsLengthTicked(std::int16_t digits) override { return run_.lengths_.IsTicked(digits); }
+  bool IsSpacedTicked() override { return run_.lengths_.IsSpacedTicked(); }
   // A workbook of the list open in a spreadsheet application has a lock
   // file beside it; we never drive one, so a running one is no reason to ask.
   bool IsExcelRunning() override {

@@ -125,6 +125,7 @@ void Form1::BuildControls() {
   lengths_ = std::make_unique<PhoneLengthBoxes>(*this, *this);
   WatchMouse(lengths_->Frame());
   for (int i = 0; i < 16; ++i) WatchMouse(Check1(i));
+  WatchMouse(lengths_->SpacedBox());
 
   run_ = std::make_unique<ExtractionRun>(*this, *this, *inputs_, *results_, *lengths_);
 }
@@ -170,8 +171,9 @@ void Form1::SetTabOrder() {
   order.emplace_back(1, ListView2());
   for (const ButtonPlace& place : kButtons) order.emplace_back(place.tab, PushButton(place.number));
   for (int i = 0; i < 16; ++i) order.emplace_back(CheckTab(i), Check1(i));
-  std::sort(order.begin(), order.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
+  order.emplace_back(CheckTab(15), lengths_->SpacedBox());  // right after "20"
+  std::stable_sort(order.begin(), order.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
   for (std::size_t i = 1; i < order.size(); ++i)
     QWidget::setTabOrder(order[i - 1].second, order[i].second);
 }
@@ -281,6 +283,7 @@ void Form1::Load() {
     Statement(where, 140, [this] { lengths_->Tick(6); });
   } else {
     for (int i = 0; i < 16; ++i) Statement(where, 144, [this, i] { lengths_->Restore(i); });
+    Statement(where, 144, [this] { lengths_->RestoreSpaced(); });
   }
   Statement(where, 148, [this] { CheckExcelInstalled(); });
 }

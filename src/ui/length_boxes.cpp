@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "platform/spaced_setting.h"
 #include "ui/layout.h"
 
 namespace dialsift::ui {
@@ -32,6 +33,20 @@ PhoneLengthBoxes::PhoneLengthBoxes(WindowServices& services, QWidget& window)
       StoreState(i);
     });
   }
+  // "with spaces" in the free room right of "12" and "20", in two lines.
+  spaced_ = new QCheckBox(
+      QString::fromUtf8(kSpacedCaption.data(), static_cast<qsizetype>(kSpacedCaption.size())),
+      frame_);
+  spaced_->setObjectName(QStringLiteral("CheckSpaced"));
+  spaced_->setGeometry(TwipRect(6900, 300, 840, 605));
+  spaced_->setAutoFillBackground(true);
+  QFont small = ArialBold(8);
+  small.setBold(false);
+  spaced_->setFont(small);
+  spaced_->setToolTip(
+      QString::fromUtf8(kSpacedTip.data(), static_cast<qsizetype>(kSpacedTip.size())));
+  QObject::connect(spaced_, &QCheckBox::stateChanged, frame_,
+                   [this] { Store(kSpacedKey, IsSpacedTicked() ? 1 : 0); });
   // The frame and every box have a white background, skinned or not. The
   // frame's own sheet outranks a skin's sheet on the window; it draws the
   // frame's border itself, since the native panel has a tinted fill.
@@ -40,6 +55,7 @@ PhoneLengthBoxes::PhoneLengthBoxes(WindowServices& services, QWidget& window)
   white.setColor(QPalette::Button, Qt::white);
   frame_->setPalette(white);
   for (QCheckBox* box : boxes_) box->setPalette(white);
+  spaced_->setPalette(white);
   frame_->setStyleSheet(QStringLiteral(
       "QGroupBox#Frame1 { background-color: white; border: 1px solid #bcbcbc;"
       " border-radius: 2px; margin-top: 7px; background-clip: margin; }"
@@ -81,6 +97,10 @@ bool PhoneLengthBoxes::IsTicked(std::int16_t n) const {
   return ticked_[static_cast<std::size_t>(n)];
 }
 
+bool PhoneLengthBoxes::IsSpacedTicked() const {
+  return spaced_->checkState() == Qt::Checked;
+}
+
 void PhoneLengthBoxes::Tick(int index) {
   Box(index)->setCheckState(Qt::Checked);
 }
@@ -94,11 +114,24 @@ void PhoneLengthBoxes::Restore(int index) {
   Box(index)->setCheckState(state == 1 ? Qt::Checked : Qt::Unchecked);
 }
 
+void PhoneLengthBoxes::RestoreSpaced() {
+  const std::optional<StoredLengthBox> stored = ReadSpacedBox(services_.Settings());
+  const long long state = stored ? stored->state : 0;
+  if (state != 0 && state != 1)
+    throw std::runtime_error("Invalid property value: \"" + std::string(kSpacedKey) +
+                             "\" holds \"" + stored->text + "\"");
+  spaced_->setCheckState(state == 1 ? Qt::Checked : Qt::Unchecked);
+}
+
+void PhoneLengthBoxes::StoreState(int index) {
+  Store(PhoneLengthKey(index), State(index));
+}
+
 // A store that cannot be written leaves the box as the user set it and says
 // so once per start.
-void PhoneLengthBoxes::StoreState(int index) {
+void PhoneLengthBoxes::Store(std::string_view key, int state) {
   SettingsStore& settings = services_.Settings();
-  if (settings.Write(PhoneLengthKey(index), std::to_string(State(index)))) return;
+  if (settings.Write(key, std::to_string(state))) return;
   if (store_failure_shown_) return;
   store_failure_shown_ = true;
   services_.Ui().Message("The phone length choice could not be saved in " + settings.FileName() +

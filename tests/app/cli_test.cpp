@@ -255,6 +255,48 @@ TEST_F(Cli, UniqueKeepsTheFirstOfEachNumber) {
   EXPECT_EQ(r.out, "(212)555-0147\r\n0044.20.7946.0958\r\n");
 }
 
+// --spaced: whole numbers in every format, E.164 without the written "(0)",
+// --unique by E.164 form, the same output for every job count; without
+// --lengths the window's stored "with spaces" box stands for it.
+TEST_F(Cli, SpacedReadsWholeNumbersInEveryFormatAndJobCount) {
+  const fs::path folder = tmp_.path() / "books";
+  fs::create_directories(folder);
+  for (int i = 0; i < 12; ++i) {
+    std::ofstream(folder / ("b" + std::to_string(10 + i) + ".csv"))
+        << "\"+44 (0)20 7946 0958\",Tel 020 7946 0958 / Fax 020 7946 0959\n"
+        << "\"1 234 567,89\",(212) 555-01" << 10 + i << " x204\n";
+  }
+  std::vector<std::string> books;
+  for (int i = 0; i < 12; ++i)
+    books.push_back((folder / ("b" + std::to_string(10 + i) + ".csv")).string());
+  const auto args = [&books](std::vector<std::string> options) {
+    options.insert(options.end(), books.begin(), books.end());
+    return options;
+  };
+  auto r = Run({"-l", "7-15", "--spaced", books[0]});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "+44 (0)20 7946 0958\r\n020 7946 0958\r\n020 7946 0959\r\n(212) 555-0110\r\n");
+  EXPECT_EQ(Run({"-l", "7-15", books[0]}).out, "555-0110\r\n");  // the word rule
+  for (const std::string format : {"lines", "comma", "csv", "jsonl"}) {
+    const auto one = Run(args({"-j", "1", "-l", "7-15", "--spaced", "--format", format}));
+    EXPECT_THAT(one.out, HasSubstr("020 7946 0958")) << format;
+    for (const char* jobs : {"2", "5"}) {
+      EXPECT_EQ(Run(args({"-j", jobs, "-l", "7-15", "--spaced", "--format", format})).out, one.out)
+          << format << " -j " << jobs;
+    }
+  }
+  r = Run(args({"-l", "7-15", "--spaced", "--e164", "GB", "--format", "csv"}));
+  EXPECT_THAT(r.out, HasSubstr("+44 (0)20 7946 0958,+442079460958,true,"));
+  r = Run(args({"-l", "7-15", "--spaced", "--e164", "GB", "--unique"}));
+  EXPECT_EQ(r.out.substr(0, 36), "+44 (0)20 7946 0958\r\n020 7946 0959\r\n");
+
+  fs::create_directories(io_.path() / "config" / "Quillmark");
+  std::ofstream(io_.path() / "config" / "Quillmark" / "Quillmark.ini")
+      << "[Dialsift]\nLoads=3\n5Phone%20Length=1\nPhone%20With%20Spaces=1\n";
+  EXPECT_EQ(Run({books[0]}).out, "(212) 555-0110\r\n");
+  EXPECT_EQ(Run({"-l", "10", books[0]}).out, "");
+}
+
 // A plain start maps only what every run needs: Qt is the window's, no run
 // needs GLib or GIO (OLE2 files are read by our own code), and libphonenumber
 // (with protobuf, abseil and ICU) comes from a module loaded for --e164.

@@ -84,6 +84,30 @@ TEST(E164, AgreesWithPhoneNumberUtil) {
   EXPECT_FALSE(module.ForRegion(""));
 }
 
+// Numbers as the reading with spaces returns them: the "(0)" after a
+// country code is dropped as the library drops it, and every blank the
+// reading takes is a blank to E.164 as well.
+TEST(E164, NumbersWrittenWithSpaces) {
+  const E164Module module = BuiltModule();
+  const auto gb = module.ForRegion("GB");
+  const auto fr = module.ForRegion("FR");
+  ASSERT_TRUE(gb && fr);
+  EXPECT_EQ(gb->Normalise("+44 (0)20 7946 0958").e164, "+442079460958");
+  EXPECT_EQ(gb->Normalise("+49 (0)30 1234 5678").e164, "+493012345678");
+  EXPECT_EQ(gb->Normalise("+44(0)20 7946 0958").e164, "+442079460958");
+  for (const char* blank : {"\xC2\xA0", "\xE2\x80\x87", "\xE2\x80\x89", "\xE2\x80\xAF"}) {
+    const std::string written = std::string("01") + blank + "23" + blank + "45 67 89";
+    EXPECT_EQ(fr->Normalise(written).e164, "+33123456789") << written;
+    EXPECT_TRUE(fr->Normalise(written).valid) << written;
+  }
+  EXPECT_EQ(module.ForRegion("SE")
+                ->Normalise("0921\xE2\x80\x93"
+                            "12 34 65")
+                .e164,
+            "+46921123465");
+  EXPECT_EQ(module.ForRegion("DE")->Normalise("089 / 123 456 78").e164, "+498912345678");
+}
+
 TEST(E164Module, RefusesWhatItCannotUseAndSaysWhy) {
   test::TempDir dir;
   std::string error;

@@ -214,6 +214,26 @@ TEST_F(RunTest, ABoxTickedDuringTheRunAppliesToTheWordsTestedAfterIt) {
   EXPECT_EQ(Stored("2Phone Length"), "1");
 }
 
+// "with spaces" is read at each cell that reads differently with it, like
+// the lengths at each word: ticked after the first result, it applies to the
+// cells after it; the words of a cell read with spaces are not taken again.
+TEST_F(RunTest, TheSpacedBoxIsReadAtEachCellAsTheRunGoes) {
+  ui::Form1& form = Start();  // 10 and 11 ticked
+  form.SetYieldInterval(0);   // every yield is an event-loop pass
+  form.ListView1()->AppendRow(Workbook("a.csv", "(212) 555-0147,212-555-0148\n"));
+  form.ListView1()->AppendRow(Workbook("b.csv", "(718) 555-0134,718-555-0135\n"));
+  form.ListView1()->AppendRow(Workbook("c.csv", "\"+1 718 555 0136\",Tel 718 555 0137\n"));
+  OnFirstResult([&form] { form.Lengths().SpacedBox()->click(); });
+  form.PushButton(7)->click();
+  EXPECT_EQ(Results(), (std::vector<std::string>{"212-555-0148", "(718) 555-0134", "718-555-0135",
+                                                 "+1 718 555 0136", "718 555 0137"}));
+  EXPECT_EQ(Stored("Phone With Spaces"), "1");
+  // Cleared again, the words alone.
+  form.Lengths().SpacedBox()->click();
+  form.PushButton(7)->click();
+  EXPECT_EQ(Results(), (std::vector<std::string>{"212-555-0148", "718-555-0135"}));
+}
+
 TEST_F(RunTest, ASecondPressDuringTheRunIsIgnored) {
   ui::Form1& form = Start();
   form.SetYieldInterval(0);  // every yield is an event-loop pass

@@ -54,6 +54,48 @@ TEST_F(WindowTest, FirstStartTicksTenAndElevenThenLaterStartsRestore) {
   EXPECT_FALSE(phone::IsPhoneLengthTicked(form_->LengthBoxes(), 10));
 }
 
+// "with spaces": off at the first start and nothing stored, then stored at
+// each change and restored as the length boxes are; beside "12" and "20".
+TEST_F(WindowTest, TheSpacedBoxIsOffAtFirstThenStoredAndRestored) {
+  ui::Form1& form = Start();
+  QCheckBox* box = form.Lengths().SpacedBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->parentWidget(), form.Frame1());
+  EXPECT_GT(box->geometry().left(), form.Check1(7)->geometry().right());
+  EXPECT_LE(box->geometry().right(), form.Frame1()->width());
+  EXPECT_LE(box->geometry().top(), form.Check1(7)->geometry().top());
+  EXPECT_GE(box->geometry().bottom(), form.Check1(15)->geometry().bottom());
+  EXPECT_TRUE(box->toolTip().contains("+44 20 7946 0958"));
+  EXPECT_EQ(box->checkState(), Qt::Unchecked);
+  EXPECT_FALSE(form.Lengths().IsSpacedTicked());
+  EXPECT_EQ(Stored("Phone With Spaces"), std::nullopt);
+
+  box->click();
+  EXPECT_TRUE(form.Lengths().IsSpacedTicked());
+  EXPECT_EQ(Stored("Phone With Spaces"), "1");
+  Restart();
+  EXPECT_TRUE(form_->Lengths().IsSpacedTicked());
+  EXPECT_EQ(Ticked(*form_), (std::vector<int>{10, 11}));
+  form_->Lengths().SpacedBox()->click();
+  EXPECT_EQ(Stored("Phone With Spaces"), "0");
+  Restart();
+  EXPECT_FALSE(form_->Lengths().IsSpacedTicked());
+
+  // Read as a box's value is; a number that is no state is reported at 144.
+  for (const auto& [text, ticked] :
+       std::vector<std::pair<std::string, bool>>{{" 1", true}, {"1 ", true}, {"x", false}}) {
+    Store("Phone With Spaces", text);
+    Restart();
+    EXPECT_EQ(form_->Lengths().IsSpacedTicked(), ticked) << text;
+    EXPECT_TRUE(ui_.messages.empty()) << text;
+  }
+  Store("Phone With Spaces", "7");
+  Restart();
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_TRUE(Contains(ui_.messages[0].text, ReportAt(144))) << ui_.messages[0].text;
+  EXPECT_FALSE(form_->Lengths().IsSpacedTicked());
+}
+
 // The run asks the boxes at every word through a table of answers; whatever
 // changes a box (a click, code, the third state) must show in it at once.
 TEST_F(WindowTest, TheLengthTableFollowsEveryChangeOfTheBoxes) {
