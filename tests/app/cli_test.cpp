@@ -209,9 +209,9 @@ std::string JsonFields(const fs::path& file, const std::string& fields) {
   const std::string script =
       "import json,sys\nfor l in open(sys.argv[1]):\n  d=json.loads(l); print(" + fields + ")";
   const fs::path out = file.string() + ".py";
-  std::system(
-      ("python3 -c " + Quote(script) + " " + Quote(file.string()) + " >" + Quote(out.string()))
-          .c_str());
+  const std::string command =
+      "python3 -c " + Quote(script) + " " + Quote(file.string()) + " >" + Quote(out.string());
+  if (std::system(command.c_str()) != 0) return "python3 failed: " + command;
   return test::ReadFile(out);
 }
 
