@@ -21,7 +21,9 @@ std::string Reference(double value) {
   for (; p < r.ptr && *p != 'e'; ++p) {
     if (*p != '.') digits += *p;
   }
-  const int exponent = std::atoi(p + 1);
+  // to_chars writes no terminating NUL: the exponent ends at r.ptr.
+  int exponent = 0;
+  std::from_chars(p + 1 + (p[1] == '+'), r.ptr, exponent);
   while (!digits.empty() && digits.back() == '0') digits.pop_back();
   if (digits.empty()) return "0";
   return digits + "e" + std::to_string(exponent + 1);
