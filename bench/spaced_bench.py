@@ -14,7 +14,6 @@ and the ratios --spaced / word rule.
 Release builds; a quiet machine gives the figures that count.
 """
 import os
-import shutil
 import subprocess
 import sys
 import time
@@ -27,33 +26,13 @@ LENGTHS = ["-l", "7,10,11"]
 
 def make_data(data):
     from make_bench_workbooks import write  # needs python3-openpyxl
+    import run_scale_bench
     os.makedirs(data, exist_ok=True)
     big = os.path.join(data, "big.xlsx")
     if not os.path.exists(big):
         write(big, 200_000, 5, 1)
-    templates = os.path.join(data, "templates")
-    os.makedirs(templates, exist_ok=True)
-    made = {}
-    for kind, (rows, count) in {"small": (50, 4), "medium": (20_000, 2)}.items():
-        made[kind] = []
-        for k in range(count):
-            path = os.path.join(templates, f"{kind}{k}.xlsx")
-            if not os.path.exists(path):
-                write(path + ".part", rows, 6, 7000 + 100 * rows + k)
-                os.replace(path + ".part", path)
-            made[kind].append(path)
-    many = os.path.join(data, "many")
-    if not os.path.exists(many + ".complete"):
-        os.makedirs(many, exist_ok=True)
-        names = []
-        for i in range(2_000):
-            names.append((f"{len(names):04d}.xlsx", "small"))
-            if i % 100 == 99:
-                names.append((f"{len(names):04d}.xlsx", "medium"))
-        for i, (name, kind) in enumerate(names):
-            shutil.copyfile(made[kind][i % len(made[kind])], os.path.join(many, name))
-        open(many + ".complete", "w").close()
-    return big, many
+    run_scale_bench.make_data(data, sets=("many",))
+    return big, os.path.join(data, "many")
 
 
 def timed(cmd):
