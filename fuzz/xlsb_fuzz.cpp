@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       // A context with a few strings and styles, so indexes can hit or miss.
       opc::SharedStrings strings;
       for (const char* s : {"a", "212-555-0100", ""}) {
-        strings.text() += s;
+        strings.Append(s);
         strings.End();
       }
       const std::vector<FormatEngine::Handle> styles = {engine.InternBuiltin(0),

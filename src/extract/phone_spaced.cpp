@@ -729,7 +729,9 @@ struct ByteClasses {
         of[c] = kSpaceByte;
       } else if (c == '.' || c == '-') {
         of[c] = kDotDashByte;
-      } else if (IsStop(u) && c != '\n') {
+      } else if (IsStop(u) && c != '\n' && (c >= 0x20 || c == '\t' || c == '\r') && c != 0x7F) {
+        // Other control characters end a number written with spaces but
+        // stay inside a word: those cells go the whole way.
         of[c] = kStopByte;
       }
     }
