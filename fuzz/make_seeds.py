@@ -157,6 +157,51 @@ def csv_seeds():
     ]
 
 
+def xlsb_record(kind, payload=b""):
+    def varint(n, limit):
+        out = bytearray()
+        while True:
+            byte = n & 0x7F
+            n >>= 7
+            out.append(byte | (0x80 if n else 0))
+            if not n or len(out) == limit:
+                return bytes(out)
+    return varint(kind, 2) + varint(len(payload), 4) + payload
+
+
+def wide(text):
+    return struct.pack("<I", len(text)) + text.encode("utf-16-le")
+
+
+def xlsb_seeds():
+    """Record streams of the binary parts, as xlsb_fuzz takes them."""
+    row = lambda r: xlsb_record(0, struct.pack("<IIHHBBB", r, 0, 300, 0, 0, 0, 0) + b"\0" * 4)
+    cell = lambda col, style=0: struct.pack("<I", col) + struct.pack("<I", style)[:3] + b"\0"
+    sheet = b"".join([
+        xlsb_record(129), xlsb_record(145),  # sheet and sheet data begin
+        row(0), xlsb_record(7, cell(0) + struct.pack("<I", 1)),
+        xlsb_record(5, cell(1, 1) + struct.pack("<d", 2125550147.0)),
+        xlsb_record(2, cell(2) + struct.pack("<I", (2125550 << 2) | 0)),
+        xlsb_record(6, cell(3) + wide("+44 20 7946 0958")),
+        row(1), xlsb_record(8, cell(0) + wide("(212) 555-0147") + b"\0\0"),
+        row(1048575), xlsb_record(4, cell(16383) + b"\1"),
+        xlsb_record(146), xlsb_record(130)])
+    strings = b"".join([xlsb_record(159, struct.pack("<II", 2, 2)),
+                        xlsb_record(19, b"\0" + wide("Tel 212-555-0100")),
+                        xlsb_record(19, b"\0" + wide("x" * 5000)), xlsb_record(160)])
+    styles = b"".join([xlsb_record(615, struct.pack("<I", 1)),
+                       xlsb_record(44, struct.pack("<H", 164) + wide("000-000-0000")),
+                       xlsb_record(616), xlsb_record(617, struct.pack("<I", 2)),
+                       xlsb_record(47, struct.pack("<HHHHHHHH", 0xFFFF, 0, 0, 0, 0, 0, 0, 0)),
+                       xlsb_record(47, struct.pack("<HHHHHHHH", 0xFFFF, 164, 0, 0, 0, 0, 0, 0)),
+                       xlsb_record(618)])
+    book = b"".join([xlsb_record(131), xlsb_record(143),
+                     xlsb_record(156, struct.pack("<II", 0, 1) + wide("rId1") + wide("Sheet 1")),
+                     xlsb_record(144), xlsb_record(132)])
+    return [b"\0" + sheet, b"\1" + strings, b"\2" + styles, b"\3" + book,
+            b"\0" + sheet[:len(sheet) // 2] + xlsb_record(0x3FFF, b"\xff" * 300)]
+
+
 SPACED_TEXT = [
     "(212) 555-0147", "+44 20 7946 0958", "+49 (0)30 1234 5678", "01\u00a023\u00a045\u00a067\u00a089",
     "T 01 23 45 67 89 F 01 23 45 67 90", "089 / 123 456 78", "+1 212\u2013555\u20110147 x204",
@@ -217,6 +262,8 @@ def main():
         write(out / "ods_fuzz", f"shape-{i}", content)
     for i, flat in enumerate(flat_ods_seeds()):
         write(out / "open_workbook_fuzz", f"flat-{i}", b"\x03" + flat)
+    for i, records in enumerate(xlsb_seeds()):
+        write(out / "xlsb_fuzz", f"records-{i}", records)
     for i, text in enumerate(csv_seeds()):
         write(out / "csv_fuzz", f"shape-{i}", text)
         write(out / "open_workbook_fuzz", f"csv-{i}", b"\x01" + text)
