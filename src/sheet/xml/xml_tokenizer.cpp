@@ -482,6 +482,38 @@ bool XmlTokenizer::DecodeInto(const char* b, const char* e, bool attribute, bool
   return true;
 }
 
+// Inlined into the fast reading of a start tag, which resolves a prefix or
+// more per tag.
+[[gnu::always_inline]] inline std::int32_t XmlTokenizer::BindingOf(std::string_view prefix) {
+  // Documents use a handful of prefixes over and over: each stays resolved
+  // until a declaration comes or goes, in a slot picked by its length and
+  // bytes, or another if two take the same.
+  // (OpenDocument's usual prefixes and xml: each take a slot of their own.)
+  const std::size_t h = prefix.size() * 2 + static_cast<unsigned char>(prefix.front()) * 28 +
+                        static_cast<unsigned char>(prefix.back());
+  Resolved& slot = resolved_[(h ^ (h >> 1)) % resolved_.size()];
+  if (slot.generation == generation_ && SameName(slot.prefix.data(), slot.size, prefix)) {
+    return slot.binding;
+  }
+  for (const Resolved& other : resolved_) {
+    if (other.generation == generation_ && SameName(other.prefix.data(), other.size, prefix)) {
+      return other.binding;
+    }
+  }
+  std::int32_t index = -1;
+  const auto it = scopes_.find(prefix);
+  if (it != scopes_.end() && !it->second.empty()) {
+    index = static_cast<std::int32_t>(it->second.back());
+  }
+  if (prefix.size() <= kKeptPrefix) {
+    std::copy(prefix.begin(), prefix.end(), slot.prefix.begin());
+    slot.size = static_cast<std::uint8_t>(prefix.size());
+    slot.binding = index;
+    slot.generation = generation_;
+  }
+  return index;
+}
+
 bool XmlTokenizer::Resolve(std::string_view qname, bool is_attribute, XmlName& out,
                            std::int32_t* binding) {
   const auto colon = ColonIn(qname);
@@ -510,29 +542,6 @@ bool XmlTokenizer::Resolve(std::string_view qname, bool is_attribute, XmlName& o
   out = NameIn(index, out.local);
   if (binding) *binding = index;
   return true;
-}
-
-std::int32_t XmlTokenizer::BindingOf(std::string_view prefix) {
-  // Documents use a handful of prefixes over and over: the last few stay
-  // resolved until a declaration comes or goes.
-  for (const auto& r : resolved_) {
-    if (r.generation == generation_ && SameName(r.prefix.data(), r.size, prefix)) {
-      return r.binding;
-    }
-  }
-  std::int32_t index = -1;
-  const auto it = scopes_.find(prefix);
-  if (it != scopes_.end() && !it->second.empty()) {
-    index = static_cast<std::int32_t>(it->second.back());
-  }
-  if (prefix.size() <= kKeptPrefix) {
-    auto& slot = resolved_[resolved_next_++ % resolved_.size()];
-    std::copy(prefix.begin(), prefix.end(), slot.prefix.begin());
-    slot.size = static_cast<std::uint8_t>(prefix.size());
-    slot.binding = index;
-    slot.generation = generation_;
-  }
-  return index;
 }
 
 std::int32_t XmlTokenizer::DefaultBinding() {

@@ -140,8 +140,8 @@ class XmlTokenizer {
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
   std::unordered_map<std::string, std::vector<std::uint32_t>, Hash, std::equal_to<>> scopes_;
-  // The prefixes resolved last and the declaration each resolved to (-1:
-  // none), valid while generation_ (counting changes of the declarations in
+  // Prefixes resolved and the declaration each resolved to (-1: none),
+  // valid while generation_ (counting changes of the declarations in
   // scope) stays as it was. Prefixes are a few bytes, kept in place so that
   // a lookup compares them without a call; longer ones are not kept.
   static constexpr std::size_t kKeptPrefix = 15;
@@ -151,8 +151,7 @@ class XmlTokenizer {
     std::uint8_t size = 0;
     std::array<char, kKeptPrefix> prefix{};
   };
-  std::array<Resolved, 4> resolved_;
-  std::size_t resolved_next_ = 0;
+  std::array<Resolved, 16> resolved_;
   std::uint64_t generation_ = 1;
   std::uint64_t next_id_ = 1;
   std::int32_t default_binding_ = -1;  // the default namespace's declaration
