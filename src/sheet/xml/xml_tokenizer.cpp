@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace dialsift::sheet {
@@ -482,19 +483,28 @@ bool XmlTokenizer::DecodeInto(const char* b, const char* e, bool attribute, bool
   return true;
 }
 
-// Inlined into the fast reading of a start tag, which resolves a prefix or
-// more per tag.
-[[gnu::always_inline]] inline std::int32_t XmlTokenizer::BindingOf(std::string_view prefix) {
-  // Documents use a handful of prefixes over and over: each stays resolved
-  // until a declaration comes or goes, in a slot picked by its length and
-  // bytes, or another if two take the same.
-  // (OpenDocument's usual prefixes and xml: each take a slot of their own.)
+// The slot a prefix is looked for first. (OpenDocument's usual prefixes
+// and xml: each take a slot of their own.)
+inline std::size_t PrefixSlot(std::string_view prefix, std::size_t slots) {
   const std::size_t h = prefix.size() * 2 + static_cast<unsigned char>(prefix.front()) * 28 +
                         static_cast<unsigned char>(prefix.back());
-  Resolved& slot = resolved_[(h ^ (h >> 1)) % resolved_.size()];
+  return (h ^ (h >> 1)) % slots;
+}
+
+// The first try inlined into the fast reading of a start tag, which
+// resolves a prefix or more per tag.
+inline std::int32_t XmlTokenizer::BindingOf(std::string_view prefix) {
+  // Documents use a handful of prefixes over and over: each stays resolved
+  // until a declaration comes or goes, in the slot its length and end bytes
+  // pick, or another if two take the same.
+  const Resolved& slot = resolved_[PrefixSlot(prefix, resolved_.size())];
   if (slot.generation == generation_ && SameName(slot.prefix.data(), slot.size, prefix)) {
     return slot.binding;
   }
+  return LookUpBinding(prefix);
+}
+
+std::int32_t XmlTokenizer::LookUpBinding(std::string_view prefix) {
   for (const Resolved& other : resolved_) {
     if (other.generation == generation_ && SameName(other.prefix.data(), other.size, prefix)) {
       return other.binding;
@@ -506,6 +516,7 @@ bool XmlTokenizer::DecodeInto(const char* b, const char* e, bool attribute, bool
     index = static_cast<std::int32_t>(it->second.back());
   }
   if (prefix.size() <= kKeptPrefix) {
+    Resolved& slot = resolved_[PrefixSlot(prefix, resolved_.size())];
     std::copy(prefix.begin(), prefix.end(), slot.prefix.begin());
     slot.size = static_cast<std::uint8_t>(prefix.size());
     slot.binding = index;
@@ -692,6 +703,8 @@ XmlTokenizer::Step XmlTokenizer::PlainStartTag(const char* p) {
   if (qname.empty()) return Step::kGeneral;
   // Where each attribute's local name begins in its qualified one.
   std::array<std::uint8_t, kPlainAttrs> local_at;
+  std::uint32_t prefixed_attrs = 0;  // a bit for each attribute with a prefix
+  static_assert(kPlainAttrs <= 32);
   std::size_t count = 0;
   bool self_closing = false;
   while (true) {
@@ -732,6 +745,7 @@ XmlTokenizer::Step XmlTokenizer::PlainStartTag(const char* p) {
     }
     if (count == plain_attrs_.size() || local > 0xFF) return Step::kGeneral;
     local_at[count] = static_cast<std::uint8_t>(local);
+    if (local > 0) prefixed_attrs |= std::uint32_t{1} << count;
     plain_attrs_[count++] = {{{}, name},
                              std::string_view(value, static_cast<std::size_t>(q - value))};
     ++q;
@@ -752,8 +766,8 @@ XmlTokenizer::Step XmlTokenizer::PlainStartTag(const char* p) {
     if (binding < 0) return Step::kGeneral;
     element = NameIn(binding, qname.substr(element_colon + 1));
   }
-  for (std::size_t i = 0; i < count; ++i) {
-    if (local_at[i] == 0) continue;
+  for (std::uint32_t left = prefixed_attrs; left != 0; left &= left - 1) {
+    const auto i = static_cast<std::size_t>(std::countr_zero(left));
     XmlName& name = plain_attrs_[i].name;
     const std::int32_t index = BindingOf(name.local.substr(0, local_at[i] - 1));
     if (index < 0) return Step::kGeneral;

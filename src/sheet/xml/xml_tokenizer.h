@@ -86,6 +86,7 @@ class XmlTokenizer {
                std::int32_t* binding = nullptr);
   // Index of the declaration in scope for a non-empty `prefix`, -1 for none.
   std::int32_t BindingOf(std::string_view prefix);
+  std::int32_t LookUpBinding(std::string_view prefix);
   void Bind(std::string_view prefix, std::string_view uri, std::size_t depth);
   // Drops the bindings from index `keep` on.
   void Unbind(std::size_t keep);
