@@ -446,7 +446,7 @@ TEST_F(OdsReaderTest, KeepingBudgetCountsTheChunksHeld) {
   std::vector<std::size_t> in_order;
   for (int s = 0; s < 12; ++s) {
     // Two cells of 30 characters in sheet 4, one in the others: records of
-    // 42 bytes, one to a chunk of 64.
+    // 33 bytes, one to a chunk of 64.
     std::string cells = Cell(P(std::string(29, 'x') + static_cast<char>('A' + s)));
     if (s == 4) cells += cells;
     sheets.emplace_back("S" + std::to_string(s), Row(cells));
