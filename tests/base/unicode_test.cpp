@@ -46,5 +46,32 @@ TEST(Utf8Sequence, AcceptsTheWellFormedRangesAndNothingBeyond) {
   EXPECT_EQ(Utf8SequenceLength(""), 0u);
 }
 
+// UTF-16LE text read four ASCII units at a time gives what the decoder
+// gives one unit at a time: whatever stops the ASCII run (a unit with a
+// high byte, one from 0x80, a surrogate, an odd byte at the end), wherever
+// it falls, after text already in the string.
+TEST(Utf16Le, AsciiRunsReadAtOnceMatchTheDecoder) {
+  for (const std::uint32_t odd : {0x80u, 0xE9u, 0x100u, 0x141u, 0xFFFFu, 0xD83Du}) {
+    for (std::size_t length = 0; length <= 13; ++length) {
+      for (std::size_t at = 0; at <= length; ++at) {
+        std::string bytes;
+        Utf16Decoder decoder;
+        std::string expected = "head";
+        for (std::size_t i = 0; i < length; ++i) {
+          const std::uint32_t unit = i == at ? odd : 'a' + static_cast<std::uint32_t>(i);
+          bytes += static_cast<char>(unit & 0xFF);
+          bytes += static_cast<char>(unit >> 8);
+          decoder.Push(unit, expected);
+        }
+        decoder.Finish(expected);
+        if (at == length) bytes += 'z';  // an odd byte, which is dropped
+        std::string out = "head";
+        AppendUtf16Le(bytes, out);
+        EXPECT_EQ(out, expected) << "unit " << odd << ", length " << length << ", at " << at;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace dialsift::sheet

@@ -9,6 +9,7 @@
 
 #include "common/test_paths.h"
 #include "common/write_zip.h"
+#include "sheet/ods/kept_cells.h"
 #include "sheet/ods/ods_content.h"
 #include "sheet/text_cells.h"
 
@@ -438,6 +439,31 @@ TEST_F(OdsReaderTest, KeptCellsReadAlikeWhateverTheChunkSize) {
   }
 }
 
+// Rows, columns and lengths at each width their bytes take come back as
+// kept, and the smaller records let more cells into the same budget.
+TEST(KeptCells, NumbersOfEveryWidthComeBack) {
+  using Cell = std::tuple<std::uint32_t, std::uint32_t, std::string>;
+  std::vector<Cell> cells;
+  for (const std::uint32_t n : {0u, 1u, 127u, 128u, 16383u, 16384u, (1u << 21) - 1, 1u << 21,
+                                (1u << 28) - 1, 1u << 28, 0xFFFFFFFFu}) {
+    cells.emplace_back(n, 0xFFFFFFFFu - n, std::string(n % 300, 'x'));
+  }
+  sheet::ods::KeptCells store(64, 256, 1 << 20);
+  for (const auto& [row, column, text] : cells) ASSERT_TRUE(store.Add(row, column, text));
+  std::vector<Cell> read;
+  store.Read({}, store.End(), [&](std::uint32_t row, std::uint32_t column, std::string_view text) {
+    read.emplace_back(row, column, std::string(text));
+    return true;
+  });
+  EXPECT_EQ(read, cells);
+  // Four bytes of numbers for a cell of row 1000, column 3 and 20 characters:
+  // one record to a chunk of 25, four in a budget of 100.
+  sheet::ods::KeptCells small(25, 25, 100);
+  int kept = 0;
+  while (small.Add(1000, 3, std::string(20, 'y'))) ++kept;
+  EXPECT_EQ(kept, 4);
+}
+
 // The budget bounds the chunks held, not only the cells in them: with room
 // for one record per chunk, a budget of five chunks keeps five cells, and a
 // sheet cut short by the budget is parsed again, whole.
@@ -446,7 +472,7 @@ TEST_F(OdsReaderTest, KeepingBudgetCountsTheChunksHeld) {
   std::vector<std::size_t> in_order;
   for (int s = 0; s < 12; ++s) {
     // Two cells of 30 characters in sheet 4, one in the others: records of
-    // 42 bytes, one to a chunk of 64.
+    // 33 bytes, one to a chunk of 64.
     std::string cells = Cell(P(std::string(29, 'x') + static_cast<char>('A' + s)));
     if (s == 4) cells += cells;
     sheets.emplace_back("S" + std::to_string(s), Row(cells));

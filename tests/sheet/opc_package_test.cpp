@@ -120,5 +120,33 @@ TEST(OpcSharedStrings, OneBufferWithOneCap) {
   EXPECT_EQ(SharedStrings::TooLarge().kind, ErrorKind::kTooLarge);
 }
 
+// A table whose text and offsets grow past the size at which their buffers
+// are mapped keeps every string, edited in place or not, through Shrink and
+// a move, and takes more strings after Shrink.
+TEST(OpcSharedStrings, LargeTablesKeepEveryString) {
+  const auto text = [](std::size_t i) {
+    return std::to_string(i) + std::string(i % 7, static_cast<char>('a' + i % 26));
+  };
+  SharedStrings table;
+  constexpr std::size_t kStrings = 400'000;
+  for (std::size_t i = 0; i < kStrings; ++i) {
+    ASSERT_TRUE(table.Fits(text(i).size()));
+    table.Append(text(i));
+    if (i % 1000 == 0) {
+      table.Append("-cut");
+      table.KeepPending(table.Pending().size() - 4);
+    }
+    table.End();
+  }
+  table.Shrink();
+  for (std::size_t i = kStrings; i < kStrings + 10; ++i) {
+    table.Append(text(i));
+    table.End();
+  }
+  const SharedStrings moved = std::move(table);
+  ASSERT_EQ(moved.size(), kStrings + 10);
+  for (std::size_t i = 0; i < moved.size(); ++i) ASSERT_EQ(moved[i], text(i)) << i;
+}
+
 }  // namespace
 }  // namespace dialsift::sheet::opc

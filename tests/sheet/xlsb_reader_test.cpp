@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "common/test_paths.h"
 #include "sheet/number_format.h"
@@ -263,6 +267,43 @@ TEST(Biff12Test, RecordHeadersOfEveryLength) {
   sheet::xlsb::MemorySource bad(std::string_view("\x01\xFF\xFF\xFF\xFF\x01", 6));
   sheet::xlsb::RecordReader bad_reader(bad, "p");
   EXPECT_FALSE(bad_reader.Next(rec));
+}
+
+// However the part's bytes arrive, one at a time or a chunk and a bit, the
+// records come out the same, a payload beyond the largest held skipped.
+TEST(Biff12Test, RecordsReadAlikeInAnyPieces) {
+  constexpr std::size_t kMax = sheet::xlsb::RecordReader::kMaxPayload;
+  const std::string bytes = Rec(1) + Rec(617, "ab") + Rec(2, std::string(300, 'x')) +
+                            Rec(5, std::string(kMax, 'y')) + Rec(6, std::string(kMax + 1, 'z')) +
+                            Rec(19, "end");
+  struct Pieces final : sheet::xlsb::ByteSource {
+    std::string_view bytes;
+    std::size_t most;
+    Result<std::size_t> Read(std::span<char> buffer) override {
+      const std::size_t n = std::min({buffer.size(), bytes.size(), most});
+      std::copy_n(bytes.data(), n, buffer.data());
+      bytes.remove_prefix(n);
+      return n;
+    }
+  };
+  using Seen = std::tuple<std::uint32_t, std::size_t, bool>;
+  const std::vector<Seen> want = {{1, 0, false},    {617, 2, false}, {2, 300, false},
+                                  {5, kMax, false}, {6, 0, true},    {19, 3, false}};
+  for (const std::size_t most : {std::size_t{1}, std::size_t{7}, std::size_t{65539}, kMax * 3}) {
+    Pieces source;
+    source.bytes = bytes;
+    source.most = most;
+    sheet::xlsb::RecordReader reader(source, "p");
+    sheet::xlsb::Record rec;
+    std::vector<Seen> seen;
+    while (true) {
+      auto more = reader.Next(rec);
+      ASSERT_TRUE(more) << most;
+      if (!*more) break;
+      seen.emplace_back(rec.type, rec.data.size(), rec.skipped);
+    }
+    EXPECT_EQ(seen, want) << most;
+  }
 }
 
 TEST(Biff12Test, RkNumbers) {

@@ -205,10 +205,15 @@ TEST(XmlStream, FastPathAgreesWithExpatAcrossChunkBoundaries) {
       "<c r=\"A\t1\" s=\"caf\xC3\xA9\" t=\"\"/>",
       "<c a=\"0\" b=\"1\" c=\"2\" d=\"3\" e=\"4\" f=\"5\" g=\"6\" h=\"7\" i=\"8\" j=\"9\" "
       "k=\"10\" l=\"11\" m=\"12\" n=\"13\" o=\"14\" p=\"15\" q=\"16\"/>",
+      // Prefixed names bound further out, as OpenDocument writes every one,
+      // and an xml: attribute; then a prefix bound again on the tag itself.
+      "<t:c t:s=\"ce1\" o:v='2' r=\"x\"><t:p xml:space=\"preserve\">x</t:p></t:c>",
+      "<t:c xmlns:t=\"urn:inner\" t:s=\"1\"><t:p/></t:c><t:c t:s=\"2\"/>",
+      "<t:table-cell/><o:p o:a=\"1\" t:b=\"2\"></o:p>",
   };
   for (const auto& token : tokens) {
     for (std::size_t shift = 0; shift < token.size() + 2; ++shift) {
-      std::string xml = "<root xmlns=\"urn:main\">";
+      std::string xml = "<root xmlns=\"urn:main\" xmlns:t=\"urn:t\" xmlns:o=\"urn:o\">";
       xml.append(65536 - xml.size() - token.size() + shift, 'p');
       xml += token;
       xml += "</root>";
@@ -251,6 +256,19 @@ TEST(XmlStream, FastPathRejectsWhatExpatRejects) {
       "<a><c\x01/></a>",
       "<a><c r=\"\x01\"/></a>",
       "<a><c xmlns:p=\"\"/></a>",
+      // Prefixed names the fast reading of a tag passes on.
+      "<a xmlns:p=\"urn:p\"><q:c/></a>",
+      "<a xmlns:p=\"urn:p\"><p:c q:x=\"1\"/></a>",
+      "<a xmlns:p=\"urn:p\"><:c/></a>",
+      "<a xmlns:p=\"urn:p\"><p:/></a>",
+      "<a xmlns:p=\"urn:p\"><p:c:d/></a>",
+      "<a xmlns:p=\"urn:p\"><c p:=\"1\"/></a>",
+      "<a xmlns:p=\"urn:p\"><c :x=\"1\"/></a>",
+      "<a xmlns:p=\"urn:p\"><c p:x:y=\"1\"/></a>",
+      "<a xmlns:p=\"urn:p\"><xmlns:c/></a>",
+      "<a xmlns:p=\"urn:p\"><p:c></p:cc></a>",
+      "<a xmlns:p=\"urn:p\"><p:cc></p:c></a>",
+      "<a xmlns:p=\"urn:p\"><p:c></q:c></a>",
       "<a></c></a>",
       "<a></a ></b>",
       "",
@@ -272,6 +290,8 @@ TEST(XmlStream, FastPathRejectsWhatExpatRejects) {
       // A prefix bound again inside, and bound as before once that ends.
       "<a xmlns:p=\"urn:1\"><p:b xmlns:p=\"urn:2\"><p:c/></p:b><p:d p:x=\"1\"/></a>",
       "<p:a xmlns:p=\"urn:1\"><b xmlns=\"urn:2\" xmlns:p=\"urn:3\"/></p:a>",
+      // End tags that only begin with the open element's name, or add blanks.
+      "<a xmlns:p=\"urn:1\"><p:table-cell></p:table-cell ><p:c>x</p:c\n></a>",
   };
   for (const auto& xml : good) {
     SCOPED_TRACE(xml);

@@ -51,7 +51,6 @@ std::unique_ptr<char[], KeptCells::Release> KeptCells::Allocate(std::size_t size
 }
 
 bool KeptCells::Grow(std::size_t need) {
-  if (need - sizeof(Header) > std::numeric_limits<std::uint32_t>::max()) return false;
   // The rest of the last chunk stays unused: a cell is read in one piece.
   // The budget's last bytes make a smaller chunk.
   const std::size_t room = budget_ - allocated_;

@@ -47,7 +47,7 @@ Result<bool> RecordReader::Fill(std::size_t n) {
   return end_ >= n;
 }
 
-Result<bool> RecordReader::Next(Record& record) {
+Result<bool> RecordReader::NextSlow(Record& record) {
   record = {};
   auto have = Fill(1);
   if (!have) return have.error();
@@ -102,43 +102,6 @@ Result<bool> RecordReader::Next(Record& record) {
   if (!*have) return Damaged("record " + std::to_string(type) + " runs past the end of the part");
   record.data = std::string_view(buf_.data() + pos_, static_cast<std::size_t>(size));
   pos_ += static_cast<std::size_t>(size);
-  return true;
-}
-
-bool Payload::U8(std::uint8_t& v) {
-  if (Left() < 1) return false;
-  v = static_cast<std::uint8_t>(data_[pos_++]);
-  return true;
-}
-
-bool Payload::U16(std::uint16_t& v) {
-  if (Left() < 2) return false;
-  v = static_cast<std::uint16_t>(static_cast<unsigned char>(data_[pos_]) |
-                                 (static_cast<unsigned char>(data_[pos_ + 1]) << 8));
-  pos_ += 2;
-  return true;
-}
-
-bool Payload::U32(std::uint32_t& v) {
-  if (Left() < 4) return false;
-  v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(data_[pos_ + i]);
-  pos_ += 4;
-  return true;
-}
-
-bool Payload::F64(double& v) {
-  if (Left() < 8) return false;
-  std::uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(data_[pos_ + i]);
-  v = std::bit_cast<double>(bits);
-  pos_ += 8;
-  return true;
-}
-
-bool Payload::Skip(std::size_t n) {
-  if (Left() < n) return false;
-  pos_ += n;
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include "base/unicode.h"
 #include "sheet/biff_values.h"
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -99,10 +100,43 @@ class RecordReader {
   RecordReader(ByteSource& source, std::string part) : source_(source), part_(std::move(part)) {}
 
   // The next record: true when there is one, false at the end of the part.
-  Result<bool> Next(Record& record);
+  Result<bool> Next(Record& record) {
+    // The usual record, header and payload already at hand, is read here;
+    // the rest (more bytes to read, a payload to skip, a bad header) below.
+    const std::size_t avail = end_ - pos_;
+    if (avail >= kLongestHeader) {
+      const auto* b = reinterpret_cast<const unsigned char*>(buf_.data() + pos_);
+      std::size_t i = 1;
+      std::uint32_t type = b[0] & 0x7Fu;
+      if (b[0] & 0x80u) {
+        if (b[1] & 0x80u) return NextSlow(record);
+        type |= static_cast<std::uint32_t>(b[1] & 0x7Fu) << 7;
+        i = 2;
+      }
+      std::size_t size = 0;
+      for (int k = 0;; ++k) {
+        const unsigned c = b[i++];
+        size |= static_cast<std::size_t>(c & 0x7Fu) << (7 * k);
+        if (!(c & 0x80u)) break;
+        if (k == 3) return NextSlow(record);
+      }
+      if (size <= avail - i && size <= kMaxPayload) {
+        record.type = type;
+        record.data = std::string_view(buf_.data() + pos_ + i, size);
+        record.skipped = false;
+        pos_ += i + size;
+        return true;
+      }
+    }
+    return NextSlow(record);
+  }
   const std::string& part() const { return part_; }
 
  private:
+  // Two bytes of type, four of size.
+  static constexpr std::size_t kLongestHeader = 6;
+
+  Result<bool> NextSlow(Record& record);
   // Makes `n` bytes available from pos_; false when the part ends before.
   Result<bool> Fill(std::size_t n);
   Error Damaged(std::string_view what) const;
@@ -121,11 +155,37 @@ class Payload {
  public:
   explicit Payload(std::string_view data) : data_(data) {}
 
-  bool U8(std::uint8_t& v);
-  bool U16(std::uint16_t& v);
-  bool U32(std::uint32_t& v);
-  bool F64(double& v);
-  bool Skip(std::size_t n);
+  bool U8(std::uint8_t& v) {
+    if (Left() < 1) return false;
+    v = Byte(pos_++);
+    return true;
+  }
+  bool U16(std::uint16_t& v) {
+    if (Left() < 2) return false;
+    v = static_cast<std::uint16_t>(Byte(pos_) | (Byte(pos_ + 1) << 8));
+    pos_ += 2;
+    return true;
+  }
+  bool U32(std::uint32_t& v) {
+    if (Left() < 4) return false;
+    v = Byte(pos_) | (Byte(pos_ + 1) << 8) | (Byte(pos_ + 2) << 16) |
+        (std::uint32_t{Byte(pos_ + 3)} << 24);
+    pos_ += 4;
+    return true;
+  }
+  bool F64(double& v) {
+    if (Left() < 8) return false;
+    std::uint64_t bits = 0;
+    for (std::size_t i = 8; i-- > 0;) bits = (bits << 8) | Byte(pos_ + i);
+    v = std::bit_cast<double>(bits);
+    pos_ += 8;
+    return true;
+  }
+  bool Skip(std::size_t n) {
+    if (Left() < n) return false;
+    pos_ += n;
+    return true;
+  }
   // An XLWideString (count of UTF-16 units, then the units), as UTF-8.
   bool WideString(std::string& out);
   // An XLNullableWideString: like WideString; the null string reads as empty.
@@ -133,6 +193,8 @@ class Payload {
   std::size_t Left() const { return data_.size() - pos_; }
 
  private:
+  std::uint32_t Byte(std::size_t i) const { return static_cast<unsigned char>(data_[i]); }
+
   std::string_view data_;
   std::size_t pos_ = 0;
 };

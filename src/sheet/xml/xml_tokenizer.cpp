@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace dialsift::sheet {
@@ -116,6 +117,23 @@ inline std::size_t ColonIn(std::string_view name) {
   return std::string_view::npos;
 }
 
+// Scans a name from `q` (the NUL after the buffer ends it): where it ends,
+// with `colon` at its one ':' or nullptr for none. nullptr for a name the
+// fast reading of a tag leaves to the general one: two colons, or an empty
+// prefix or local part.
+inline const char* ScanName(const char* q, const char*& colon) {
+  const char* const begin = q;
+  colon = nullptr;
+  while (!(ClassOf(*q) & (kName | kColon))) ++q;
+  if (*q != ':') return q;
+  if (q == begin) return nullptr;
+  colon = q++;
+  const char* const local = q;
+  while (!(ClassOf(*q) & (kName | kColon))) ++q;
+  if (*q == ':' || q == local) return nullptr;
+  return q;
+}
+
 // True when the `size` bytes at `a` spell `b`. Names are short: a plain
 // loop beats a call of memcmp.
 inline bool SameName(const char* a, std::size_t size, std::string_view b) {
@@ -124,6 +142,28 @@ inline bool SameName(const char* a, std::size_t size, std::string_view b) {
     if (a[i] != b[i]) return false;
   }
   return true;
+}
+
+// True when the `n` bytes at `a` and at `b` are the same: eight at a time,
+// for names of a dozen bytes and more.
+inline bool SameBytes(const char* a, const char* b, std::size_t n) {
+  if (n < 8) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
+  std::uint64_t x;
+  std::uint64_t y;
+  for (std::size_t i = 0; i + 8 < n; i += 8) {
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) return false;
+  }
+  // The last eight, overlapping those compared.
+  std::memcpy(&x, a + n - 8, 8);
+  std::memcpy(&y, b + n - 8, 8);
+  return x == y;
 }
 
 // Line breaks in [b, e); sheet XML has few, so memchr skips far.
@@ -443,6 +483,48 @@ bool XmlTokenizer::DecodeInto(const char* b, const char* e, bool attribute, bool
   return true;
 }
 
+// The slot a prefix is looked for first. (OpenDocument's usual prefixes
+// and xml: each take a slot of their own.)
+inline std::size_t PrefixSlot(std::string_view prefix, std::size_t slots) {
+  const std::size_t h = prefix.size() * 2 + static_cast<unsigned char>(prefix.front()) * 28 +
+                        static_cast<unsigned char>(prefix.back());
+  return (h ^ (h >> 1)) % slots;
+}
+
+// The first try inlined into the fast reading of a start tag, which
+// resolves a prefix or more per tag.
+inline std::int32_t XmlTokenizer::BindingOf(std::string_view prefix) {
+  // Documents use a handful of prefixes over and over: each stays resolved
+  // until a declaration comes or goes, in the slot its length and end bytes
+  // pick, or another if two take the same.
+  const Resolved& slot = resolved_[PrefixSlot(prefix, resolved_.size())];
+  if (slot.generation == generation_ && SameName(slot.prefix.data(), slot.size, prefix)) {
+    return slot.binding;
+  }
+  return LookUpBinding(prefix);
+}
+
+std::int32_t XmlTokenizer::LookUpBinding(std::string_view prefix) {
+  for (const Resolved& other : resolved_) {
+    if (other.generation == generation_ && SameName(other.prefix.data(), other.size, prefix)) {
+      return other.binding;
+    }
+  }
+  std::int32_t index = -1;
+  const auto it = scopes_.find(prefix);
+  if (it != scopes_.end() && !it->second.empty()) {
+    index = static_cast<std::int32_t>(it->second.back());
+  }
+  if (prefix.size() <= kKeptPrefix) {
+    Resolved& slot = resolved_[PrefixSlot(prefix, resolved_.size())];
+    std::copy(prefix.begin(), prefix.end(), slot.prefix.begin());
+    slot.size = static_cast<std::uint8_t>(prefix.size());
+    slot.binding = index;
+    slot.generation = generation_;
+  }
+  return index;
+}
+
 bool XmlTokenizer::Resolve(std::string_view qname, bool is_attribute, XmlName& out,
                            std::int32_t* binding) {
   const auto colon = ColonIn(qname);
@@ -466,28 +548,8 @@ bool XmlTokenizer::Resolve(std::string_view qname, bool is_attribute, XmlName& o
       return false;
     }
   }
-  // Documents use a handful of prefixes over and over: the last few stay
-  // resolved until a declaration comes or goes.
-  std::int32_t index = -1;
-  bool known = false;
-  for (const auto& r : resolved_) {
-    if (r.generation == generation_ && r.prefix == prefix) {
-      index = r.binding;
-      known = true;
-      break;
-    }
-  }
-  if (!known) {
-    const auto it = scopes_.find(prefix);
-    if (it != scopes_.end() && !it->second.empty()) {
-      index = static_cast<std::int32_t>(it->second.back());
-    }
-    auto& slot = resolved_[resolved_next_++ % resolved_.size()];
-    slot.prefix.assign(prefix);
-    slot.binding = index;
-    slot.generation = generation_;
-  }
-  if (index < 0) return prefix.empty();
+  const std::int32_t index = BindingOf(prefix);
+  if (index < 0) return false;
   out = NameIn(index, out.local);
   if (binding) *binding = index;
   return true;
@@ -630,10 +692,19 @@ XmlTokenizer::Step XmlTokenizer::PlainStartTag(const char* p) {
   // No test for the end at each byte: the NUL after the buffer stops every
   // scan below, and whatever stops a scan other than the byte expected goes
   // to the general path, which reports errors and waits for more bytes.
-  const char* q = p + 1;
-  while (!(ClassOf(*q) & (kName | kColon))) ++q;
+  // Names may have a prefix bound further out (OpenDocument writes one on
+  // every name); declarations go the general way.
+  const char* colon = nullptr;
+  const char* q = ScanName(p + 1, colon);
+  if (!q) return Step::kGeneral;
   const std::string_view qname(p + 1, static_cast<std::size_t>(q - p - 1));
-  if (qname.empty() || *q == ':') return Step::kGeneral;
+  const bool prefixed = colon != nullptr;
+  const std::size_t element_colon = prefixed ? static_cast<std::size_t>(colon - (p + 1)) : 0;
+  if (qname.empty()) return Step::kGeneral;
+  // Where each attribute's local name begins in its qualified one.
+  std::array<std::uint8_t, kPlainAttrs> local_at;
+  std::uint32_t prefixed_attrs = 0;  // a bit for each attribute with a prefix
+  static_assert(kPlainAttrs <= 32);
   std::size_t count = 0;
   bool self_closing = false;
   while (true) {
@@ -652,10 +723,15 @@ XmlTokenizer::Step XmlTokenizer::PlainStartTag(const char* p) {
     while (IsSpace(*q));
     if (*q == '>' || *q == '/') continue;
     const char* name_begin = q;
-    while (!(ClassOf(*q) & (kName | kColon))) ++q;
+    q = ScanName(q, colon);
+    if (!q) return Step::kGeneral;
     const std::string_view name(name_begin, static_cast<std::size_t>(q - name_begin));
-    // A prefix, a namespace declaration, blanks around '=': the general path.
-    if (*q != '=' || name.empty() || name == "xmlns") return Step::kGeneral;
+    // Blanks around '=', a namespace declaration: the general path.
+    if (*q != '=' || name.empty()) return Step::kGeneral;
+    const std::size_t local = colon ? static_cast<std::size_t>(colon - name_begin) + 1 : 0;
+    if (local == 0 ? name == "xmlns" : SameName(name_begin, local - 1, "xmlns")) {
+      return Step::kGeneral;
+    }
     const char quote = *++q;
     if (quote != '"' && quote != '\'') return Step::kGeneral;
     const char* value = ++q;
@@ -667,7 +743,9 @@ XmlTokenizer::Step XmlTokenizer::PlainStartTag(const char* p) {
       if (ClassOf(*q) & kAttr) return Step::kGeneral;
       ++q;  // the other quote
     }
-    if (count == plain_attrs_.size()) return Step::kGeneral;
+    if (count == plain_attrs_.size() || local > 0xFF) return Step::kGeneral;
+    local_at[count] = static_cast<std::uint8_t>(local);
+    if (local > 0) prefixed_attrs |= std::uint32_t{1} << count;
     plain_attrs_[count++] = {{{}, name},
                              std::string_view(value, static_cast<std::size_t>(q - value))};
     ++q;
@@ -676,8 +754,25 @@ XmlTokenizer::Step XmlTokenizer::PlainStartTag(const char* p) {
       open_.size() >= kMaxXmlDepth) {
     return Step::kGeneral;
   }
-  const std::int32_t binding = DefaultBinding();
-  const XmlName element = binding >= 0 ? NameIn(binding, qname) : XmlName{{}, qname};
+  // Names are resolved once the tag is known whole and plain, as the
+  // general path does; an unbound prefix is its to report.
+  std::int32_t binding;
+  XmlName element;
+  if (!prefixed) {
+    binding = DefaultBinding();
+    element = binding >= 0 ? NameIn(binding, qname) : XmlName{{}, qname};
+  } else {
+    binding = BindingOf(qname.substr(0, element_colon));
+    if (binding < 0) return Step::kGeneral;
+    element = NameIn(binding, qname.substr(element_colon + 1));
+  }
+  for (std::uint32_t left = prefixed_attrs; left != 0; left &= left - 1) {
+    const auto i = static_cast<std::size_t>(std::countr_zero(left));
+    XmlName& name = plain_attrs_[i].name;
+    const std::int32_t index = BindingOf(name.local.substr(0, local_at[i] - 1));
+    if (index < 0) return Step::kGeneral;
+    name = NameIn(index, name.local.substr(local_at[i]));
+  }
   return Opened(q, qname, element, element.ns.empty() ? -1 : binding,
                 std::span<const XmlAttribute>(plain_attrs_.data(), count), self_closing,
                 bindings_.size());
@@ -715,18 +810,30 @@ void XmlTokenizer::NameStack::Grow(std::size_t n) {
 }
 
 XmlTokenizer::Step XmlTokenizer::EndTag(const char* p, const char* end) {
-  // The NUL after the buffer ends both scans.
   const char* q = p + 2;
-  while (!(ClassOf(*q) & kName)) ++q;
-  const std::string_view qname(p + 2, static_cast<std::size_t>(q - p - 2));
-  while (IsSpace(*q)) ++q;
-  if (q == end) return Step::kMore;
-  if (*q != '>' || qname.empty()) return Fail("not well-formed (invalid token)", q), Step::kFail;
-  if (open_.empty()) return Fail("junk after document element", p), Step::kFail;
-  const Open top = open_.back();
-  if (!SameName(names_.At(top.qname_begin), top.qname_size, qname)) {
-    return Fail("mismatched tag", p), Step::kFail;
+  std::string_view qname;
+  // The usual end tag: the open element's name, then '>'. Its name holds no
+  // byte that ends a name, so the scan below would stop at the same '>'.
+  if (!open_.empty() && static_cast<std::size_t>(end - q) > open_.back().qname_size &&
+      SameBytes(q, names_.At(open_.back().qname_begin), open_.back().qname_size) &&
+      q[open_.back().qname_size] == '>') {
+    qname = std::string_view(q, open_.back().qname_size);
+    q += qname.size();
+  } else {
+    // The NUL after the buffer ends both scans.
+    while (!(ClassOf(*q) & kName)) ++q;
+    qname = std::string_view(p + 2, static_cast<std::size_t>(q - p - 2));
+    while (IsSpace(*q)) ++q;
+    if (q == end) return Step::kMore;
+    if (*q != '>' || qname.empty()) {
+      return Fail("not well-formed (invalid token)", q), Step::kFail;
+    }
+    if (open_.empty()) return Fail("junk after document element", p), Step::kFail;
+    if (!SameName(names_.At(open_.back().qname_begin), open_.back().qname_size, qname)) {
+      return Fail("mismatched tag", p), Step::kFail;
+    }
   }
+  const Open top = open_.back();
   const std::string_view local(qname.data() + top.local_begin, qname.size() - top.local_begin);
   const XmlName element = top.binding >= 0 ? NameIn(top.binding, local) : XmlName{{}, local};
   pos_ = static_cast<std::size_t>(q + 1 - buf_.get());

@@ -84,6 +84,9 @@ class XmlTokenizer {
   // the index of the declaration that binds it.
   bool Resolve(std::string_view qname, bool is_attribute, XmlName& out,
                std::int32_t* binding = nullptr);
+  // Index of the declaration in scope for a non-empty `prefix`, -1 for none.
+  std::int32_t BindingOf(std::string_view prefix);
+  std::int32_t LookUpBinding(std::string_view prefix);
   void Bind(std::string_view prefix, std::string_view uri, std::size_t depth);
   // Drops the bindings from index `keep` on.
   void Unbind(std::size_t keep);
@@ -138,16 +141,18 @@ class XmlTokenizer {
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
   std::unordered_map<std::string, std::vector<std::uint32_t>, Hash, std::equal_to<>> scopes_;
-  // The prefixes resolved last and the declaration each resolved to (-1:
-  // none), valid while generation_ (counting changes of the declarations in
-  // scope) stays as it was.
+  // Prefixes resolved and the declaration each resolved to (-1: none),
+  // valid while generation_ (counting changes of the declarations in
+  // scope) stays as it was. Prefixes are a few bytes, kept in place so that
+  // a lookup compares them without a call; longer ones are not kept.
+  static constexpr std::size_t kKeptPrefix = 15;
   struct Resolved {
-    std::string prefix;
-    std::int32_t binding = -1;
     std::uint64_t generation = 0;
+    std::int32_t binding = -1;
+    std::uint8_t size = 0;
+    std::array<char, kKeptPrefix> prefix{};
   };
-  std::array<Resolved, 4> resolved_;
-  std::size_t resolved_next_ = 0;
+  std::array<Resolved, 16> resolved_;
   std::uint64_t generation_ = 1;
   std::uint64_t next_id_ = 1;
   std::int32_t default_binding_ = -1;  // the default namespace's declaration
@@ -179,7 +184,8 @@ class XmlTokenizer {
   };
   NameStack names_;
   // The attributes of a start tag read by PlainStartTag; more go the general way.
-  std::array<XmlAttribute, 16> plain_attrs_;
+  static constexpr std::size_t kPlainAttrs = 16;
+  std::array<XmlAttribute, kPlainAttrs> plain_attrs_;
   std::vector<RawAttribute> raw_attrs_;
   std::vector<XmlAttribute> attrs_;
   std::string decoded_;      // text with references resolved
