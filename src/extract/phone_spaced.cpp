@@ -53,14 +53,16 @@ struct Token {
 template <typename T, std::size_t N>
 class SmallVec {
  public:
-  void push_back(const T& v) {
+  T& push_back(const T& v) {
+    T* at = nullptr;
     if (size_ < N) {
-      inline_[size_] = v;
+      at = &(inline_[size_] = v);
     } else {
       if (size_ == N) heap_.assign(inline_.begin(), inline_.end());
-      heap_.push_back(v);
+      at = &heap_.emplace_back(v);
     }
     ++size_;
+    return *at;
   }
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
@@ -106,23 +108,43 @@ std::size_t BlankAt(std::string_view text, std::size_t i) {
   return d == 0x87 || d == 0x89 || d == 0xAF ? 3 : 0;
 }
 
-// Whether a byte ends a word (Word): a blank, a stop, "/" or "#"; the first
-// byte of a blank beyond ASCII may (BlankAt tells).
-enum : std::uint8_t { kInWord, kEnds, kMayEnd };
-struct WordEnds {
+// What a byte is to the tokens: a digit, formatting, a space, a stop, "/",
+// "#", the first byte of a blank or dash beyond ASCII (BlankAt and DashAt
+// tell), or any other character of a word.
+enum : std::uint8_t {
+  kOtherByte,
+  kDigitByte,
+  kFormatByte,
+  kSpaceByte,
+  kStopByte,
+  kSlashByte,
+  kHashByte,
+  kLeadByte
+};
+struct ByteKinds {
   std::uint8_t of[256] = {};
-  constexpr WordEnds() {
+  constexpr ByteKinds() {
     for (int c = 0; c < 256; ++c) {
       const auto u = static_cast<unsigned char>(c);
-      if (c == ' ' || IsStop(u) || c == '/' || c == '#') {
-        of[c] = kEnds;
+      if (IsDigit(u)) {
+        of[c] = kDigitByte;
+      } else if (IsFormatting(u)) {
+        of[c] = kFormatByte;
+      } else if (c == ' ') {
+        of[c] = kSpaceByte;
+      } else if (IsStop(u)) {
+        of[c] = kStopByte;
+      } else if (c == '/') {
+        of[c] = kSlashByte;
+      } else if (c == '#') {
+        of[c] = kHashByte;
       } else if (c == 0xC2 || c == 0xE2) {
-        of[c] = kMayEnd;
+        of[c] = kLeadByte;
       }
     }
   }
 };
-constexpr WordEnds kWordEnds;
+constexpr ByteKinds kBytes;
 
 // Length of a dash read as a hyphen at text[i] (U+2011, U+2013), else 0.
 std::size_t DashAt(std::string_view text, std::size_t i) {
@@ -167,12 +189,16 @@ bool IsLabel(std::string_view word) {
 // An extension marker without its digits: "x", "ext", "ext.", "extn".
 bool IsExtensionMarker(std::string_view word) {
   if (word.size() > 11) return false;
+  // Every marker begins with one of these letters.
+  const char first = LowerAscii(word[0]);
+  if (first != 'x' && first != 'e' && first != 'p' && first != 'd') return false;
   return OneOf(word, {"x", "ext", "extn", "extension", "poste", "durchwahl", "dw"});
 }
 
 // A marker with its digits attached: "x204", "ext.12", "Ext12".
 bool IsExtensionWithDigits(std::string_view word) {
   if (word.size() < 2 || word.size() > 16) return false;
+  if (const char first = LowerAscii(word[0]); first != 'x' && first != 'e') return false;
   const std::string_view w = word;
   std::size_t i = 0;
   if (StartsWithNoCase(w, "extn")) {
@@ -274,20 +300,28 @@ bool StandsAlone(std::string_view piece) {
     ++seps;
   }
   if (sep == 0 || (sep == '-' && seps != 2)) return false;
-  const auto g = Groups(piece, sep);
-  if (g.size() == 3) {
+  // The groups between the separators: the first three, how many, whether
+  // one has a single digit; an empty one leaves none to read.
+  std::array<std::string_view, 3> g;
+  std::size_t count = 0;
+  bool single = false;
+  for (std::size_t start = 0, i = 0; i <= piece.size(); ++i) {
+    if (i < piece.size() && piece[i] != sep) continue;
+    if (i == start) return false;
+    if (count < g.size()) g[count] = piece.substr(start, i - start);
+    single = single || i - start == 1;
+    ++count;
+    start = i + 1;
+  }
+  if (count == 3) {
     if (g[0].size() == 4 && IsYear(g[0]) && IsDayMonth(g[2], g[1])) return true;
     if (g[2].size() == 4 || (sep == '.' && g[2].size() == 2)) {
       if (IsDayMonth(g[0], g[1]) || IsDayMonth(g[1], g[0])) return true;
     }
   }
   if (sep != '.') return false;
-  if (g.size() == 2) return true;  // "12.50", "48.8566"
-  if (g.size() >= 3) {
-    for (std::string_view part : g)
-      if (part.size() == 1) return true;
-  }
-  return false;
+  if (count == 2) return true;  // "12.50", "48.8566"
+  return count >= 3 && single;
 }
 
 // Two years joined by an en dash or non-breaking hyphen: "2001–2005".
@@ -318,8 +352,8 @@ class SpacedReader {
  private:
   std::string_view Text(const Token& t) const { return text_.substr(t.begin, t.end - t.begin); }
 
-  void Push(std::size_t begin, std::size_t end, Kind kind, std::uint8_t gap) {
-    tokens_.push_back({begin, end, kind, gap, 0, false, false, false});
+  Token& Push(std::size_t begin, std::size_t end, Kind kind, std::uint8_t gap) {
+    return tokens_.push_back({begin, end, kind, gap, 0, false, false, false});
   }
 
   void Tokenize() {
@@ -327,21 +361,22 @@ class SpacedReader {
     std::uint8_t gap = 2;
     std::size_t i = 0;
     while (i < n) {
-      if (const std::size_t b = BlankAt(text_, i)) {
-        gap = static_cast<std::uint8_t>(std::min(gap + 1, 2));
-        i += b;
-        continue;
+      const std::uint8_t kind = kBytes.of[static_cast<unsigned char>(text_[i])];
+      if (kind == kSpaceByte || kind == kLeadByte) {
+        if (const std::size_t b = kind == kSpaceByte ? 1 : BlankAt(text_, i)) {
+          gap = static_cast<std::uint8_t>(std::min(gap + 1, 2));
+          i += b;
+          continue;
+        }
       }
-      const auto c = static_cast<unsigned char>(text_[i]);
-      if (IsStop(c)) {
+      if (kind == kStopByte) {
         Push(i, i + 1, Kind::kStop, gap);
         ++i;
-      } else if (c == '/') {
+      } else if (kind == kSlashByte) {
         Push(i, i + 1, Kind::kSlash, gap);
         ++i;
-      } else if (c == '#') {
-        Push(i, i + 1, Kind::kExt, gap);
-        tokens_.back().marker = true;
+      } else if (kind == kHashByte) {
+        Push(i, i + 1, Kind::kExt, gap).marker = true;
         ++i;
       } else {
         i = Word(i, gap);
@@ -365,20 +400,26 @@ class SpacedReader {
     std::uint32_t digits_before_other = 0;
     bool plain = true;
     while (i < n) {
-      const auto c = static_cast<unsigned char>(text_[i]);
-      const std::uint8_t end = kWordEnds.of[c];
-      if (end == kEnds || (end == kMayEnd && BlankAt(text_, i))) break;
-      if (IsDigit(c)) {
+      const std::uint8_t kind = kBytes.of[static_cast<unsigned char>(text_[i])];
+      if (kind == kDigitByte) {
         ++digits;
         ++i;
         continue;
       }
+      if (kind >= kSpaceByte && kind <= kHashByte) break;
+      if (kind == kLeadByte && BlankAt(text_, i)) break;
       plain = false;
-      if (const std::size_t d = DashAt(text_, i)) {
-        i += d;
+      if (kind == kFormatByte) {
+        ++i;
         continue;
       }
-      if (!IsFormatting(c) && other == std::string_view::npos) {
+      if (kind == kLeadByte) {
+        if (const std::size_t d = DashAt(text_, i)) {
+          i += d;
+          continue;
+        }
+      }
+      if (other == std::string_view::npos) {
         other = i;
         digits_before_other = digits;
       }
@@ -389,10 +430,10 @@ class SpacedReader {
       if (digits > 0 && IsRangeOfYears(word)) {
         Push(begin, i, Kind::kWord, gap);  // "2001–2005"
       } else if (digits > 0) {
-        Push(begin, i, Kind::kPiece, gap);
-        tokens_.back().digits = digits;
-        tokens_.back().plain = plain;
-        tokens_.back().alone = !plain && StandsAlone(word);
+        Token& piece = Push(begin, i, Kind::kPiece, gap);
+        piece.digits = digits;
+        piece.plain = plain;
+        piece.alone = !plain && StandsAlone(word);
       } else if (word == "-" || DashAt(word, 0) == word.size()) {
         Push(begin, i, Kind::kDash, gap);
       } else {
@@ -402,18 +443,17 @@ class SpacedReader {
     }
     // "555-0147x204": the number, then its extension.
     if (digits_before_other > 0 && IsExtensionWithDigits(text_.substr(other, i - other))) {
-      Push(begin, other, Kind::kPiece, gap);
-      tokens_.back().digits = digits_before_other;
+      Push(begin, other, Kind::kPiece, gap).digits = digits_before_other;
       Push(other, i, Kind::kExt, 0);
       return i;
     }
     if (IsExtensionWithDigits(word)) {
       Push(begin, i, Kind::kExt, gap);
     } else {
-      Push(begin, i, Kind::kWord, gap);
+      Token& token = Push(begin, i, Kind::kWord, gap);
       if (IsExtensionMarker(word)) {
-        tokens_.back().kind = Kind::kExt;
-        tokens_.back().marker = true;
+        token.kind = Kind::kExt;
+        token.marker = true;
       }
     }
     return i;
@@ -505,6 +545,16 @@ class SpacedReader {
     if (open) Segment(first, tokens_.size() - 1);
   }
 
+  // The texts of a segment's pieces, read as they are asked for.
+  struct PieceTexts {
+    const SpacedReader& reader;
+    const Pieces& pieces;
+    std::size_t size() const { return pieces.size(); }
+    std::string_view operator[](std::size_t k) const {
+      return reader.Text(reader.tokens_[pieces[k]]);
+    }
+  };
+
   // The nearest word before token `k`, past stops; nothing past a piece.
   const Token* WordBefore(std::size_t k) const {
     while (k > 0) {
@@ -535,12 +585,9 @@ class SpacedReader {
     }
     bool connectors = false;
     for (std::size_t k = first; k <= last; ++k) connectors = connectors || Connector(k);
-    SmallVec<std::string_view, 16> groups;
+    const PieceTexts groups{*this, pieces};
     bool all_plain = !connectors;
-    for (std::size_t k : pieces) {
-      groups.push_back(Text(tokens_[k]));
-      all_plain = all_plain && tokens_[k].plain;
-    }
+    for (std::size_t k : pieces) all_plain = all_plain && tokens_[k].plain;
     // Cards and account numbers: three groups of four.
     for (std::size_t k = 0, run = 0; k < groups.size(); ++k) {
       run = tokens_[pieces[k]].plain && groups[k].size() == 4 ? run + 1 : 0;
@@ -566,10 +613,12 @@ class SpacedReader {
   // Counting and round quantities: "36 38 40 42", "101 102 103" (three
   // or more groups of one length, rising by the same step of 1 to 10),
   // "5 10 20 50 100" (four or more multiples of five).
-  static bool IsList(const SmallVec<std::string_view, 16>& groups) {
+  static bool IsList(const PieceTexts& groups) {
     if (groups.size() < 3) return false;
-    for (std::string_view g : groups)
+    for (std::size_t k = 0; k < groups.size(); ++k) {
+      const std::string_view g = groups[k];
       if (g.size() > 4 || (g.size() > 1 && g[0] == '0')) return false;
+    }
     bool rounds = groups.size() >= 4;
     bool steps = true;
     const int step = Value(groups[1]) - Value(groups[0]);
@@ -642,8 +691,8 @@ class SpacedReader {
         const Token& t = tokens_[pieces[j]];
         std::uint32_t digits = t.digits;
         const std::string_view piece = Text(t);
-        if ((j == i + 1 && IsCountryCode(Text(tokens_[pieces[i]])) && piece.starts_with("(0)")) ||
-            (j == i && piece.find("(0)") != std::string_view::npos &&
+        if ((j == i + 1 && piece.starts_with("(0)") && IsCountryCode(Text(tokens_[pieces[i]]))) ||
+            (j == i && piece[0] == '+' && piece.find("(0)") != std::string_view::npos &&
              IsCountryCode(piece.substr(0, piece.find("(0)")))))
           --digits;
         count += digits;
