@@ -146,6 +146,35 @@ struct ByteKinds {
 };
 constexpr ByteKinds kBytes;
 
+// The same kinds as bits, for the scan of a word's bytes: digits and
+// formatting are gathered without a branch; a byte that ends the word, may
+// end it or is no phone character leaves the quick loop.
+enum : std::uint8_t { kDigitBit = 1, kFormatBit = 2, kOtherBit = 4, kEndBit = 8, kLeadBit = 16 };
+struct WordBits {
+  std::uint8_t of[256] = {};
+  constexpr WordBits() {
+    for (int c = 0; c < 256; ++c) {
+      switch (kBytes.of[c]) {
+        case kDigitByte:
+          of[c] = kDigitBit;
+          break;
+        case kFormatByte:
+          of[c] = kFormatBit;
+          break;
+        case kLeadByte:
+          of[c] = kLeadBit;
+          break;
+        case kOtherByte:
+          of[c] = kOtherBit;
+          break;
+        default:
+          of[c] = kEndBit;
+      }
+    }
+  }
+};
+constexpr WordBits kWordBits;
+
 // Length of a dash read as a hyphen at text[i] (U+2011, U+2013), else 0.
 std::size_t DashAt(std::string_view text, std::size_t i) {
   if (static_cast<unsigned char>(text[i]) != 0xE2 || i + 2 >= text.size() ||
@@ -398,33 +427,35 @@ class SpacedReader {
     std::size_t other = std::string_view::npos;  // first character that is no phone character
     std::uint32_t digits = 0;
     std::uint32_t digits_before_other = 0;
-    bool plain = true;
+    std::uint8_t seen = 0;  // the bits of the word's bytes
     while (i < n) {
-      const std::uint8_t kind = kBytes.of[static_cast<unsigned char>(text_[i])];
-      if (kind == kDigitByte) {
-        ++digits;
-        ++i;
-        continue;
-      }
-      if (kind >= kSpaceByte && kind <= kHashByte) break;
-      if (kind == kLeadByte && BlankAt(text_, i)) break;
-      plain = false;
-      if (kind == kFormatByte) {
-        ++i;
-        continue;
-      }
-      if (kind == kLeadByte) {
-        if (const std::size_t d = DashAt(text_, i)) {
-          i += d;
-          continue;
+      const std::uint8_t bits = kWordBits.of[static_cast<unsigned char>(text_[i])];
+      if (bits & (kEndBit | kLeadBit | kOtherBit)) {
+        if (bits & kEndBit) break;
+        if (bits & kLeadBit) {
+          if (BlankAt(text_, i)) break;
+          if (const std::size_t d = DashAt(text_, i)) {
+            seen |= kFormatBit;
+            i += d;
+            continue;
+          }
         }
-      }
-      if (other == std::string_view::npos) {
+        // The first character that is no phone character: past it only the
+        // word's end matters.
         other = i;
         digits_before_other = digits;
+        seen |= kOtherBit;
+        for (++i; i < n; ++i) {
+          const std::uint8_t rest = kWordBits.of[static_cast<unsigned char>(text_[i])];
+          if ((rest & kEndBit) || ((rest & kLeadBit) && BlankAt(text_, i))) break;
+        }
+        break;
       }
+      digits += bits & kDigitBit;
+      seen |= bits;
       ++i;
     }
+    const bool plain = seen == 0 || seen == kDigitBit;
     const std::string_view word = text_.substr(begin, i - begin);
     if (other == std::string_view::npos) {
       if (digits > 0 && IsRangeOfYears(word)) {
