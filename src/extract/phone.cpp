@@ -103,7 +103,8 @@ constexpr ClassTable kClasses;
 // its digit count is ticked, as the words give it; a cell without a digit
 // gives nothing either way.
 template <bool kCheck, typename OnWord>
-std::size_t WalkWords(std::string_view text, std::size_t from, OnWord&& on_word) {
+[[gnu::always_inline]] inline std::size_t WalkWords(std::string_view text, std::size_t from,
+                                                    OnWord&& on_word) {
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t size = text.size();
   [[maybe_unused]] bool digit = false;       // a word with a digit went by
@@ -116,10 +117,12 @@ std::size_t WalkWords(std::string_view text, std::size_t from, OnWord&& on_word)
     std::uint8_t c = 0;
     for (; i < size; ++i) {
       c = kClasses.of[s[i]];
-      if (c & kBreak) break;
-      // The LF of a CR LF pair: the CR has ended the word, the LF ends the
-      // empty one after it.
-      if ((c & kLineFeed) && i > 0 && s[i - 1] == '\r') break;
+      if (c & (kBreak | kLineFeed)) {
+        if (c & kBreak) break;
+        // The LF of a CR LF pair: the CR has ended the word, the LF ends the
+        // empty one after it.
+        if (i > 0 && s[i - 1] == '\r') break;
+      }
       seen |= c;
     }
     if (seen & kDigit) {
@@ -243,13 +246,20 @@ void StreamingScanner::Scan(std::string_view text, std::vector<std::string>& out
 }
 
 void StreamingScanner::Scan(std::string_view text, Found& found) {
-  const auto number = [&](std::string_view word, bool only_phone_characters) {
-    if (IsNumber(word, only_phone_characters)) found.Number(word);
-  };
   if (rule_ == Rule::kWords) {
-    WalkWords<false>(text, 0, number);
+    ScanWords(text, 0, found);
     return;
   }
+  ScanChecking(text, found);
+}
+
+void StreamingScanner::ScanWords(std::string_view text, std::size_t from, Found& found) {
+  WalkWords<false>(text, from, [this, &found](std::string_view word, bool only_phone) {
+    if (IsNumber(word, only_phone)) found.Number(word);
+  });
+}
+
+void StreamingScanner::ScanChecking(std::string_view text, Found& found) {
   // The words and the check in one pass; the numbers wait for its outcome.
   held_.clear();
   const std::size_t stop = WalkWords<true>(text, 0, [&](std::string_view word, bool only_phone) {
@@ -263,7 +273,7 @@ void StreamingScanner::Scan(std::string_view text, Found& found) {
     found.SpacedCell(text);
   }
   for (const std::string_view word : held_) found.Number(word);
-  if (stop != std::string_view::npos) WalkWords<false>(text, stop, number);
+  if (stop != std::string_view::npos) ScanWords(text, stop, found);
 }
 
 bool StreamingScanner::IsNumber(std::string_view word, bool only_phone_characters) {

@@ -108,6 +108,11 @@ class StreamingScanner {
  private:
   // Asks the length test about a word that holds a digit.
   bool IsNumber(std::string_view word, bool only_phone_characters);
+  // The numbers among the words of text[from..].
+  void ScanWords(std::string_view text, std::size_t from, Found& found);
+  // Under kSpaced and kWordsMarkingSpaced: the words and, in the same pass,
+  // whether reading the cell with spaces could find other numbers.
+  void ScanChecking(std::string_view text, Found& found);
   LengthQuery ticked_;
   YieldFn yield_;
   Rule rule_;
