@@ -49,15 +49,18 @@ bool CaptionEquals(const std::string& caption, std::int16_t n) {
 // punctuation step turns into spaces. Within a word: kDigit, kOther (neither
 // a digit nor formatting) and kLineFeed, which ends a word only after a CR.
 // For the check of a cell against its reading with spaces: kParen marks the
-// brackets, formatting to the words, and kSlashHash the two breaks that
-// reading takes inside a number.
+// brackets, formatting to the words, kSlashHash the two breaks that reading
+// takes inside a number, and kUnsafe the others that are no ASCII letter,
+// "@" or "_" (control characters and bytes beyond ASCII, which may be blanks
+// or stops to it).
 enum : std::uint8_t {
   kBreak = 1,
   kDigit = 2,
   kOther = 4,
   kLineFeed = 8,
   kParen = 16,
-  kSlashHash = 32
+  kSlashHash = 32,
+  kUnsafe = 64
 };
 // The classes of characters that are not formatting inside a word.
 constexpr std::uint8_t kNotFormatting = kDigit | kOther | kLineFeed;
@@ -77,7 +80,7 @@ struct ClassTable {
       } else if (c == '(' || c == ')') {
         of[c] = kParen;
       } else if (!IsFormatting(ch)) {
-        of[c] = kOther;
+        of[c] = c > 0x20 && c < 0x7F ? kOther : kOther | kUnsafe;
       }
     }
   }
@@ -93,14 +96,17 @@ constexpr ClassTable kClasses;
 // find other numbers than its words, and stops after the word where that
 // shows: it returns the offset after that word, or npos when the whole text
 // reads alike both ways. A cell reads alike when it holds no "/" or "#" and
-// each word with a digit
-//   - is made of digits and "+", "." and "-" alone (no letter, bracket, line
-//     feed or character beyond ASCII, which that reading splits or joins at),
-//   - does not end in "." or "-" (that reading trims them), and
-//   - does not follow another word after a single space (where it could
-//     join it, or take it as a label or an extension marker).
-// Such a word is one piece standing alone in that reading, given whole when
-// its digit count is ticked, as the words give it; a cell without a digit
+// each word with a digit is either
+//   - made of digits and "+", "." and "-" alone, not ending in "." or "-"
+//     (that reading trims them) and not after another word and a single
+//     space (where it could join it, or take it as a label or an extension
+//     marker): one piece standing alone in that reading, given whole when its
+//     digit count is ticked, as the words give it; or
+//   - a word with ASCII letters ("@", "_") and no digit before the first of
+//     them ("x204", "A1B"): a word giving no number either way. A digit
+//     before it could make a number and its extension ("555-0147x204").
+// Brackets, line feeds and other characters in such words send the cell the
+// spaced way: that reading splits or joins at them. A cell without a digit
 // gives nothing either way.
 template <bool kCheck, typename OnWord>
 [[gnu::always_inline]] inline std::size_t WalkWords(std::string_view text, std::size_t from,
@@ -132,10 +138,19 @@ template <bool kCheck, typename OnWord>
       on_word(word, (seen & (kOther | kLineFeed)) == 0);
       if constexpr (kCheck) {
         digit = true;
-        const char last = static_cast<char>(s[i - 1]);
-        if ((seen & (kOther | kLineFeed | kParen)) || last == '.' || last == '-' ||
-            (start >= 2 && s[start - 1] == ' ' && !(kClasses.of[s[start - 2]] & kBreak)))
-          return i + 1;
+        if (seen & (kLineFeed | kParen | kUnsafe)) return i + 1;
+        if (seen & kOther) {
+          for (std::size_t k = start;; ++k) {
+            const std::uint8_t b = kClasses.of[s[k]];
+            if (b & kOther) break;
+            if (b & kDigit) return i + 1;
+          }
+        } else {
+          const char last = static_cast<char>(s[i - 1]);
+          if (last == '.' || last == '-' ||
+              (start >= 2 && s[start - 1] == ' ' && !(kClasses.of[s[start - 2]] & kBreak)))
+            return i + 1;
+        }
       }
     }
     if constexpr (kCheck) {

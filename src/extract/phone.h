@@ -132,8 +132,9 @@ std::vector<std::string> ExtractSpacedNumbers(std::string_view cell, const Lengt
 
 // False when reading the cell with spaces is bound to find what its words
 // give, whatever is ticked: no digit at all, or no "/" or "#" and each word
-// with a digit made of digits and "+.-" alone, not ending in "." or "-", and
-// not after another word and a single space.
+// with a digit either made of digits and "+.-" alone, not ending in "." or
+// "-" and not after another word and a single space, or holding ASCII
+// letters with no digit before the first.
 bool SpacedMayDiffer(std::string_view cell);
 
 }  // namespace dialsift::phone
