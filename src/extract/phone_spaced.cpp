@@ -71,6 +71,7 @@ class SmallVec {
   T& operator[](std::size_t i) { return data()[i]; }
   const T& operator[](std::size_t i) const { return data()[i]; }
   T& back() { return data()[size_ - 1]; }
+  const T& back() const { return data()[size_ - 1]; }
   const T* begin() const { return data(); }
   const T* end() const { return data() + size_; }
 
@@ -385,6 +386,11 @@ class SpacedReader {
     return tokens_.push_back({begin, end, kind, gap, 0, false, false, false});
   }
 
+  // A piece's kind: a marker takes the digits after it as the extension.
+  Kind PieceAfter(std::uint8_t gap) const {
+    return gap <= 1 && !tokens_.empty() && tokens_.back().marker ? Kind::kExt : Kind::kPiece;
+  }
+
   void Tokenize() {
     const std::size_t n = text_.size();
     std::uint8_t gap = 2;
@@ -411,12 +417,6 @@ class SpacedReader {
         i = Word(i, gap);
       }
       gap = 0;
-    }
-    // A marker takes the digits after it as the extension.
-    for (std::size_t k = 0; k + 1 < tokens_.size(); ++k) {
-      if (tokens_[k].marker && tokens_[k + 1].kind == Kind::kPiece && tokens_[k + 1].gap <= 1) {
-        tokens_[k + 1].kind = Kind::kExt;
-      }
     }
   }
 
@@ -461,7 +461,7 @@ class SpacedReader {
       if (digits > 0 && IsRangeOfYears(word)) {
         Push(begin, i, Kind::kWord, gap);  // "2001–2005"
       } else if (digits > 0) {
-        Token& piece = Push(begin, i, Kind::kPiece, gap);
+        Token& piece = Push(begin, i, PieceAfter(gap), gap);
         piece.digits = digits;
         piece.plain = plain;
         piece.alone = !plain && StandsAlone(word);
@@ -474,7 +474,7 @@ class SpacedReader {
     }
     // "555-0147x204": the number, then its extension.
     if (digits_before_other > 0 && IsExtensionWithDigits(text_.substr(other, i - other))) {
-      Push(begin, other, Kind::kPiece, gap).digits = digits_before_other;
+      Push(begin, other, PieceAfter(gap), gap).digits = digits_before_other;
       Push(other, i, Kind::kExt, 0);
       return i;
     }
@@ -708,9 +708,19 @@ class SpacedReader {
     Choose({pieces.data(), pieces.size()});
   }
 
+  // Whether piece j of a run from piece i holds the "(0)" after a country
+  // code: "+44 (0)20", "+44(0)20".
+  bool TrunkMark(std::span<const std::size_t> pieces, std::size_t i, std::size_t j) const {
+    const std::string_view piece = Text(tokens_[pieces[j]]);
+    return (j == i + 1 && piece.starts_with("(0)") && IsCountryCode(Text(tokens_[pieces[i]]))) ||
+           (j == i && piece[0] == '+' && piece.find("(0)") != std::string_view::npos &&
+            IsCountryCode(piece.substr(0, piece.find("(0)"))));
+  }
+
   // The longest ticked run from the left, again and again.
   void Choose(std::span<const std::size_t> pieces) {
-    std::array<std::uint32_t, kLongestLength + 1> counts{};
+    // Written up to `longest` before they are read.
+    std::array<std::uint32_t, kLongestLength + 1> counts;
     std::size_t i = 0;
     while (i < pieces.size()) {
       if (yield_) yield_();
@@ -721,11 +731,8 @@ class SpacedReader {
       for (std::size_t j = i; j < pieces.size(); ++j) {
         const Token& t = tokens_[pieces[j]];
         std::uint32_t digits = t.digits;
-        const std::string_view piece = Text(t);
-        if ((j == i + 1 && piece.starts_with("(0)") && IsCountryCode(Text(tokens_[pieces[i]]))) ||
-            (j == i && piece[0] == '+' && piece.find("(0)") != std::string_view::npos &&
-             IsCountryCode(piece.substr(0, piece.find("(0)")))))
-          --digits;
+        const char first = text_[t.begin];
+        if ((first == '(' || first == '+') && TrunkMark(pieces, i, j)) --digits;
         count += digits;
         if (j > i && count > static_cast<std::uint32_t>(kLongestLength)) break;
         if (j - i < counts.size()) counts[j - i] = count;
