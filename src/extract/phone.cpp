@@ -48,7 +48,22 @@ bool CaptionEquals(const std::string& caption, std::int16_t n) {
 // separators (LF handled apart) and the 25 punctuation characters, which the
 // punctuation step turns into spaces. Within a word: kDigit, kOther (neither
 // a digit nor formatting) and kLineFeed, which ends a word only after a CR.
-enum : std::uint8_t { kBreak = 1, kDigit = 2, kOther = 4, kLineFeed = 8 };
+// For the check of a cell against its reading with spaces: kParen marks the
+// brackets, formatting to the words, kSlashHash the two breaks that reading
+// takes inside a number, and kUnsafe the others that are no ASCII letter,
+// "@" or "_" (control characters and bytes beyond ASCII, which may be blanks
+// or stops to it).
+enum : std::uint8_t {
+  kBreak = 1,
+  kDigit = 2,
+  kOther = 4,
+  kLineFeed = 8,
+  kParen = 16,
+  kSlashHash = 32,
+  kUnsafe = 64
+};
+// The classes of characters that are not formatting inside a word.
+constexpr std::uint8_t kNotFormatting = kDigit | kOther | kLineFeed;
 
 struct ClassTable {
   std::uint8_t of[256] = {};
@@ -57,17 +72,95 @@ struct ClassTable {
       const auto ch = static_cast<char>(c);
       if (IsPunctuation(static_cast<unsigned char>(c)) || c == ' ' || c == '\t' || c == '\r') {
         of[c] = kBreak;
+        if (c == '/' || c == '#') of[c] |= kSlashHash;
       } else if (c == '\n') {
         of[c] = kLineFeed;
       } else if (IsDigit(ch)) {
         of[c] = kDigit;
+      } else if (c == '(' || c == ')') {
+        of[c] = kParen;
       } else if (!IsFormatting(ch)) {
-        of[c] = kOther;
+        of[c] = c > 0x20 && c < 0x7F ? kOther : kOther | kUnsafe;
       }
     }
   }
 };
 constexpr ClassTable kClasses;
+
+// The words of text[from..], in order: calls on_word(word, only_phone) for
+// each that holds a digit, `only_phone` telling whether it is made of phone
+// characters alone. The words are the ones of PunctuationToSpaces and
+// SplitIntoCandidates.
+//
+// With kCheck the walk also tells whether reading the cell with spaces could
+// find other numbers than its words, and stops after the word where that
+// shows: it returns the offset after that word, or npos when the whole text
+// reads alike both ways. A cell reads alike when it holds no "/" or "#" and
+// each word with a digit is either
+//   - made of digits and "+", "." and "-" alone, not ending in "." or "-"
+//     (that reading trims them) and not after another word and a single
+//     space (where it could join it, or take it as a label or an extension
+//     marker): one piece standing alone in that reading, given whole when its
+//     digit count is ticked, as the words give it; or
+//   - a word with ASCII letters ("@", "_") and no digit before the first of
+//     them ("x204", "A1B"): a word giving no number either way. A digit
+//     before it could make a number and its extension ("555-0147x204").
+// Brackets, line feeds and other characters in such words send the cell the
+// spaced way: that reading splits or joins at them. A cell without a digit
+// gives nothing either way.
+template <bool kCheck, typename OnWord>
+[[gnu::always_inline]] inline std::size_t WalkWords(std::string_view text, std::size_t from,
+                                                    OnWord&& on_word) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  [[maybe_unused]] bool digit = false;       // a word with a digit went by
+  [[maybe_unused]] bool slash_hash = false;  // a "/" or "#" went by
+  std::size_t i = from;
+  while (i < size) {
+    // One word: the classes of its characters gathered on the way to its end.
+    const std::size_t start = i;
+    std::uint8_t seen = 0;
+    std::uint8_t c = 0;
+    for (; i < size; ++i) {
+      c = kClasses.of[s[i]];
+      if (c & (kBreak | kLineFeed)) {
+        if (c & kBreak) break;
+        // The LF of a CR LF pair: the CR has ended the word, the LF ends the
+        // empty one after it.
+        if (i > 0 && s[i - 1] == '\r') break;
+      }
+      seen |= c;
+    }
+    if (seen & kDigit) {
+      const std::string_view word = text.substr(start, i - start);
+      // A lone LF is no digit and no formatting: it keeps the word from being
+      // a number, as any other character does.
+      on_word(word, (seen & (kOther | kLineFeed)) == 0);
+      if constexpr (kCheck) {
+        digit = true;
+        if (seen & (kLineFeed | kParen | kUnsafe)) return i + 1;
+        if (seen & kOther) {
+          for (std::size_t k = start;; ++k) {
+            const std::uint8_t b = kClasses.of[s[k]];
+            if (b & kOther) break;
+            if (b & kDigit) return i + 1;
+          }
+        } else {
+          const char last = static_cast<char>(s[i - 1]);
+          if (last == '.' || last == '-' ||
+              (start >= 2 && s[start - 1] == ' ' && !(kClasses.of[s[start - 2]] & kBreak)))
+            return i + 1;
+        }
+      }
+    }
+    if constexpr (kCheck) {
+      if (i < size && (c & kSlashHash)) slash_hash = true;
+      if (slash_hash && digit) return i + 1;
+    }
+    ++i;  // past the break
+  }
+  return std::string_view::npos;
+}
 
 }  // namespace
 
@@ -168,54 +261,47 @@ void StreamingScanner::Scan(std::string_view text, std::vector<std::string>& out
 }
 
 void StreamingScanner::Scan(std::string_view text, Found& found) {
-  switch (rule_) {
-    case Rule::kWords:
-      break;
-    case Rule::kSpaced:
-      // A cell that cannot read differently goes the words' quicker way.
-      if (!SpacedMayDiffer(text)) break;
-      ScanSpaced(text, ticked_, yield_, found);
-      return;
-    case Rule::kWordsMarkingSpaced:
-      if (SpacedMayDiffer(text)) found.SpacedCell(text);
-      break;
+  if (rule_ == Rule::kWords) {
+    ScanWords(text, 0, found);
+    return;
   }
-  ScanWords(text, found);
+  ScanChecking(text, found);
 }
 
-void StreamingScanner::ScanWords(std::string_view text, Found& found) {
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t size = text.size();
-  std::size_t i = 0;
-  while (i < size) {
-    // One word: the classes of its characters gathered on the way to its end.
-    const std::size_t start = i;
-    std::uint8_t seen = 0;
-    for (; i < size; ++i) {
-      const std::uint8_t c = kClasses.of[s[i]];
-      if (c & kBreak) break;
-      // The LF of a CR LF pair: the CR has ended the word, the LF ends the
-      // empty one after it.
-      if ((c & kLineFeed) && i > 0 && s[i - 1] == '\r') break;
-      seen |= c;
+void StreamingScanner::ScanWords(std::string_view text, std::size_t from, Found& found) {
+  WalkWords<false>(text, from, [this, &found](std::string_view word, bool only_phone) {
+    if (IsNumber(word, only_phone)) found.Number(word);
+  });
+}
+
+void StreamingScanner::ScanChecking(std::string_view text, Found& found) {
+  // The words and the check in one pass; the numbers wait for its outcome.
+  held_.clear();
+  const std::size_t stop = WalkWords<true>(text, 0, [&](std::string_view word, bool only_phone) {
+    if (IsNumber(word, only_phone)) held_.push_back(word);
+  });
+  if (stop != std::string_view::npos) {
+    if (rule_ == Rule::kSpaced) {
+      ScanSpaced(text, ticked_, yield_, found);
+      return;
     }
-    if (seen & kDigit) {
-      const std::string_view word = text.substr(start, i - start);
-      // A lone LF is no digit and no formatting: it keeps the word from being
-      // a number, as any other character does.
-      if (IsNumber(word, (seen & (kOther | kLineFeed)) == 0)) found.Number(word);
-    }
-    ++i;  // past the break
+    found.SpacedCell(text);
   }
+  for (const std::string_view word : held_) found.Number(word);
+  if (stop != std::string_view::npos) ScanWords(text, stop, found);
 }
 
 bool StreamingScanner::IsNumber(std::string_view word, bool only_phone_characters) {
   if (yield_) yield_();
-  // Formatting characters are the ones of no class.
+  // Formatting characters are the ones of none of the classes of the others.
   std::size_t digits = word.size();
-  for (char c : word) digits -= kClasses.of[static_cast<unsigned char>(c)] == 0;
+  for (char c : word) digits -= (kClasses.of[static_cast<unsigned char>(c)] & kNotFormatting) == 0;
   if (digits > kMaxWordLength) return false;
   return ticked_(static_cast<std::int16_t>(digits)) && only_phone_characters;
+}
+
+bool SpacedMayDiffer(std::string_view cell) {
+  return WalkWords<true>(cell, 0, [](std::string_view, bool) {}) != std::string_view::npos;
 }
 
 }  // namespace dialsift::phone

@@ -108,11 +108,17 @@ class StreamingScanner {
  private:
   // Asks the length test about a word that holds a digit.
   bool IsNumber(std::string_view word, bool only_phone_characters);
-  void ScanWords(std::string_view text, Found& found);
+  // The numbers among the words of text[from..].
+  void ScanWords(std::string_view text, std::size_t from, Found& found);
+  // Under kSpaced and kWordsMarkingSpaced: the words and, in the same pass,
+  // whether reading the cell with spaces could find other numbers.
+  void ScanChecking(std::string_view text, Found& found);
   LengthQuery ticked_;
   YieldFn yield_;
   Rule rule_;
-  std::string buffer_;
+  // A cell's numbers by its words, until the check against its reading with
+  // spaces is through.
+  std::vector<std::string_view> held_;
 };
 
 // Numbers written with spaces, one cell's text at a time. The text of one
@@ -125,8 +131,10 @@ std::vector<std::string> ExtractSpacedNumbers(std::string_view cell, const Lengt
                                               const YieldFn& yield = {});
 
 // False when reading the cell with spaces is bound to find what its words
-// give, whatever is ticked: no blank, letter, slash, "#", parenthesis, line
-// feed or character beyond ASCII in it, or no digit at all.
+// give, whatever is ticked: no digit at all, or no "/" or "#" and each word
+// with a digit either made of digits and "+.-" alone, not ending in "." or
+// "-" and not after another word and a single space, or holding ASCII
+// letters with no digit before the first.
 bool SpacedMayDiffer(std::string_view cell);
 
 }  // namespace dialsift::phone

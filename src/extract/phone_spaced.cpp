@@ -53,14 +53,16 @@ struct Token {
 template <typename T, std::size_t N>
 class SmallVec {
  public:
-  void push_back(const T& v) {
+  T& push_back(const T& v) {
+    T* at = nullptr;
     if (size_ < N) {
-      inline_[size_] = v;
+      at = &(inline_[size_] = v);
     } else {
       if (size_ == N) heap_.assign(inline_.begin(), inline_.end());
-      heap_.push_back(v);
+      at = &heap_.emplace_back(v);
     }
     ++size_;
+    return *at;
   }
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
@@ -69,6 +71,7 @@ class SmallVec {
   T& operator[](std::size_t i) { return data()[i]; }
   const T& operator[](std::size_t i) const { return data()[i]; }
   T& back() { return data()[size_ - 1]; }
+  const T& back() const { return data()[size_ - 1]; }
   const T* begin() const { return data(); }
   const T* end() const { return data() + size_; }
 
@@ -106,23 +109,72 @@ std::size_t BlankAt(std::string_view text, std::size_t i) {
   return d == 0x87 || d == 0x89 || d == 0xAF ? 3 : 0;
 }
 
-// Whether a byte ends a word (Word): a blank, a stop, "/" or "#"; the first
-// byte of a blank beyond ASCII may (BlankAt tells).
-enum : std::uint8_t { kInWord, kEnds, kMayEnd };
-struct WordEnds {
+// What a byte is to the tokens: a digit, formatting, a space, a stop, "/",
+// "#", the first byte of a blank or dash beyond ASCII (BlankAt and DashAt
+// tell), or any other character of a word.
+enum : std::uint8_t {
+  kOtherByte,
+  kDigitByte,
+  kFormatByte,
+  kSpaceByte,
+  kStopByte,
+  kSlashByte,
+  kHashByte,
+  kLeadByte
+};
+struct ByteKinds {
   std::uint8_t of[256] = {};
-  constexpr WordEnds() {
+  constexpr ByteKinds() {
     for (int c = 0; c < 256; ++c) {
       const auto u = static_cast<unsigned char>(c);
-      if (c == ' ' || IsStop(u) || c == '/' || c == '#') {
-        of[c] = kEnds;
+      if (IsDigit(u)) {
+        of[c] = kDigitByte;
+      } else if (IsFormatting(u)) {
+        of[c] = kFormatByte;
+      } else if (c == ' ') {
+        of[c] = kSpaceByte;
+      } else if (IsStop(u)) {
+        of[c] = kStopByte;
+      } else if (c == '/') {
+        of[c] = kSlashByte;
+      } else if (c == '#') {
+        of[c] = kHashByte;
       } else if (c == 0xC2 || c == 0xE2) {
-        of[c] = kMayEnd;
+        of[c] = kLeadByte;
       }
     }
   }
 };
-constexpr WordEnds kWordEnds;
+constexpr ByteKinds kBytes;
+
+// The same kinds as bits, for the scan of a word's bytes: digits and
+// formatting are gathered without a branch; a byte that ends the word, may
+// end it or is no phone character leaves the quick loop.
+enum : std::uint8_t { kDigitBit = 1, kFormatBit = 2, kOtherBit = 4, kEndBit = 8, kLeadBit = 16 };
+struct WordBits {
+  std::uint8_t of[256] = {};
+  constexpr WordBits() {
+    for (int c = 0; c < 256; ++c) {
+      switch (kBytes.of[c]) {
+        case kDigitByte:
+          of[c] = kDigitBit;
+          break;
+        case kFormatByte:
+          of[c] = kFormatBit;
+          break;
+        case kLeadByte:
+          of[c] = kLeadBit;
+          break;
+        case kOtherByte:
+          of[c] = kOtherBit;
+          break;
+        default:
+          of[c] = kEndBit;
+      }
+    }
+  }
+};
+constexpr WordBits kWordBits;
 
 // Length of a dash read as a hyphen at text[i] (U+2011, U+2013), else 0.
 std::size_t DashAt(std::string_view text, std::size_t i) {
@@ -167,12 +219,16 @@ bool IsLabel(std::string_view word) {
 // An extension marker without its digits: "x", "ext", "ext.", "extn".
 bool IsExtensionMarker(std::string_view word) {
   if (word.size() > 11) return false;
+  // Every marker begins with one of these letters.
+  const char first = LowerAscii(word[0]);
+  if (first != 'x' && first != 'e' && first != 'p' && first != 'd') return false;
   return OneOf(word, {"x", "ext", "extn", "extension", "poste", "durchwahl", "dw"});
 }
 
 // A marker with its digits attached: "x204", "ext.12", "Ext12".
 bool IsExtensionWithDigits(std::string_view word) {
   if (word.size() < 2 || word.size() > 16) return false;
+  if (const char first = LowerAscii(word[0]); first != 'x' && first != 'e') return false;
   const std::string_view w = word;
   std::size_t i = 0;
   if (StartsWithNoCase(w, "extn")) {
@@ -274,20 +330,28 @@ bool StandsAlone(std::string_view piece) {
     ++seps;
   }
   if (sep == 0 || (sep == '-' && seps != 2)) return false;
-  const auto g = Groups(piece, sep);
-  if (g.size() == 3) {
+  // The groups between the separators: the first three, how many, whether
+  // one has a single digit; an empty one leaves none to read.
+  std::array<std::string_view, 3> g;
+  std::size_t count = 0;
+  bool single = false;
+  for (std::size_t start = 0, i = 0; i <= piece.size(); ++i) {
+    if (i < piece.size() && piece[i] != sep) continue;
+    if (i == start) return false;
+    if (count < g.size()) g[count] = piece.substr(start, i - start);
+    single = single || i - start == 1;
+    ++count;
+    start = i + 1;
+  }
+  if (count == 3) {
     if (g[0].size() == 4 && IsYear(g[0]) && IsDayMonth(g[2], g[1])) return true;
     if (g[2].size() == 4 || (sep == '.' && g[2].size() == 2)) {
       if (IsDayMonth(g[0], g[1]) || IsDayMonth(g[1], g[0])) return true;
     }
   }
   if (sep != '.') return false;
-  if (g.size() == 2) return true;  // "12.50", "48.8566"
-  if (g.size() >= 3) {
-    for (std::string_view part : g)
-      if (part.size() == 1) return true;
-  }
-  return false;
+  if (count == 2) return true;  // "12.50", "48.8566"
+  return count >= 3 && single;
 }
 
 // Two years joined by an en dash or non-breaking hyphen: "2001–2005".
@@ -318,8 +382,13 @@ class SpacedReader {
  private:
   std::string_view Text(const Token& t) const { return text_.substr(t.begin, t.end - t.begin); }
 
-  void Push(std::size_t begin, std::size_t end, Kind kind, std::uint8_t gap) {
-    tokens_.push_back({begin, end, kind, gap, 0, false, false, false});
+  Token& Push(std::size_t begin, std::size_t end, Kind kind, std::uint8_t gap) {
+    return tokens_.push_back({begin, end, kind, gap, 0, false, false, false});
+  }
+
+  // A piece's kind: a marker takes the digits after it as the extension.
+  Kind PieceAfter(std::uint8_t gap) const {
+    return gap <= 1 && !tokens_.empty() && tokens_.back().marker ? Kind::kExt : Kind::kPiece;
   }
 
   void Tokenize() {
@@ -327,32 +396,27 @@ class SpacedReader {
     std::uint8_t gap = 2;
     std::size_t i = 0;
     while (i < n) {
-      if (const std::size_t b = BlankAt(text_, i)) {
-        gap = static_cast<std::uint8_t>(std::min(gap + 1, 2));
-        i += b;
-        continue;
+      const std::uint8_t kind = kBytes.of[static_cast<unsigned char>(text_[i])];
+      if (kind == kSpaceByte || kind == kLeadByte) {
+        if (const std::size_t b = kind == kSpaceByte ? 1 : BlankAt(text_, i)) {
+          gap = static_cast<std::uint8_t>(std::min(gap + 1, 2));
+          i += b;
+          continue;
+        }
       }
-      const auto c = static_cast<unsigned char>(text_[i]);
-      if (IsStop(c)) {
+      if (kind == kStopByte) {
         Push(i, i + 1, Kind::kStop, gap);
         ++i;
-      } else if (c == '/') {
+      } else if (kind == kSlashByte) {
         Push(i, i + 1, Kind::kSlash, gap);
         ++i;
-      } else if (c == '#') {
-        Push(i, i + 1, Kind::kExt, gap);
-        tokens_.back().marker = true;
+      } else if (kind == kHashByte) {
+        Push(i, i + 1, Kind::kExt, gap).marker = true;
         ++i;
       } else {
         i = Word(i, gap);
       }
       gap = 0;
-    }
-    // A marker takes the digits after it as the extension.
-    for (std::size_t k = 0; k + 1 < tokens_.size(); ++k) {
-      if (tokens_[k].marker && tokens_[k + 1].kind == Kind::kPiece && tokens_[k + 1].gap <= 1) {
-        tokens_[k + 1].kind = Kind::kExt;
-      }
     }
   }
 
@@ -363,36 +427,44 @@ class SpacedReader {
     std::size_t other = std::string_view::npos;  // first character that is no phone character
     std::uint32_t digits = 0;
     std::uint32_t digits_before_other = 0;
-    bool plain = true;
+    std::uint8_t seen = 0;  // the bits of the word's bytes
     while (i < n) {
-      const auto c = static_cast<unsigned char>(text_[i]);
-      const std::uint8_t end = kWordEnds.of[c];
-      if (end == kEnds || (end == kMayEnd && BlankAt(text_, i))) break;
-      if (IsDigit(c)) {
-        ++digits;
-        ++i;
-        continue;
-      }
-      plain = false;
-      if (const std::size_t d = DashAt(text_, i)) {
-        i += d;
-        continue;
-      }
-      if (!IsFormatting(c) && other == std::string_view::npos) {
+      const std::uint8_t bits = kWordBits.of[static_cast<unsigned char>(text_[i])];
+      if (bits & (kEndBit | kLeadBit | kOtherBit)) {
+        if (bits & kEndBit) break;
+        if (bits & kLeadBit) {
+          if (BlankAt(text_, i)) break;
+          if (const std::size_t d = DashAt(text_, i)) {
+            seen |= kFormatBit;
+            i += d;
+            continue;
+          }
+        }
+        // The first character that is no phone character: past it only the
+        // word's end matters.
         other = i;
         digits_before_other = digits;
+        seen |= kOtherBit;
+        for (++i; i < n; ++i) {
+          const std::uint8_t rest = kWordBits.of[static_cast<unsigned char>(text_[i])];
+          if ((rest & kEndBit) || ((rest & kLeadBit) && BlankAt(text_, i))) break;
+        }
+        break;
       }
+      digits += bits & kDigitBit;
+      seen |= bits;
       ++i;
     }
+    const bool plain = seen == 0 || seen == kDigitBit;
     const std::string_view word = text_.substr(begin, i - begin);
     if (other == std::string_view::npos) {
       if (digits > 0 && IsRangeOfYears(word)) {
         Push(begin, i, Kind::kWord, gap);  // "2001–2005"
       } else if (digits > 0) {
-        Push(begin, i, Kind::kPiece, gap);
-        tokens_.back().digits = digits;
-        tokens_.back().plain = plain;
-        tokens_.back().alone = !plain && StandsAlone(word);
+        Token& piece = Push(begin, i, PieceAfter(gap), gap);
+        piece.digits = digits;
+        piece.plain = plain;
+        piece.alone = !plain && StandsAlone(word);
       } else if (word == "-" || DashAt(word, 0) == word.size()) {
         Push(begin, i, Kind::kDash, gap);
       } else {
@@ -402,18 +474,17 @@ class SpacedReader {
     }
     // "555-0147x204": the number, then its extension.
     if (digits_before_other > 0 && IsExtensionWithDigits(text_.substr(other, i - other))) {
-      Push(begin, other, Kind::kPiece, gap);
-      tokens_.back().digits = digits_before_other;
+      Push(begin, other, PieceAfter(gap), gap).digits = digits_before_other;
       Push(other, i, Kind::kExt, 0);
       return i;
     }
     if (IsExtensionWithDigits(word)) {
       Push(begin, i, Kind::kExt, gap);
     } else {
-      Push(begin, i, Kind::kWord, gap);
+      Token& token = Push(begin, i, Kind::kWord, gap);
       if (IsExtensionMarker(word)) {
-        tokens_.back().kind = Kind::kExt;
-        tokens_.back().marker = true;
+        token.kind = Kind::kExt;
+        token.marker = true;
       }
     }
     return i;
@@ -505,6 +576,16 @@ class SpacedReader {
     if (open) Segment(first, tokens_.size() - 1);
   }
 
+  // The texts of a segment's pieces, read as they are asked for.
+  struct PieceTexts {
+    const SpacedReader& reader;
+    const Pieces& pieces;
+    std::size_t size() const { return pieces.size(); }
+    std::string_view operator[](std::size_t k) const {
+      return reader.Text(reader.tokens_[pieces[k]]);
+    }
+  };
+
   // The nearest word before token `k`, past stops; nothing past a piece.
   const Token* WordBefore(std::size_t k) const {
     while (k > 0) {
@@ -535,12 +616,9 @@ class SpacedReader {
     }
     bool connectors = false;
     for (std::size_t k = first; k <= last; ++k) connectors = connectors || Connector(k);
-    SmallVec<std::string_view, 16> groups;
+    const PieceTexts groups{*this, pieces};
     bool all_plain = !connectors;
-    for (std::size_t k : pieces) {
-      groups.push_back(Text(tokens_[k]));
-      all_plain = all_plain && tokens_[k].plain;
-    }
+    for (std::size_t k : pieces) all_plain = all_plain && tokens_[k].plain;
     // Cards and account numbers: three groups of four.
     for (std::size_t k = 0, run = 0; k < groups.size(); ++k) {
       run = tokens_[pieces[k]].plain && groups[k].size() == 4 ? run + 1 : 0;
@@ -566,10 +644,12 @@ class SpacedReader {
   // Counting and round quantities: "36 38 40 42", "101 102 103" (three
   // or more groups of one length, rising by the same step of 1 to 10),
   // "5 10 20 50 100" (four or more multiples of five).
-  static bool IsList(const SmallVec<std::string_view, 16>& groups) {
+  static bool IsList(const PieceTexts& groups) {
     if (groups.size() < 3) return false;
-    for (std::string_view g : groups)
+    for (std::size_t k = 0; k < groups.size(); ++k) {
+      const std::string_view g = groups[k];
       if (g.size() > 4 || (g.size() > 1 && g[0] == '0')) return false;
+    }
     bool rounds = groups.size() >= 4;
     bool steps = true;
     const int step = Value(groups[1]) - Value(groups[0]);
@@ -628,9 +708,19 @@ class SpacedReader {
     Choose({pieces.data(), pieces.size()});
   }
 
+  // Whether piece j of a run from piece i holds the "(0)" after a country
+  // code: "+44 (0)20", "+44(0)20".
+  bool TrunkMark(std::span<const std::size_t> pieces, std::size_t i, std::size_t j) const {
+    const std::string_view piece = Text(tokens_[pieces[j]]);
+    return (j == i + 1 && piece.starts_with("(0)") && IsCountryCode(Text(tokens_[pieces[i]]))) ||
+           (j == i && piece[0] == '+' && piece.find("(0)") != std::string_view::npos &&
+            IsCountryCode(piece.substr(0, piece.find("(0)"))));
+  }
+
   // The longest ticked run from the left, again and again.
   void Choose(std::span<const std::size_t> pieces) {
-    std::array<std::uint32_t, kLongestLength + 1> counts{};
+    // Written up to `longest` before they are read.
+    std::array<std::uint32_t, kLongestLength + 1> counts;
     std::size_t i = 0;
     while (i < pieces.size()) {
       if (yield_) yield_();
@@ -641,11 +731,8 @@ class SpacedReader {
       for (std::size_t j = i; j < pieces.size(); ++j) {
         const Token& t = tokens_[pieces[j]];
         std::uint32_t digits = t.digits;
-        const std::string_view piece = Text(t);
-        if ((j == i + 1 && IsCountryCode(Text(tokens_[pieces[i]])) && piece.starts_with("(0)")) ||
-            (j == i && piece.find("(0)") != std::string_view::npos &&
-             IsCountryCode(piece.substr(0, piece.find("(0)")))))
-          --digits;
+        const char first = text_[t.begin];
+        if ((first == '(' || first == '+') && TrunkMark(pieces, i, j)) --digits;
         count += digits;
         if (j > i && count > static_cast<std::uint32_t>(kLongestLength)) break;
         if (j - i < counts.size()) counts[j - i] = count;
@@ -699,131 +786,6 @@ std::vector<std::string> ExtractSpacedNumbers(std::string_view cell, const Lengt
   } append;
   ScanSpaced(cell, ticked, yield, append);
   return std::move(append.out);
-}
-
-namespace {
-
-// Classes of a byte for SpacedMayDiffer.
-enum ByteClass : std::uint8_t {
-  kOtherByte,
-  kDigitByte,
-  kLetterByte,
-  kPlusByte,
-  kSpaceByte,
-  kDotDashByte,
-  kStopByte
-};
-
-struct ByteClasses {
-  std::uint8_t of[256] = {};
-  constexpr ByteClasses() {
-    for (int c = 0; c < 256; ++c) {
-      const auto u = static_cast<unsigned char>(c);
-      if (IsDigit(u)) {
-        of[c] = kDigitByte;
-      } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
-        of[c] = kLetterByte;
-      } else if (c == '+') {
-        of[c] = kPlusByte;
-      } else if (c == ' ') {
-        of[c] = kSpaceByte;
-      } else if (c == '.' || c == '-') {
-        of[c] = kDotDashByte;
-      } else if (IsStop(u) && c != '\n' && (c >= 0x20 || c == '\t' || c == '\r') && c != 0x7F) {
-        // Other control characters end a number written with spaces but
-        // stay inside a word: those cells go the whole way.
-        of[c] = kStopByte;
-      }
-    }
-  }
-};
-constexpr ByteClasses kByteClasses;
-
-// The whole check of SpacedMayDiffer, over a cell that holds a digit.
-bool MayDifferFrom(const unsigned char* s, std::size_t n) {
-  // Words as both rules see them: the reading with spaces can differ only
-  // where one blank joins a word with a digit to the word before it, where
-  // a letter touches a digit (an extension), or at a character that only it
-  // reads ("/", "#", brackets, a lone line feed, the blanks and dashes
-  // beyond ASCII, "." or "-" that is not between two digits).
-  bool differ = false;
-  bool in_word = false;
-  bool joinable = false;   // this word follows another after one blank
-  bool prev_word = false;  // a word ended the blanks before
-  std::size_t blanks = 2;  // since that word
-  const auto start_word = [&] {
-    if (in_word) return;
-    in_word = true;
-    joinable = prev_word && blanks == 1;
-  };
-  for (std::size_t i = 0; i < n && !differ; ++i) {
-    switch (kByteClasses.of[s[i]]) {
-      case kDigitByte:
-        start_word();
-        differ = differ || joinable || (i > 0 && kByteClasses.of[s[i - 1]] == kLetterByte);
-        // The digits after it change nothing.
-        while (i + 1 < n && IsDigit(s[i + 1])) ++i;
-        break;
-      case kLetterByte:
-        start_word();
-        differ = differ || (i > 0 && IsDigit(s[i - 1]));
-        // Nor do the letters after it.
-        while (i + 1 < n && kByteClasses.of[s[i + 1]] == kLetterByte) ++i;
-        break;
-      case kPlusByte:
-        start_word();
-        break;
-      case kSpaceByte:
-        if (in_word) {
-          prev_word = true;
-          blanks = 0;
-        }
-        in_word = false;
-        ++blanks;
-        break;
-      case kDotDashByte:
-        start_word();
-        differ = differ || i == 0 || i + 1 == n || !IsDigit(s[i - 1]) || !IsDigit(s[i + 1]);
-        break;
-      case kStopByte:
-        in_word = false;
-        prev_word = false;
-        blanks = 2;
-        break;
-      default:
-        differ = true;  // "/", "#", "(", ")", a lone LF, beyond ASCII
-    }
-  }
-  return differ;
-}
-
-}  // namespace
-
-bool SpacedMayDiffer(std::string_view cell) {
-  const auto* s = reinterpret_cast<const unsigned char*>(cell.data());
-  const std::size_t n = cell.size();
-  // Most cells are numbers, dates or names: one quick pass over digits,
-  // stops and a "." or "-" between two digits settles those that hold no
-  // blank or letter; the first other byte hands over to the whole check.
-  std::size_t i = 0;
-  bool digit = false;
-  for (; i < n; ++i) {
-    const std::uint8_t c = kByteClasses.of[s[i]];
-    if (c == kDigitByte) {
-      digit = true;
-    } else if (c == kDotDashByte) {
-      if (i == 0 || i + 1 == n || !IsDigit(s[i - 1]) || !IsDigit(s[i + 1])) break;
-    } else if (c != kStopByte) {
-      break;
-    }
-  }
-  if (i == n) return false;
-  // No digit at all: both rules find nothing.
-  if (!digit) {
-    while (i < n && !IsDigit(s[i])) ++i;
-    if (i == n) return false;
-  }
-  return MayDifferFrom(s, n);
 }
 
 }  // namespace dialsift::phone

@@ -152,6 +152,26 @@ TEST(SpacedNumbers, Negatives) {
   EXPECT_THAT(Spaced("71 123 456", 8, 8), IsEmpty());
 }
 
+// Common cells that read alike go the words' single pass; the others are
+// read with spaces.
+TEST(SpacedNumbers, WhichCellsAreReadWithSpaces) {
+  const struct {
+    const char* cell;
+    bool spaced;
+  } cases[] = {
+      {"Ann Smith", false},       {"-1,234.56", false},
+      {"2015-02-19", false},      {"212-555-0147", false},
+      {"Tel: 2125550147", false}, {"1234 Main St, Springfield", false},
+      {"12345 x", false},         {"(212) 555-0147", true},
+      {"+1 212.555.0147", true},  {"212.555.0147 x204", false},
+      {"212-555-0147x204", true}, {"A1B 2C3", true},
+      {"Tel 2125550147", true},   {"2125550147.", true},
+      {"12/05/2020", true},       {"#12345", true},
+      {"01" NBSP "23 45", true},  {"0612345678\n0612345679", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SpacedMayDiffer(c.cell), c.spaced) << c.cell;
+}
+
 // Where reading with spaces cannot differ, it finds what the word rule
 // finds: the window hands only the other cells over whole, and the CLI reads
 // these the words' way. Random cells over the characters that matter.
