@@ -540,7 +540,9 @@ Result<ZipEntryReader> ZipArchive::OpenEntry(std::string_view name) const {
 #ifdef DIALSIFT_ISAL
   if (raw) {
     auto& isal = state->scratch->isal;
-    if (!isal) isal = std::make_unique<ZipScratch::Isal>();
+    // Not zeroed: isal_inflate_init sets what the inflater reads, and the
+    // input is written before it is read (150 KB a workbook otherwise).
+    if (!isal) isal = std::make_unique_for_overwrite<ZipScratch::Isal>();
     isal_inflate_init(&isal->state);
     isal->state.crc_flag = ISAL_GZIP_NO_HDR;  // the CRC-32 zip files carry
   }
