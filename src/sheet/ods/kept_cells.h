@@ -4,9 +4,10 @@
 // Cells are packed one after another (row, column and length, each in as
 // few bytes as it needs, then the text) into chunks that are never moved or
 // grown: keeping a cell writes its bytes once, and a million cells cost a
-// few dozen allocations instead of the copies of a growing buffer. Chunks start small, so that a
-// small sheet costs little, and double up to a largest size. A cell never straddles two chunks, so
-// its text is read back in place; one larger than a chunk gets a chunk of its own size.
+// few dozen allocations instead of the copies of a growing buffer. Chunks
+// start small, so that a small sheet costs little, and double up to a
+// largest size. A cell never straddles two chunks, so its text is read back
+// in place; one larger than a chunk gets a chunk of its own size.
 #pragma once
 
 #include <cstddef>

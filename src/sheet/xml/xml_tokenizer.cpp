@@ -134,18 +134,9 @@ inline const char* ScanName(const char* q, const char*& colon) {
   return q;
 }
 
-// True when the `size` bytes at `a` spell `b`. Names are short: a plain
-// loop beats a call of memcmp.
-inline bool SameName(const char* a, std::size_t size, std::string_view b) {
-  if (size != b.size()) return false;
-  for (std::size_t i = 0; i < size; ++i) {
-    if (a[i] != b[i]) return false;
-  }
-  return true;
-}
-
-// True when the `n` bytes at `a` and at `b` are the same: eight at a time,
-// for names of a dozen bytes and more.
+// True when the `n` bytes at `a` and at `b` are the same. Names are short:
+// a plain loop beats a call of memcmp, and eight at a time pays from eight
+// bytes on.
 inline bool SameBytes(const char* a, const char* b, std::size_t n) {
   if (n < 8) {
     for (std::size_t i = 0; i < n; ++i) {
@@ -164,6 +155,11 @@ inline bool SameBytes(const char* a, const char* b, std::size_t n) {
   std::memcpy(&x, a + n - 8, 8);
   std::memcpy(&y, b + n - 8, 8);
   return x == y;
+}
+
+// True when the `size` bytes at `a` spell `b`.
+inline bool SameName(const char* a, std::size_t size, std::string_view b) {
+  return size == b.size() && SameBytes(a, b.data(), size);
 }
 
 // Line breaks in [b, e); sheet XML has few, so memchr skips far.
