@@ -134,7 +134,8 @@ std::vector<std::string> ExtractSpacedNumbers(std::string_view cell, const Lengt
 // give, whatever is ticked: no digit at all, or no "/" or "#" and each word
 // with a digit either made of digits and "+.-" alone, not ending in "." or
 // "-" and not after another word and a single space, or holding ASCII
-// letters with no digit before the first.
+// letters with no digit before the first or a first one other than "x" and
+// "e".
 bool SpacedMayDiffer(std::string_view cell);
 
 }  // namespace dialsift::phone

@@ -164,10 +164,13 @@ TEST(SpacedNumbers, WhichCellsAreReadWithSpaces) {
       {"Tel: 2125550147", false}, {"1234 Main St, Springfield", false},
       {"12345 x", false},         {"(212) 555-0147", true},
       {"+1 212.555.0147", true},  {"212.555.0147 x204", false},
-      {"212-555-0147x204", true}, {"A1B 2C3", true},
+      {"212-555-0147x204", true}, {"A1B 2C3", false},
       {"Tel 2125550147", true},   {"2125550147.", true},
       {"12/05/2020", true},       {"#12345", true},
       {"01" NBSP "23 45", true},  {"0612345678\n0612345679", true},
+      {"1234 5th Ave", false},    {"12kg, 5551234", false},
+      {"5551234e12", true},       {"555-0147Ext.12", true},
+      {"5th 5551234", true},
   };
   for (const auto& c : cases) EXPECT_EQ(SpacedMayDiffer(c.cell), c.spaced) << c.cell;
 }
@@ -179,7 +182,8 @@ TEST(SpacedNumbers, CellsThatCannotDifferGiveTheWords) {
   const std::string alphabet[] = {
       "0",  "5",        "9",   "+",   "-",        "(",    ")",   ".", " ",    "\t",
       "\r", "\n",       ";",   ",",   "/",        "#",    "x",   "a", NBSP,   EN_DASH,
-      "12", "555-1234", "(0)", "+44", "\xC3\xA9", "2015", "ext", "T", "\x04", "\x7F"};
+      "12", "555-1234", "(0)", "+44", "\xC3\xA9", "2015", "ext", "T", "\x04", "\x7F",
+      "th", "X",        "E",   "_",   "@",        "e1",   "k"};
   std::uint64_t state = 11;
   auto next = [&] {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
