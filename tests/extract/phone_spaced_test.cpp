@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "extract/phone.h"
 
 namespace dialsift::phone {
@@ -218,6 +220,71 @@ TEST(SpacedNumbers, CellsThatCannotDifferGiveTheWords) {
     ASSERT_EQ(by_spaced, by_words) << text;
   }
   EXPECT_GT(same, 1000);
+}
+
+// The shortcut for cells shaped "(212) 555-0147" against the full reading:
+// the same numbers, the same lengths asked in the same order, the same
+// yields, on that shape with every digit count, with any one thing changed
+// in it, and with labels, extensions and other numbers beside it.
+TEST(SpacedNumbers, AreaCodeShortcutReadsAsTheFullReading) {
+  std::uint64_t state = 23;
+  auto next = [&](std::size_t n) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<std::size_t>(state >> 33) % n;
+  };
+  auto digits = [&] {
+    std::string d;
+    const std::size_t n = next(8) == 0 ? next(30) : 1 + next(5);
+    for (std::size_t k = 0; k < n; ++k) d += static_cast<char>('0' + next(10));
+    return d;
+  };
+  const std::string others[] = {
+      " ",   "(",    ")",    "-",     ".",    "+",    "/",  "#",     "0",
+      "5",   "x204", "Tel ", "Tel: ", " x12", "\t",   "\n", NBSP,    EN_DASH,
+      "(0)", "+44 ", ", ",   "  ",    "T ",   "ext ", "€ ", " 2015", "; (212) 555-0148"};
+  const std::regex shape(R"(\(\d+\) \d+-\d+)");
+  int shaped = 0;
+  for (int i = 0; i < 30000; ++i) {
+    std::string cell = "(" + digits() + ") " + digits() + "-" + digits();
+    switch (next(4)) {
+      case 0:  // the shape itself
+        break;
+      case 1:  // one character replaced
+        cell.replace(next(cell.size()), 1, others[next(std::size(others))]);
+        break;
+      case 2:  // something inserted, at the ends or inside
+        cell.insert(next(3) == 0   ? 0
+                    : next(3) == 0 ? cell.size()
+                                   : next(cell.size() + 1),
+                    others[next(std::size(others))]);
+        break;
+      default:  // one character left out
+        cell.erase(next(cell.size()), 1);
+    }
+    shaped += std::regex_match(cell, shape);
+    const std::uint32_t mask = static_cast<std::uint32_t>(next(1u << 31));
+
+    struct Trace final : StreamingScanner::Found {
+      std::vector<std::string> events;
+      void Number(std::string_view n) override { events.emplace_back(n); }
+    };
+    Trace fast;
+    Trace full;
+    auto asking = [mask](Trace& t) {
+      return [mask, &t](std::int16_t n) {
+        t.events.push_back("asked " + std::to_string(n));
+        return n >= 0 && n < 31 && (mask >> n & 1) != 0;
+      };
+    };
+    const LengthQuery fast_ticked = asking(fast);
+    const LengthQuery full_ticked = asking(full);
+    ScanSpaced(
+        cell, fast_ticked, [&] { fast.events.emplace_back("yield"); }, fast);
+    ScanSpacedInFull(
+        cell, full_ticked, [&] { full.events.emplace_back("yield"); }, full);
+    ASSERT_EQ(fast.events, full.events) << cell << " ticked " << mask;
+  }
+  EXPECT_GT(shaped, 7000);
 }
 
 }  // namespace
