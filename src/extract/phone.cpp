@@ -93,8 +93,9 @@ constexpr ClassTable kClasses;
 // SplitIntoCandidates.
 //
 // With kCheck the walk also tells whether reading the cell with spaces could
-// find other numbers than its words, and stops after the word where that
-// shows: it returns the offset after that word, or npos when the whole text
+// find other numbers than its words, and stops where that shows: it returns
+// the offset of the word that shows it, which on_word has not seen, or the
+// offset after the "/" or "#" that shows it, or npos when the whole text
 // reads alike both ways. A cell reads alike when it holds no "/" or "#" and
 // each word with a digit is either
 //   - made of digits and "+", "." and "-" alone, not ending in "." or "-"
@@ -103,8 +104,10 @@ constexpr ClassTable kClasses;
 //     marker): one piece standing alone in that reading, given whole when its
 //     digit count is ticked, as the words give it; or
 //   - a word with ASCII letters ("@", "_") and no digit before the first of
-//     them ("x204", "A1B"): a word giving no number either way. A digit
-//     before it could make a number and its extension ("555-0147x204").
+//     them ("x204", "A1B"), or with a first one other than "x" or "e"
+//     ("5th", "12kg"): a word giving no number either way. A digit before an
+//     "x" or "e" could make a number and its extension ("555-0147x204",
+//     "555-0147ext.12").
 // Brackets, line feeds and other characters in such words send the cell the
 // spaced way: that reading splits or joins at them. A cell without a digit
 // gives nothing either way.
@@ -132,26 +135,33 @@ template <bool kCheck, typename OnWord>
       seen |= c;
     }
     if (seen & kDigit) {
-      const std::string_view word = text.substr(start, i - start);
-      // A lone LF is no digit and no formatting: it keeps the word from being
-      // a number, as any other character does.
-      on_word(word, (seen & (kOther | kLineFeed)) == 0);
       if constexpr (kCheck) {
+        // The word that shows it is left to the caller: the offset of its
+        // start.
         digit = true;
-        if (seen & (kLineFeed | kParen | kUnsafe)) return i + 1;
+        if (seen & (kLineFeed | kParen | kUnsafe)) return start;
         if (seen & kOther) {
+          bool digit_before = false;
           for (std::size_t k = start;; ++k) {
             const std::uint8_t b = kClasses.of[s[k]];
-            if (b & kOther) break;
-            if (b & kDigit) return i + 1;
+            if (b & kOther) {
+              // Only "x" and "e" can open the extension after a number.
+              const unsigned char first = s[k] | 0x20;
+              if (digit_before && (first == 'x' || first == 'e')) return start;
+              break;
+            }
+            digit_before = digit_before || (b & kDigit);
           }
         } else {
           const char last = static_cast<char>(s[i - 1]);
           if (last == '.' || last == '-' ||
               (start >= 2 && s[start - 1] == ' ' && !(kClasses.of[s[start - 2]] & kBreak)))
-            return i + 1;
+            return start;
         }
       }
+      // A lone LF is no digit and no formatting: it keeps the word from being
+      // a number, as any other character does.
+      on_word(text.substr(start, i - start), (seen & (kOther | kLineFeed)) == 0);
     }
     if constexpr (kCheck) {
       if (i < size && (c & kSlashHash)) slash_hash = true;

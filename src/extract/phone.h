@@ -129,12 +129,17 @@ void ScanSpaced(std::string_view cell, const LengthQuery& ticked, const YieldFn&
                 StreamingScanner::Found& found);
 std::vector<std::string> ExtractSpacedNumbers(std::string_view cell, const LengthQuery& ticked,
                                               const YieldFn& yield = {});
+// ScanSpaced without its shortcut for the commonest cell, "(212) 555-0147":
+// what the shortcut must equal.
+void ScanSpacedInFull(std::string_view cell, const LengthQuery& ticked, const YieldFn& yield,
+                      StreamingScanner::Found& found);
 
 // False when reading the cell with spaces is bound to find what its words
 // give, whatever is ticked: no digit at all, or no "/" or "#" and each word
 // with a digit either made of digits and "+.-" alone, not ending in "." or
 // "-" and not after another word and a single space, or holding ASCII
-// letters with no digit before the first.
+// letters with no digit before the first or a first one other than "x" and
+// "e".
 bool SpacedMayDiffer(std::string_view cell);
 
 }  // namespace dialsift::phone

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "extract/phone.h"
 
 namespace dialsift::phone {
@@ -164,10 +166,13 @@ TEST(SpacedNumbers, WhichCellsAreReadWithSpaces) {
       {"Tel: 2125550147", false}, {"1234 Main St, Springfield", false},
       {"12345 x", false},         {"(212) 555-0147", true},
       {"+1 212.555.0147", true},  {"212.555.0147 x204", false},
-      {"212-555-0147x204", true}, {"A1B 2C3", true},
+      {"212-555-0147x204", true}, {"A1B 2C3", false},
       {"Tel 2125550147", true},   {"2125550147.", true},
       {"12/05/2020", true},       {"#12345", true},
       {"01" NBSP "23 45", true},  {"0612345678\n0612345679", true},
+      {"1234 5th Ave", false},    {"12kg, 5551234", false},
+      {"5551234e12", true},       {"555-0147Ext.12", true},
+      {"5th 5551234", true},
   };
   for (const auto& c : cases) EXPECT_EQ(SpacedMayDiffer(c.cell), c.spaced) << c.cell;
 }
@@ -179,7 +184,8 @@ TEST(SpacedNumbers, CellsThatCannotDifferGiveTheWords) {
   const std::string alphabet[] = {
       "0",  "5",        "9",   "+",   "-",        "(",    ")",   ".", " ",    "\t",
       "\r", "\n",       ";",   ",",   "/",        "#",    "x",   "a", NBSP,   EN_DASH,
-      "12", "555-1234", "(0)", "+44", "\xC3\xA9", "2015", "ext", "T", "\x04", "\x7F"};
+      "12", "555-1234", "(0)", "+44", "\xC3\xA9", "2015", "ext", "T", "\x04", "\x7F",
+      "th", "X",        "E",   "_",   "@",        "e1",   "k"};
   std::uint64_t state = 11;
   auto next = [&] {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -204,16 +210,87 @@ TEST(SpacedNumbers, CellsThatCannotDifferGiveTheWords) {
     StreamingScanner marking(ticked, {}, Rule::kWordsMarkingSpaced);
     marking.Scan(text, marks);
     ASSERT_EQ(marks.cells, SpacedMayDiffer(text) ? 1 : 0) << text;
-    if (SpacedMayDiffer(text)) continue;
-    ++same;
+    // Marked or not, the cell's words all come.
     StreamingScanner words(ticked, {}, Rule::kWords);
     std::vector<std::string> by_words;
     words.Scan(text, by_words);
     ASSERT_EQ(marks.words, by_words) << text;
+    // The scan under --spaced: the reading with spaces where it may differ.
+    StreamingScanner spaced_scan(ticked, {}, Rule::kSpaced);
+    std::vector<std::string> by_scan;
+    spaced_scan.Scan(text, by_scan);
+    ASSERT_EQ(by_scan, SpacedMayDiffer(text) ? spaced : by_words) << text;
+    if (SpacedMayDiffer(text)) continue;
+    ++same;
     const auto by_spaced = ExtractSpacedNumbers(text, ticked);
     ASSERT_EQ(by_spaced, by_words) << text;
   }
   EXPECT_GT(same, 1000);
+}
+
+// The shortcut for cells shaped "(212) 555-0147" against the full reading:
+// the same numbers, the same lengths asked in the same order, the same
+// yields, on that shape with every digit count, with any one thing changed
+// in it, and with labels, extensions and other numbers beside it.
+TEST(SpacedNumbers, AreaCodeShortcutReadsAsTheFullReading) {
+  std::uint64_t state = 23;
+  auto next = [&](std::size_t n) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<std::size_t>(state >> 33) % n;
+  };
+  auto digits = [&] {
+    std::string d;
+    const std::size_t n = next(8) == 0 ? next(30) : 1 + next(5);
+    for (std::size_t k = 0; k < n; ++k) d += static_cast<char>('0' + next(10));
+    return d;
+  };
+  const std::string others[] = {
+      " ",   "(",    ")",    "-",     ".",    "+",    "/",  "#",     "0",
+      "5",   "x204", "Tel ", "Tel: ", " x12", "\t",   "\n", NBSP,    EN_DASH,
+      "(0)", "+44 ", ", ",   "  ",    "T ",   "ext ", "€ ", " 2015", "; (212) 555-0148"};
+  const std::regex shape(R"(\(\d+\) \d+-\d+)");
+  int shaped = 0;
+  for (int i = 0; i < 30000; ++i) {
+    std::string cell = "(" + digits() + ") " + digits() + "-" + digits();
+    switch (next(4)) {
+      case 0:  // the shape itself
+        break;
+      case 1:  // one character replaced
+        cell.replace(next(cell.size()), 1, others[next(std::size(others))]);
+        break;
+      case 2:  // something inserted, at the ends or inside
+        cell.insert(next(3) == 0   ? 0
+                    : next(3) == 0 ? cell.size()
+                                   : next(cell.size() + 1),
+                    others[next(std::size(others))]);
+        break;
+      default:  // one character left out
+        cell.erase(next(cell.size()), 1);
+    }
+    shaped += std::regex_match(cell, shape);
+    const std::uint32_t mask = static_cast<std::uint32_t>(next(1u << 31));
+
+    struct Trace final : StreamingScanner::Found {
+      std::vector<std::string> events;
+      void Number(std::string_view n) override { events.emplace_back(n); }
+    };
+    Trace fast;
+    Trace full;
+    auto asking = [mask](Trace& t) {
+      return [mask, &t](std::int16_t n) {
+        t.events.push_back("asked " + std::to_string(n));
+        return n >= 0 && n < 31 && (mask >> n & 1) != 0;
+      };
+    };
+    const LengthQuery fast_ticked = asking(fast);
+    const LengthQuery full_ticked = asking(full);
+    ScanSpaced(
+        cell, fast_ticked, [&] { fast.events.emplace_back("yield"); }, fast);
+    ScanSpacedInFull(
+        cell, full_ticked, [&] { full.events.emplace_back("yield"); }, full);
+    ASSERT_EQ(fast.events, full.events) << cell << " ticked " << mask;
+  }
+  EXPECT_GT(shaped, 7000);
 }
 
 }  // namespace
