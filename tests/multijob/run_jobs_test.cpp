@@ -15,8 +15,8 @@
 #include "common/test_paths.h"
 #include "common/write_zip.h"
 #include "extract/run.h"
-#include "sheet/open_options.h"
 #include "platform/time_zone.h"
+#include "sheet/open_options.h"
 #include "sheet/xlsb_writer.h"
 
 namespace dialsift {

@@ -38,7 +38,7 @@ bool ParseDouble(std::string_view text, double& out) {
 }  // namespace
 
 void KeptCells::Cell(std::uint32_t row, std::uint32_t column, std::string_view text) {
-  if (full_ || text_.size() + text.size() > kMaxBytes) {
+  if (full_ || text_.size() + text.size() > kMaxBytes || cells_.size() >= kMaxCells) {
     full_ = true;
     return;
   }
@@ -48,7 +48,8 @@ void KeptCells::Cell(std::uint32_t row, std::uint32_t column, std::string_view t
 }
 
 bool KeptCells::Cancelled() {
-  cells_.push_back({0, 0, 0, 0});
+  if (cells_.size() >= kMaxCells) full_ = true;
+  if (!full_) cells_.push_back({0, 0, 0, 0});
   return full_;
 }
 
@@ -61,6 +62,15 @@ bool KeptCells::HandOn(CellSink& to) const {
     }
   }
   return true;
+}
+
+void KeptCells::Reserve() {
+  // What a stretch of sheet XML usually shows: growing to it would fault in
+  // fresh pages stretch after stretch.
+  if (cells_.capacity() == 0) {
+    cells_.reserve(8192);
+    text_.reserve(std::size_t{128} << 10);
+  }
 }
 
 void KeptCells::Clear() {
@@ -78,6 +88,7 @@ SheetHandler::SheetHandler(const SheetContext& context, std::string_view part, C
 
 void SheetHandler::ReadAhead() {
   kept_.Clear();
+  kept_.Reserve();
   sink_ = &kept_;
   position_known_ = false;
   independent_ = true;

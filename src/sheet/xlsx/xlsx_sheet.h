@@ -30,6 +30,8 @@ class KeptCells final : public CellSink {
   // What a stretch may keep: a row of short XML cells may show long shared
   // strings, and a stretch that would keep more is read again in its turn.
   static constexpr std::size_t kMaxBytes = std::size_t{16} << 20;
+  // And a long row of empty cells keeps their places.
+  static constexpr std::size_t kMaxCells = std::size_t{1} << 20;
 
   void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override;
   // Notes the end of a row, where the receiver is asked whether to stop.
@@ -39,6 +41,7 @@ class KeptCells final : public CellSink {
   // False when `to` asked to stop.
   bool HandOn(CellSink& to) const;
   void Clear();
+  void Reserve();
 
  private:
   struct Kept {

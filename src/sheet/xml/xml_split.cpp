@@ -23,6 +23,7 @@ constexpr std::size_t kPiece = std::size_t{64} << 10;
 // within the second bound, leaves the rest of the document to one parser.
 constexpr std::size_t kMaxHead = std::size_t{64} << 10;
 constexpr std::size_t kMaxStretch = std::size_t{64} << 20;
+constexpr std::size_t kShortHead = std::size_t{4} << 10;
 // Stretches read and not yet handed on, per parsing thread.
 constexpr std::size_t kAheadPerThread = 2;
 
@@ -261,6 +262,10 @@ class Splitter {
           part_, *handler);
     }
     head_ = std::string_view(head).substr(0, first.at);
+    // Every stretch's parser reads the head first: a long head (many
+    // column widths) makes for long stretches.
+    stretch_ = options_.stretch;
+    if (head_.size() > kShortHead) stretch_ = std::max(stretch_, 16 * head_.size());
     tag_ = first.tag;
     carry_ = head.substr(first.at);
 
@@ -351,14 +356,14 @@ class Splitter {
     s->parser.handler->ReadAhead();  // what the head held is not the stretch's
 
     // Room for all at once, as a rule: Space drops the head first.
-    tokenizer.Space(std::max(options_.stretch, carry_.size()) + 2 * kPiece);
+    tokenizer.Space(std::max(stretch_, carry_.size()) + 2 * kPiece);
     std::memcpy(tokenizer.Room().data(), carry_.data(), carry_.size());
     tokenizer.Commit(carry_.size());
     carry_.clear();
     std::size_t looked = 0;  // bytes searched in vain for a child, but a tag's length
     while (true) {
       const std::string_view got = tokenizer.Received();
-      if (got.size() >= options_.stretch) {
+      if (got.size() >= stretch_) {
         const std::size_t cut = LastChild(got, tag_, looked);
         looked = got.size() - std::min(got.size(), tag_.size());
         if (cut != std::string_view::npos) {
@@ -392,6 +397,7 @@ class Splitter {
   const std::function<std::unique_ptr<SplitHandler>()>& make_;
   const SplitOptions& options_;
   std::string_view head_;
+  std::size_t stretch_ = 0;
   std::string tag_;    // of the container's children
   std::string carry_;  // read, for the next stretch
   // Kept for the next stretches.

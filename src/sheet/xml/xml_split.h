@@ -1,5 +1,5 @@
 // One large document read on several threads. The document is cut into
-// stretches of about a megabyte, each beginning where a child of one element
+// stretches of a few hundred kilobytes, each beginning where a child of one element
 // opens (a row of a sheet's data). Every stretch is parsed ahead, on any
 // thread, by a parser that has read only the document's head (everything
 // before the first such child) and then the stretch; its handler keeps what
@@ -52,7 +52,7 @@ struct SplitCounts {
 struct SplitOptions {
   std::string_view container;  // local name of the element whose children cut ("sheetData")
   std::string_view child;      // local name of the children a stretch begins at ("row")
-  std::size_t stretch = std::size_t{1} << 20;  // bytes of a stretch, about
+  std::size_t stretch = std::size_t{256} << 10;  // bytes of a stretch, about
   unsigned threads = 1;                        // parsing beside the caller's
   SplitCounts* counts = nullptr;               // when given, told how it went
 };
