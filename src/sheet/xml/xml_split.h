@@ -57,7 +57,8 @@ struct SplitOptions {
   SplitCounts* counts = nullptr;               // when given, told how it went
 };
 
-// Parses what `read` yields as described above. A document that does not
+// Parses what `read` yields as described above. `read` and `make` are
+// called on the caller's thread only; handlers parse on any. A document that does not
 // lend itself (no such child near its start, another encoding than UTF-8)
 // is read by one parser, ParseXml.
 Status ParseXmlSplit(const XmlRead& read, std::string_view part,
