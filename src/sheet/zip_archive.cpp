@@ -504,7 +504,7 @@ std::vector<std::string> ZipArchive::Names() const {
   return names;
 }
 
-Result<ZipEntryReader> ZipArchive::OpenEntry(std::string_view name) const {
+Result<ZipEntryReader> ZipArchive::OpenEntry(std::string_view name, bool ahead) const {
   const std::string n(name);
   const std::int64_t index = Locate(n);
   if (index < 0) return MissingPart(n);
@@ -553,7 +553,7 @@ Result<ZipEntryReader> ZipArchive::OpenEntry(std::string_view name) const {
   state->max_inflated = limits_.max_inflated;
   state->lock = lock_.get();
   hold.unlock();
-  if (inflate_ahead_ && st.size >= kAheadMinSize) {
+  if (ahead && inflate_ahead_ && st.size >= kAheadMinSize) {
     try {
       state->ahead = std::make_unique<ZipEntryReader::Ahead>(*state);
     } catch (const std::system_error&) {

@@ -87,13 +87,17 @@ class ZipArchive {
   // and "\\" between folders matches "/" (some Windows tools write it).
   bool Has(std::string_view name) const;
   std::vector<std::string> Names() const;
-  Result<ZipEntryReader> OpenEntry(std::string_view name) const;
+  // `ahead` false: read on the caller's thread even in an archive that
+  // inflates ahead.
+  Result<ZipEntryReader> OpenEntry(std::string_view name, bool ahead = true) const;
   // The whole entry, refused when it is larger than max_size.
   Result<std::string> ReadAll(std::string_view name, std::uint64_t max_size) const;
 
   // Entries of at least kAheadMinSize bytes opened from now on are inflated
   // on a second thread, ahead of their reading.
   void SetInflateAhead(bool ahead) { inflate_ahead_ = ahead; }
+  // Whether the archive has a second thread for its large entries.
+  bool InflatesAhead() const { return inflate_ahead_; }
   static constexpr std::uint64_t kAheadMinSize = std::uint64_t{1} << 20;
 
   // True when the build inflates deflated entries with ISA-L.

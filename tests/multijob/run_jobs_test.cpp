@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "common/test_paths.h"
+#include "common/write_zip.h"
 #include "extract/run.h"
 #include "platform/time_zone.h"
+#include "sheet/open_options.h"
 #include "sheet/xlsb_writer.h"
 
 namespace dialsift {
@@ -114,6 +116,43 @@ TEST(MultiJob, EveryJobCountGivesTheOutputOfOne) {
     }
   }
   std::cout << runs << " runs of " << rows.size() << " workbooks at 2 and 4 threads\n";
+}
+
+// A sheet large enough to be parsed in stretches on two threads when the
+// archive has a core to spare: the cells must be those of one parser.
+TEST(MultiJob, ALargeSheetReadOnTwoThreadsGivesTheCellsOfOne) {
+  platform::PinLocalTimeZone();
+  test::TempDir dir;
+  std::string rows;
+  for (int r = 1; r <= 30000; ++r) {
+    const std::string n = std::to_string(r);
+    // Rows 10001 to 10100 without their numbers: those stretches are read again.
+    rows += r > 10000 && r <= 10100 ? "<row>" : "<row r=\"" + n + "\">";
+    rows += "<c><v>" + std::to_string(2125550000 + r) + "</v></c><c t=\"inlineStr\"><is><t>Tel " +
+            n + "-0147</t></is></c></row>\n";
+    if (r == 20000) rows += "<!-- <row r=\"1\"><c><v>1</v></c></row> -->";
+  }
+  test::WriteOneSheetXlsx(dir.path() / "big.xlsx", "Big",
+                          "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/"
+                          "2006/main\"><sheetData>\n" +
+                              rows + "</sheetData></worksheet>");
+  const auto cells = [&](bool spare_core) {
+    sheet::OpenOptions options;
+    options.inflate_ahead = spare_core;
+    auto book = sheet::OpenWorkbook(dir.path() / "big.xlsx", options);
+    EXPECT_TRUE(book);
+    struct Collect final : sheet::CellSink {
+      std::string all;
+      void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
+        all += std::to_string(row) + "," + std::to_string(column) + "=" + std::string(text) + ";";
+      }
+    } collect;
+    EXPECT_TRUE((*book)->ReadSheet(0, collect));
+    return collect.all;
+  };
+  const std::string one = cells(false);
+  ASSERT_GT(one.size(), std::size_t{1} << 20);
+  for (int round = 0; round < 3; ++round) EXPECT_EQ(cells(true), one) << "round " << round;
 }
 
 }  // namespace

@@ -35,8 +35,21 @@ class XlsxWorkbook final : public Workbook {
     if (source.error) return *source.error;
     if (source.part.empty()) return Status::Ok();  // a sheet without a part holds no cells
     const xlsx::SheetContext context{&strings_, styles_, &engine_, date1904_};
+    // With a core to spare, a large sheet is parsed in stretches on two
+    // threads, its cells handed on in order all the same; this thread
+    // inflates it, as the parse of a stretch takes several times as long.
+    const bool spare_core = zip_.InflatesAhead();
+    auto entry = zip_.OpenEntry(source.part, !spare_core);
+    if (!entry) return entry.error();
+    if (spare_core && entry->Size() >= ZipArchive::kAheadMinSize) {
+      const SplitOptions options{"sheetData", "row"};
+      return ParseXmlSplit(
+          [&entry](std::span<char> out) { return entry->Read(out); }, source.part,
+          [&] { return std::make_unique<xlsx::SheetHandler>(context, source.part, sink); },
+          options);
+    }
     xlsx::SheetHandler handler(context, source.part, sink);
-    return ParseXmlPart(zip_, source.part, handler);
+    return ParseXml(*entry, source.part, handler);
   }
 
   Status Load(const std::string& workbook_part, const xlsx::WorkbookPart& book) {

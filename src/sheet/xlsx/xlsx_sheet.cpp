@@ -37,8 +37,92 @@ bool ParseDouble(std::string_view text, double& out) {
 
 }  // namespace
 
+void KeptCells::Cell(std::uint32_t row, std::uint32_t column, std::string_view text) {
+  if (full_ || text_.size() + text.size() > kMaxBytes || cells_.size() >= kMaxCells) {
+    full_ = true;
+    return;
+  }
+  cells_.push_back({row, column, static_cast<std::uint32_t>(text_.size()),
+                    static_cast<std::uint32_t>(text.size())});
+  text_ += text;
+}
+
+bool KeptCells::Cancelled() {
+  if (cells_.size() >= kMaxCells) full_ = true;
+  if (!full_) cells_.push_back({0, 0, 0, 0});
+  return full_;
+}
+
+bool KeptCells::HandOn(CellSink& to) const {
+  for (const Kept& c : cells_) {
+    if (c.row == 0) {
+      if (to.Cancelled()) return false;
+    } else {
+      to.Cell(c.row, c.column, std::string_view(text_).substr(c.begin, c.size));
+    }
+  }
+  return true;
+}
+
+void KeptCells::Reserve() {
+  // What a stretch of sheet XML usually shows: growing to it would fault in
+  // fresh pages stretch after stretch.
+  if (cells_.capacity() == 0) {
+    cells_.reserve(8192);
+    text_.reserve(std::size_t{128} << 10);
+  }
+}
+
+void KeptCells::Clear() {
+  cells_.clear();
+  text_.clear();
+  full_ = false;
+}
+
 SheetHandler::SheetHandler(const SheetContext& context, std::string_view part, CellSink& sink)
-    : context_(context), part_(part), sink_(sink), general_(context.engine->InternBuiltin(0)) {}
+    : context_(context),
+      part_(part),
+      out_(sink),
+      sink_(&sink),
+      general_(context.engine->InternBuiltin(0)) {}
+
+void SheetHandler::ReadAhead() {
+  kept_.Clear();
+  kept_.Reserve();
+  sink_ = &kept_;
+  position_known_ = false;
+  independent_ = true;
+}
+
+bool SheetHandler::SameState(const SplitHandler& other) const {
+  const auto* o = dynamic_cast<const SheetHandler*>(&other);
+  // Inside a cell its value so far would have to match too: not worth it.
+  return o && !in_cell_ && !o->in_cell_ && depth_in_data_ == o->depth_in_data_ &&
+         phonetic_ == o->phonetic_ && !Done() && !o->Done();
+}
+
+bool SheetHandler::HandOn() {
+  sink_ = &out_;
+  if (kept_.HandOn(out_)) return true;
+  Stop();
+  return false;
+}
+
+void SheetHandler::Restart() {
+  ClearOutcome();
+  sink_ = &out_;
+  kept_.Clear();
+  position_known_ = true;
+  independent_ = true;
+  row_ = column_ = style_ = 0;
+  type_ = Type::kNumber;
+  depth_in_data_ = phonetic_ = 0;
+  in_cell_ = in_value_ = in_inline_ = has_value_ = false;
+  last_ns_.clear();
+  last_ns_id_ = 0;
+  last_ns_ours_ = false;
+  value_.clear();
+}
 
 std::string SheetHandler::Where() const {
   return ColumnName(column_) + std::to_string(row_) + " in " + std::string(part_);
@@ -104,7 +188,7 @@ void SheetHandler::EndElement(const XmlName& name) {
     return;
   }
   if (local == "row") {
-    if (sink_.Cancelled()) Stop();
+    if (sink_->Cancelled()) Stop();
   } else if (local == "sheetData") {
     depth_in_data_ = 0;
   }
@@ -131,7 +215,9 @@ void SheetHandler::StartRow(const XmlAttributes& attrs) {
                       std::string(part_));
     }
     row_ = static_cast<std::uint32_t>(n);
+    position_known_ = true;
   } else {
+    if (!position_known_) independent_ = false;
     if (row_ >= kMaxRows) {
       return Fail(ErrorKind::kDamagedWorkbook,
                   "a row beyond the last row of a sheet (1048576) in " + std::string(part_));
@@ -155,6 +241,7 @@ void SheetHandler::StartCell(const XmlAttributes& attrs) {
         case RefStatus::kOk:
           row_ = ref.row;
           column_ = ref.column;
+          position_known_ = true;
           break;
         case RefStatus::kOutOfRange:
           return Fail(ErrorKind::kDamagedWorkbook,
@@ -190,6 +277,7 @@ void SheetHandler::StartCell(const XmlAttributes& attrs) {
   }
   if (!has_ref) {
     // Without a reference a cell follows the previous one in its row.
+    if (!position_known_) independent_ = false;
     if (row_ == 0) row_ = 1;
     if (column_ >= kMaxColumns) {
       return Fail(ErrorKind::kDamagedWorkbook,
@@ -220,7 +308,7 @@ void SheetHandler::DeliverText(std::string_view text) {
 }
 
 void SheetHandler::Deliver(const StoredValue& value) {
-  sink_.Cell(row_, column_, context_.engine->DisplayedText(value, StyleFormat(), shown_));
+  sink_->Cell(row_, column_, context_.engine->DisplayedText(value, StyleFormat(), shown_));
 }
 
 void SheetHandler::EndCell() {
@@ -229,7 +317,7 @@ void SheetHandler::EndCell() {
   in_inline_ = false;
   if (!has_value_) {
     // A styled blank, or a formula without a cached result.
-    sink_.Cell(row_, column_, {});
+    sink_->Cell(row_, column_, {});
     return;
   }
   switch (type_) {
@@ -237,12 +325,12 @@ void SheetHandler::EndCell() {
       double value = 0;
       if (ParseDouble(value_, value)) return Deliver(StoredValue::Number(value));
       // Not a number after all: show what is written.
-      if (TrimXmlSpace(value_).empty()) return sink_.Cell(row_, column_, {});
+      if (TrimXmlSpace(value_).empty()) return sink_->Cell(row_, column_, {});
       return DeliverText(value_);
     }
     case Type::kShared: {
       std::uint64_t index = 0;
-      if (TrimXmlSpace(value_).empty()) return sink_.Cell(row_, column_, {});
+      if (TrimXmlSpace(value_).empty()) return sink_->Cell(row_, column_, {});
       if (!ParseUnsigned(value_, index)) {
         return Fail(ErrorKind::kDamagedWorkbook,
                     "damaged shared-string index \"" + value_ + "\" at " + Where());
@@ -261,14 +349,14 @@ void SheetHandler::EndCell() {
       return DeliverText(value_);
     case Type::kBool: {
       const std::string_view v = TrimXmlSpace(value_);
-      if (v.empty()) return sink_.Cell(row_, column_, {});
+      if (v.empty()) return sink_->Cell(row_, column_, {});
       return Deliver(StoredValue::Bool(v != "0" && v != "false"));
     }
     case Type::kError:
       return Deliver(StoredValue::Error(TrimXmlSpace(value_)));
     case Type::kDate: {
       const std::string_view v = TrimXmlSpace(value_);
-      if (v.empty()) return sink_.Cell(row_, column_, {});
+      if (v.empty()) return sink_->Cell(row_, column_, {});
       if (const auto serial = IsoDateToSerial(v, context_.date1904)) {
         return Deliver(StoredValue::Number(*serial));
       }

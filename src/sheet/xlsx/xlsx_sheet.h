@@ -11,6 +11,7 @@
 #include "sheet/number_format.h"
 #include "sheet/workbook.h"
 #include "sheet/xlsx/xlsx_parts.h"
+#include "sheet/xml/xml_split.h"
 #include "sheet/xml/xml_stream.h"
 
 namespace dialsift::sheet::xlsx {
@@ -23,7 +24,38 @@ struct SheetContext {
   bool date1904 = false;
 };
 
-class SheetHandler final : public XmlHandler {
+// The cells a handler reading ahead keeps, handed on later in order.
+class KeptCells final : public CellSink {
+ public:
+  // What a stretch may keep: a row of short XML cells may show long shared
+  // strings, and a stretch that would keep more is read again in its turn.
+  static constexpr std::size_t kMaxBytes = std::size_t{16} << 20;
+  // And a long row of empty cells keeps their places.
+  static constexpr std::size_t kMaxCells = std::size_t{1} << 20;
+
+  void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override;
+  // Notes the end of a row, where the receiver is asked whether to stop.
+  // True once more was found than may be kept.
+  bool Cancelled() override;
+  bool Full() const { return full_; }
+  // False when `to` asked to stop.
+  bool HandOn(CellSink& to) const;
+  void Clear();
+  void Reserve();
+
+ private:
+  struct Kept {
+    std::uint32_t row;  // 0: the end of a row
+    std::uint32_t column;
+    std::uint32_t begin;  // of its text in text_
+    std::uint32_t size;
+  };
+  std::vector<Kept> cells_;
+  std::string text_;
+  bool full_ = false;
+};
+
+class SheetHandler final : public SplitHandler {
  public:
   // Largest value of one cell. A spreadsheet application holds at most
   // 32,767 characters in a cell; this bounds what a hostile file can make us
@@ -35,6 +67,12 @@ class SheetHandler final : public XmlHandler {
   void StartElement(const XmlName& name, const XmlAttributes& attrs) override;
   void EndElement(const XmlName& name) override;
   void Characters(std::string_view text) override;
+
+  void ReadAhead() override;
+  bool Independent() const override { return independent_ && !kept_.Full(); }
+  bool SameState(const SplitHandler& other) const override;
+  bool HandOn() override;
+  void Restart() override;
 
  private:
   enum class Type : std::uint8_t {
@@ -61,8 +99,14 @@ class SheetHandler final : public XmlHandler {
 
   const SheetContext& context_;
   std::string_view part_;
-  CellSink& sink_;
+  CellSink& out_;
+  CellSink* sink_;  // out_, or kept_ while reading ahead
+  KeptCells kept_;
   FormatEngine::Handle general_;
+  // Reading ahead, the row and column are known once a row or cell said
+  // where it is; a stretch that needed them before is read again.
+  bool position_known_ = true;
+  bool independent_ = true;
 
   std::uint32_t row_ = 0;
   std::uint32_t column_ = 0;

@@ -87,6 +87,13 @@ class XmlHandler {
   bool Done() const { return done_; }
   const std::optional<Error>& HandlerError() const { return error_; }
 
+ protected:
+  // Neither failed nor stopped: for a handler used again on another document.
+  void ClearOutcome() {
+    error_.reset();
+    done_ = false;
+  }
+
  private:
   std::optional<Error> error_;
   bool done_ = false;

@@ -193,7 +193,10 @@ Status Parse(Read&& read, std::string_view part, XmlHandler& handler) {
   bool first = true;
   while (true) {
     auto n = read(tokenizer.Space(kChunk));
-    if (!n) return n.error();
+    if (!n) {
+      tokenizer.ParseReceived();
+      return tokenizer.Outcome().ok() ? Status(n.error()) : tokenizer.Outcome();
+    }
     tokenizer.Commit(*n);
     if (first) {
       first = false;
@@ -226,6 +229,17 @@ Status ParseXml(ZipEntryReader& entry, std::string_view part, XmlHandler& handle
 
 Status ParseXml(std::string_view bytes, std::string_view part, XmlHandler& handler) {
   return Parse(BufferSource{bytes}, part, handler);
+}
+
+Status ParseXml(std::string_view head, const XmlRead& read, std::string_view part,
+                XmlHandler& handler) {
+  BufferSource first{head};
+  return Parse(
+      [&](std::span<char> out) -> Result<std::size_t> {
+        if (first.done < head.size()) return first(out);
+        return read(out);
+      },
+      part, handler);
 }
 
 Status ParseXml(std::istream& in, std::string_view part, XmlHandler& handler) {

@@ -11,7 +11,10 @@
 // The events handlers receive are in xml_handler.h.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <istream>
+#include <span>
 #include <string_view>
 
 #include "sheet/result.h"
@@ -20,11 +23,19 @@
 
 namespace dialsift::sheet {
 
+// Fills the buffer given with the document's next bytes: how many (0 at its
+// end), or why it cannot.
+using XmlRead = std::function<Result<std::size_t>(std::span<char>)>;
+
 // Parses the XML of zip entry `entry` (`part` names it in error messages).
 // Errors read: "damaged XML in <part> (<what> at line N)".
 Status ParseXml(ZipEntryReader& entry, std::string_view part, XmlHandler& handler);
 // Parses XML held in memory.
 Status ParseXml(std::string_view bytes, std::string_view part, XmlHandler& handler);
+// Parses the document whose first bytes, `head`, were read already, and
+// whose rest `read` yields.
+Status ParseXml(std::string_view head, const XmlRead& read, std::string_view part,
+                XmlHandler& handler);
 // Parses XML read from a stream chunk by chunk, from where it stands.
 Status ParseXml(std::istream& in, std::string_view part, XmlHandler& handler);
 // Parses with expat alone: the reference that the fast path of ParseXml is

@@ -162,8 +162,10 @@ inline bool SameName(const char* a, std::size_t size, std::string_view b) {
   return size == b.size() && SameBytes(a, b.data(), size);
 }
 
+}  // namespace
+
 // Line breaks in [b, e); sheet XML has few, so memchr skips far.
-std::uint64_t CountLines(const char* b, const char* e) {
+static std::uint64_t CountLines(const char* b, const char* e) {
   std::uint64_t n = 0;
   while (b < e) {
     const auto* nl =
@@ -175,7 +177,9 @@ std::uint64_t CountLines(const char* b, const char* e) {
   return n;
 }
 
-}  // namespace
+std::uint64_t CountLineBreaks(std::string_view bytes) {
+  return CountLines(bytes.data(), bytes.data() + bytes.size());
+}
 
 Error DamagedXml(std::string_view part, std::string_view what, std::uint64_t line) {
   return {ErrorKind::kDamagedXml, "damaged XML in " + std::string(part) + " (" + std::string(what) +
@@ -191,6 +195,48 @@ Error RefusedDoctype(std::string_view part) {
 XmlTokenizer::XmlTokenizer(std::string_view part, XmlHandler& handler)
     : part_(part), handler_(handler) {
   Bind("xml", kXmlNs, 0);
+}
+
+XmlTokenizer::XmlTokenizer(std::string_view part, XmlHandler& handler,
+                           std::unique_ptr<char[]> buffer, std::size_t size)
+    : XmlTokenizer(part, handler) {
+  if (buffer) {
+    buf_ = std::move(buffer);
+    buf_size_ = size;
+  }
+}
+
+std::pair<std::unique_ptr<char[]>, std::size_t> XmlTokenizer::ReleaseBuffer() {
+  std::pair<std::unique_ptr<char[]>, std::size_t> out{std::move(buf_), buf_size_};
+  buf_size_ = 0;
+  pos_ = end_ = 0;
+  return out;
+}
+
+bool XmlTokenizer::Between() const {
+  return started_ && seen_root_ && !open_.empty() && pos_ == end_ && !failed_ && !doctype_ &&
+         !handler_.Done();
+}
+
+bool XmlTokenizer::SameScope(const XmlTokenizer& other) const {
+  if (open_.size() != other.open_.size() || bindings_.size() != other.bindings_.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < bindings_.size(); ++i) {
+    const Binding& a = bindings_[i];
+    const Binding& b = other.bindings_[i];
+    if (a.prefix != b.prefix || a.uri != b.uri || a.depth != b.depth) return false;
+  }
+  for (std::size_t i = 0; i < open_.size(); ++i) {
+    const Open& a = open_[i];
+    const Open& b = other.open_[i];
+    if (a.binding != b.binding || a.local_begin != b.local_begin ||
+        !SameName(names_.At(a.qname_begin), a.qname_size,
+                  std::string_view(other.names_.At(b.qname_begin), b.qname_size))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 void XmlTokenizer::Bind(std::string_view prefix, std::string_view uri, std::size_t depth) {
@@ -234,8 +280,7 @@ std::span<char> XmlTokenizer::Space(std::size_t min) {
   return {buf_.get() + end_, want};
 }
 
-bool XmlTokenizer::WantsOtherParser() {
-  const std::string_view head = Pending();
+bool XmlTokenizer::WantsOtherParser(std::string_view head) {
   if (head.starts_with("\xFE\xFF") || head.starts_with("\xFF\xFE")) return true;
   if (head.size() >= 2 && (head[0] == '\0' || head[1] == '\0')) return true;
   std::string_view decl = head.starts_with("\xEF\xBB\xBF") ? head.substr(3) : head;

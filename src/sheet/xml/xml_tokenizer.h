@@ -1,6 +1,6 @@
 // A fast, non-validating but well-formedness-checking XML tokenizer for
-// UTF-8 documents. Private to xml_stream.cpp, whose ParseXml uses it in place
-// of expat where it can: worksheet
+// UTF-8 documents. Private to the parsers of xml_stream.cpp and
+// xml_split.cpp, which use it in place of expat where they can: worksheet
 // parts run to hundreds of megabytes and expat spends most of a read in its
 // generic machinery. It reports the same events as the expat path (names
 // split into namespace URI and local part, attribute values normalised, line
@@ -36,9 +36,17 @@ namespace dialsift::sheet {
 Error DamagedXml(std::string_view part, std::string_view what, std::uint64_t line);
 Error RefusedDoctype(std::string_view part);
 
+// Line breaks in `bytes`.
+std::uint64_t CountLineBreaks(std::string_view bytes);
+
 class XmlTokenizer {
  public:
   XmlTokenizer(std::string_view part, XmlHandler& handler);
+  // The same, with the buffer of an earlier tokenizer (ReleaseBuffer): a
+  // fresh one would fault in its pages again.
+  XmlTokenizer(std::string_view part, XmlHandler& handler, std::unique_ptr<char[]> buffer,
+               std::size_t size);
+  std::pair<std::unique_ptr<char[]>, std::size_t> ReleaseBuffer();
 
   // Room for at least `min` more bytes at the end of the buffer (more when a
   // long token is pending, so that it needs few reads).
@@ -51,14 +59,46 @@ class XmlTokenizer {
 
   // True once the start of the document shows that it is not UTF-8 (a UTF-16
   // byte order mark, or another encoding declared): expat must read it.
-  bool WantsOtherParser();
+  bool WantsOtherParser() const { return WantsOtherParser(Pending()); }
+  // The same, of the first bytes of a document.
+  static bool WantsOtherParser(std::string_view head);
   // The bytes received so far and not yet parsed.
   std::string_view Pending() const { return {buf_.get() + pos_, end_ - pos_}; }
 
   // Parses what has arrived; `last` when no more will. Returns false once
   // parsing is over (the end, a stop or an error).
   bool Parse(bool last);
+  // Parses what has arrived, even a token put off until more bytes come:
+  // for a document whose reading failed, so that what came before the
+  // failure is parsed however the reads fell.
+  void ParseReceived() {
+    if (!buf_) return;
+    buf_[end_] = '\0';  // a Space since the last Commit moved the bytes
+    rescan_at_ = 0;
+    Parse(false);
+  }
   Status Outcome() const;
+
+  // For a document read in stretches (xml_split.cpp):
+  // True between two tokens inside the root element, every byte received
+  // parsed and nothing failed or stopped.
+  bool Between() const;
+  // True when the same elements are open, by the same names, with the same
+  // namespace declarations in scope: the next bytes read alike in both.
+  bool SameScope(const XmlTokenizer& other) const;
+  // The room left after the bytes received, for a caller that fills it
+  // before it commits (after a Space).
+  std::span<char> Room() { return {buf_.get() + end_, buf_size_ - end_ - 1}; }
+  // The bytes received since the last Space made room: parsed or not, they
+  // stay until the next Space.
+  std::string_view Received() const { return {buf_.get(), end_}; }
+  // Gives back the last `n` bytes received, which must not be parsed yet.
+  void Unreceive(std::size_t n) {
+    end_ -= n;
+    buf_[end_] = '\0';
+  }
+  // Line breaks before the bytes this tokenizer saw that were read by another.
+  void AddLinesBefore(std::uint64_t n) { lines_before_ += n; }
 
  private:
   // kGeneral: the fast path of a token leaves it to the general one.
