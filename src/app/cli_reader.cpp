@@ -52,6 +52,7 @@ class Reader final : public RecordSink, public ErrorReporter {
     } done{reading_};
     sheet::OpenOptions open_options;
     open_options.inflate_ahead = options_.jobs > 1 && 2 * busy <= options_.jobs;
+    open_options.core_to_spare = [this] { return 2 * reading_.load() <= options_.jobs; };
     const OpenFn open = [&open_options](const std::string& p) {
       return sheet::OpenWorkbook(p, open_options);
     };

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "sheet/result.h"
@@ -15,6 +16,10 @@ struct OpenOptions {
   // a second thread while the first one parses: for callers with a core to
   // spare. The cells, their order and the errors stay the same.
   bool inflate_ahead = false;
+  // With inflate_ahead, asked as each stretch of a large .xlsx sheet is cut
+  // off: whether the core is still to spare (another workbook may have
+  // started meanwhile). Empty: always.
+  std::function<bool()> core_to_spare;
   // Files up to this size are read whole at once, and a zip archive among
   // them is then read from memory. Opened from its file, libzip seeks and
   // reads a few dozen times for a small workbook, each a system call. The

@@ -49,7 +49,7 @@ WorkbookResult OpenZipWorkbook(const std::filesystem::path& path, const OpenOpti
                                std::unique_ptr<char[]> whole, std::size_t size) {
   auto zip = whole ? ZipArchive::OpenBytes(std::move(whole), size) : ZipArchive::Open(path);
   if (!zip) return zip.error();
-  zip->SetInflateAhead(options.inflate_ahead);
+  zip->SetInflateAhead(options.inflate_ahead, options.core_to_spare);
   if (zip->Has("mimetype")) {
     auto mime = zip->ReadAll("mimetype", 256);
     if (mime && mime->find("application/vnd.oasis.opendocument.spreadsheet") == 0) {

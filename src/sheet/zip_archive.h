@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -95,9 +96,16 @@ class ZipArchive {
 
   // Entries of at least kAheadMinSize bytes opened from now on are inflated
   // on a second thread, ahead of their reading.
-  void SetInflateAhead(bool ahead) { inflate_ahead_ = ahead; }
+  // `spare`, when given, says whether the second core is still free for a
+  // reader that asks again as it goes (CoreToSpare).
+  void SetInflateAhead(bool ahead, std::function<bool()> spare = {}) {
+    inflate_ahead_ = ahead;
+    core_to_spare_ = std::move(spare);
+  }
   // Whether the archive has a second thread for its large entries.
   bool InflatesAhead() const { return inflate_ahead_; }
+  // The same, asked again now.
+  bool CoreToSpare() const { return inflate_ahead_ && (!core_to_spare_ || core_to_spare_()); }
   static constexpr std::uint64_t kAheadMinSize = std::uint64_t{1} << 20;
 
   // True when the build inflates deflated entries with ISA-L.
@@ -128,6 +136,7 @@ class ZipArchive {
   // the archive or a reader of one of its entries, holds this lock.
   std::unique_ptr<std::mutex> lock_ = std::make_unique<std::mutex>();
   bool inflate_ahead_ = false;
+  std::function<bool()> core_to_spare_;
   bool fast_inflate_ = FastInflateBuilt();
   // Buffers and inflater states of entries read to their end or closed,
   // for the next entries: a workbook opens many parts, and fresh memory

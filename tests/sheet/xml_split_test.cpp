@@ -84,14 +84,17 @@ std::string SerialRead(Workbook& book, const std::string& xml, std::size_t fail_
   return log.text + (status ? "ok" : status.error().reason);
 }
 
+// `spare_every`: the second core is free for one stretch in so many (0: all).
 std::string Split(Workbook& book, const std::string& xml, int stop_after, std::size_t stretch,
                   unsigned threads, unsigned seed, SplitCounts& counts,
-                  std::size_t fail_at = std::string::npos) {
+                  std::size_t fail_at = std::string::npos, int spare_every = 0) {
   const auto context = book.Context();
   Log log;
   log.stop_after = stop_after;
   Pieces pieces{xml, std::mt19937(seed), fail_at};
-  SplitOptions options{"sheetData", "row", stretch, threads, &counts};
+  SplitOptions options{"sheetData", "row", stretch, threads, &counts, {}};
+  int asked = 0;
+  if (spare_every > 0) options.spare = [&] { return ++asked % spare_every == 0; };
   const Status status = ParseXmlSplit(
       XmlRead(std::ref(pieces)), "sheet.xml",
       [&] { return std::make_unique<xlsx::SheetHandler>(context, "sheet.xml", log); }, options);
@@ -196,6 +199,13 @@ TEST(XmlSplit, HandsOnWhatOneParserWould) {
                     want)
               << c.what << ", stretch " << stretch << ", threads " << threads << ", stop after "
               << stop_after;
+          // The core taken and given back as it goes.
+          SplitCounts some;
+          EXPECT_EQ(
+              Split(book, c.xml, stop_after, stretch, threads, threads, some, std::string::npos, 2),
+              want)
+              << c.what << ", stretch " << stretch << ", threads " << threads
+              << ", a core for every other stretch";
           // Proof that the stretches were parsed ahead, and read again where they must.
           const std::string what = c.what;
           if (stop_after < 0 && stretch == 60 && what == "numbered rows") {

@@ -42,7 +42,10 @@ class XlsxWorkbook final : public Workbook {
     auto entry = zip_.OpenEntry(source.part, !spare_core);
     if (!entry) return entry.error();
     if (spare_core && entry->Size() >= ZipArchive::kAheadMinSize) {
-      const SplitOptions options{"sheetData", "row"};
+      SplitOptions options;
+      options.container = "sheetData";
+      options.child = "row";
+      options.spare = [this] { return zip_.CoreToSpare(); };
       return ParseXmlSplit(
           [&entry](std::span<char> out) { return entry->Read(out); }, source.part,
           [&] { return std::make_unique<xlsx::SheetHandler>(context, source.part, sink); },

@@ -306,6 +306,7 @@ class Splitter {
         one = std::move(s.parser);
         if (!one.handler->HandOn()) return Status::Ok();  // asked to stop
       } else {
+        if (!s.ahead) s.lines = CountLineBreaks(s.parser.tokenizer->Received());
         const bool on = Feed(*one.tokenizer, s.parser.tokenizer->Received(), s.last);
         Recycle(std::move(s.parser));
         if (!on && !s.last) return one.tokenizer->Outcome();
@@ -351,9 +352,12 @@ class Splitter {
     auto s = std::make_unique<Stretch>();
     s->parser = NewParser();
     XmlTokenizer& tokenizer = *s->parser.tokenizer;
-    s->parser.handler->ReadAhead();
-    Feed(tokenizer, head_, false);
-    s->parser.handler->ReadAhead();  // what the head held is not the stretch's
+    const bool ahead = !options_.spare || options_.spare();
+    if (ahead) {
+      s->parser.handler->ReadAhead();
+      Feed(tokenizer, head_, false);
+      s->parser.handler->ReadAhead();  // what the head held is not the stretch's
+    }
 
     // Room for all at once, as a rule: Space drops the head first.
     tokenizer.Space(std::max(stretch_, carry_.size()) + 2 * kPiece);
@@ -388,7 +392,7 @@ class Splitter {
       }
       tokenizer.Commit(*n);
     }
-    s->ahead = !s->rest;
+    s->ahead = ahead && !s->rest;
     return s;
   }
 

@@ -53,8 +53,11 @@ struct SplitOptions {
   std::string_view container;  // local name of the element whose children cut ("sheetData")
   std::string_view child;      // local name of the children a stretch begins at ("row")
   std::size_t stretch = std::size_t{256} << 10;  // bytes of a stretch, about
-  unsigned threads = 1;                        // parsing beside the caller's
-  SplitCounts* counts = nullptr;               // when given, told how it went
+  unsigned threads = 1;                          // parsing beside the caller's
+  SplitCounts* counts = nullptr;                 // when given, told how it went
+  // Asked before each stretch: false has the caller's thread read it alone,
+  // as one parser would, with nothing kept (the second core is taken).
+  std::function<bool()> spare;
 };
 
 // Parses what `read` yields as described above. `read` and `make` are
