@@ -18,7 +18,8 @@ struct OpenOptions {
   bool inflate_ahead = false;
   // With inflate_ahead, asked as each stretch of a large .xlsx sheet is cut
   // off: whether the core is still to spare (another workbook may have
-  // started meanwhile). Empty: always.
+  // started meanwhile); once it is not, the rest of the sheet is read on one
+  // thread. Empty: always.
   std::function<bool()> core_to_spare;
   // Files up to this size are read whole at once, and a zip archive among
   // them is then read from memory. Opened from its file, libzip seeks and

@@ -94,7 +94,7 @@ bool Feed(XmlTokenizer& tokenizer, std::string_view bytes, bool last) {
   while (true) {
     const std::size_t n = std::min(kPiece, bytes.size() - done);
     const std::span<char> space = tokenizer.Space(n);
-    std::memcpy(space.data(), bytes.data() + done, n);
+    if (n > 0) std::memcpy(space.data(), bytes.data() + done, n);
     tokenizer.Commit(n);
     done += n;
     if (!tokenizer.Parse(last && done == bytes.size())) return false;
@@ -306,11 +306,13 @@ class Splitter {
         one = std::move(s.parser);
         if (!one.handler->HandOn()) return Status::Ok();  // asked to stop
       } else {
-        if (!s.ahead) s.lines = CountLineBreaks(s.parser.tokenizer->Received());
         const bool on = Feed(*one.tokenizer, s.parser.tokenizer->Received(), s.last);
         Recycle(std::move(s.parser));
         if (!on && !s.last) return one.tokenizer->Outcome();
-        if (s.rest) return ReadRest(*one.tokenizer, read_);
+        if (s.rest) {
+          if (!Feed(*one.tokenizer, carry_, false)) return one.tokenizer->Outcome();
+          return ReadRest(*one.tokenizer, read_);
+        }
       }
       lines_before += s.lines;
       if (s.last) return one.tokenizer->Outcome();
@@ -352,12 +354,15 @@ class Splitter {
     auto s = std::make_unique<Stretch>();
     s->parser = NewParser();
     XmlTokenizer& tokenizer = *s->parser.tokenizer;
-    const bool ahead = !options_.spare || options_.spare();
-    if (ahead) {
-      s->parser.handler->ReadAhead();
-      Feed(tokenizer, head_, false);
-      s->parser.handler->ReadAhead();  // what the head held is not the stretch's
+    if (options_.spare && !options_.spare()) {
+      // The second core is taken: the rest of the document, the bytes
+      // carried over first, goes to the one parser in its turn, uncopied.
+      s->rest = true;
+      return s;
     }
+    s->parser.handler->ReadAhead();
+    Feed(tokenizer, head_, false);
+    s->parser.handler->ReadAhead();  // what the head held is not the stretch's
 
     // Room for all at once, as a rule: Space drops the head first.
     tokenizer.Space(std::max(stretch_, carry_.size()) + 2 * kPiece);
@@ -392,7 +397,7 @@ class Splitter {
       }
       tokenizer.Commit(*n);
     }
-    s->ahead = ahead && !s->rest;
+    s->ahead = !s->rest;
     return s;
   }
 

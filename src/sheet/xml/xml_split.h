@@ -55,8 +55,8 @@ struct SplitOptions {
   std::size_t stretch = std::size_t{256} << 10;  // bytes of a stretch, about
   unsigned threads = 1;                          // parsing beside the caller's
   SplitCounts* counts = nullptr;                 // when given, told how it went
-  // Asked before each stretch: false has the caller's thread read it alone,
-  // as one parser would, with nothing kept (the second core is taken).
+  // Asked before each stretch: false has the caller's thread read the rest
+  // of the document alone, as ParseXml would (the second core is taken).
   std::function<bool()> spare;
 };
 
