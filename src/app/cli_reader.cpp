@@ -32,16 +32,11 @@ class Reader final : public RecordSink, public ErrorReporter {
     }
     // The selection cannot change during a run: its answers are worked out
     // once, not read from the boxes at every candidate.
-    std::array<bool, 21> ticked{};
+    phone::StreamingScanner::FixedLengths ticked{};
     for (std::size_t n = 0; n < ticked.size(); ++n) {
       ticked[n] = phone::IsPhoneLengthTicked(options_.lengths, static_cast<std::int16_t>(n));
     }
-    phone::StreamingScanner scanner(
-        [ticked](std::int16_t n) {
-          return n >= 0 && static_cast<std::size_t>(n) < ticked.size() &&
-                 ticked[static_cast<std::size_t>(n)];
-        },
-        {}, options_.rule);
+    phone::StreamingScanner scanner(ticked, options_.rule);
     // A workbook read while at most half the jobs are busy gets a second
     // thread that inflates ahead of the parse: one big workbook uses both
     // cores, many small ones are not slowed by threads they cannot use.

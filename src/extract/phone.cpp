@@ -261,6 +261,15 @@ std::vector<std::string> ExtractPhoneNumbers(std::string_view text, const Length
 StreamingScanner::StreamingScanner(LengthQuery ticked, YieldFn yield, Rule rule)
     : ticked_(std::move(ticked)), yield_(std::move(yield)), rule_(rule) {}
 
+StreamingScanner::StreamingScanner(const FixedLengths& lengths, Rule rule)
+    : ticked_([lengths](std::int16_t n) {
+        return n >= 0 && static_cast<std::size_t>(n) < lengths.size() &&
+               lengths[static_cast<std::size_t>(n)];
+      }),
+      rule_(rule),
+      fixed_(true),
+      lengths_(lengths) {}
+
 void StreamingScanner::Scan(std::string_view text, std::vector<std::string>& out) {
   struct Append final : Found {
     std::vector<std::string>& out;
@@ -276,6 +285,18 @@ void StreamingScanner::Scan(std::string_view text, Found& found) {
     return;
   }
   ScanChecking(text, found);
+}
+
+// Inlined into the walks over the words, which call it at every word with a digit.
+[[gnu::always_inline]] inline bool StreamingScanner::IsNumber(std::string_view word,
+                                                              bool only_phone_characters) {
+  if (yield_) yield_();
+  // Formatting characters are the ones of none of the classes of the others.
+  std::size_t digits = word.size();
+  for (char c : word) digits -= (kClasses.of[static_cast<unsigned char>(c)] & kNotFormatting) == 0;
+  if (digits > kMaxWordLength) return false;
+  if (fixed_) return digits < lengths_.size() && lengths_[digits] && only_phone_characters;
+  return ticked_(static_cast<std::int16_t>(digits)) && only_phone_characters;
 }
 
 void StreamingScanner::ScanWords(std::string_view text, std::size_t from, Found& found) {
@@ -299,15 +320,6 @@ void StreamingScanner::ScanChecking(std::string_view text, Found& found) {
   }
   for (const std::string_view word : held_) found.Number(word);
   if (stop != std::string_view::npos) ScanWords(text, stop, found);
-}
-
-bool StreamingScanner::IsNumber(std::string_view word, bool only_phone_characters) {
-  if (yield_) yield_();
-  // Formatting characters are the ones of none of the classes of the others.
-  std::size_t digits = word.size();
-  for (char c : word) digits -= (kClasses.of[static_cast<unsigned char>(c)] & kNotFormatting) == 0;
-  if (digits > kMaxWordLength) return false;
-  return ticked_(static_cast<std::int16_t>(digits)) && only_phone_characters;
 }
 
 bool SpacedMayDiffer(std::string_view cell) {

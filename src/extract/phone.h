@@ -99,6 +99,10 @@ class StreamingScanner {
   };
 
   StreamingScanner(LengthQuery ticked, YieldFn yield = {}, Rule rule = Rule::kWords);
+  // Lengths that stay as they are for the whole run (the CLI's): looked up
+  // in the table, index the digit count, instead of asked at each word.
+  using FixedLengths = std::array<bool, kLongestLength + 1>;
+  explicit StreamingScanner(const FixedLengths& lengths, Rule rule = Rule::kWords);
   // Scans one self-contained piece of text (a cell's text); hands each number
   // found to `found`, so the caller knows the cell it came from.
   void Scan(std::string_view text, Found& found);
@@ -116,6 +120,8 @@ class StreamingScanner {
   LengthQuery ticked_;
   YieldFn yield_;
   Rule rule_;
+  bool fixed_ = false;
+  FixedLengths lengths_{};
   // A cell's numbers by its words, until the check against its reading with
   // spaces is through.
   std::vector<std::string_view> held_;

@@ -145,6 +145,18 @@ TEST(Phone, StreamingAsksAndFindsAsTheStepsDo) {
     scanner.Scan(text, streaming);
     ASSERT_EQ(streaming, whole) << text;
     ASSERT_EQ(asked_streaming, asked_whole) << text;
+    // The same lengths as a table the scanner looks up, under every rule.
+    StreamingScanner::FixedLengths table{};
+    for (std::size_t n = 0; n < table.size(); ++n) table[n] = n % 2 == 1 || n == 10;
+    for (const Rule rule : {Rule::kWords, Rule::kSpaced, Rule::kWordsMarkingSpaced}) {
+      StreamingScanner asking(
+          [](std::int16_t n) { return n <= kLongestLength && (n % 2 == 1 || n == 10); }, {}, rule);
+      StreamingScanner looking(table, rule);
+      std::vector<std::string> asked, looked;
+      asking.Scan(text, asked);
+      looking.Scan(text, looked);
+      ASSERT_EQ(looked, asked) << text;
+    }
   }
 }
 
