@@ -38,8 +38,9 @@ class Reader final : public RecordSink, public ErrorReporter {
     }
     phone::StreamingScanner scanner(ticked, options_.rule);
     // A workbook read while at most half the jobs are busy gets a second
-    // thread that inflates ahead of the parse: one big workbook uses both
-    // cores, many small ones are not slowed by threads they cannot use.
+    // thread (inflating ahead, or parsing a big sheet's stretches while the
+    // core stays free): one big workbook uses both cores, many small ones
+    // are not slowed by threads they cannot use.
     const unsigned busy = ++reading_;
     struct Done {
       std::atomic<unsigned>& reading;

@@ -130,9 +130,7 @@ struct Stretch {
   // Set once it is parsed ahead:
   bool ok = false;  // its findings may stand
   std::uint64_t lines = 0;
-  // Under the crew's lock:
-  bool taken = false;
-  bool parsed = false;
+  bool parsed = false;  // under the crew's lock
 };
 
 void ParseAhead(Stretch& s) {
@@ -182,16 +180,9 @@ class Crew {
     while (!s.parsed) {
       if (queue_.empty()) {
         done_.wait(hold);
-        continue;
+      } else {
+        ParseNext(hold);
       }
-      Stretch* next = queue_.front();
-      queue_.pop_front();
-      next->taken = true;
-      hold.unlock();
-      ParseAhead(*next);
-      hold.lock();
-      next->parsed = true;
-      if (next != &s) done_.notify_all();
     }
   }
 
@@ -201,15 +192,19 @@ class Crew {
     while (true) {
       work_.wait(hold, [this] { return stop_ || !queue_.empty(); });
       if (stop_) return;
-      Stretch* s = queue_.front();
-      queue_.pop_front();
-      s->taken = true;
-      hold.unlock();
-      ParseAhead(*s);
-      hold.lock();
-      s->parsed = true;
-      done_.notify_all();
+      ParseNext(hold);
     }
+  }
+
+  // Parses the first stretch waiting, the lock let go meanwhile.
+  void ParseNext(std::unique_lock<std::mutex>& hold) {
+    Stretch* s = queue_.front();
+    queue_.pop_front();
+    hold.unlock();
+    ParseAhead(*s);
+    hold.lock();
+    s->parsed = true;
+    done_.notify_all();
   }
 
   std::mutex mutex_;
