@@ -1,6 +1,7 @@
 #include "extract/workbook_text.h"
 
 #include <algorithm>
+#include <deque>
 #include <string_view>
 #include <tuple>
 
@@ -118,12 +119,27 @@ constexpr bool Before(const Pending& a, const Pending& b) {
   return std::tie(a.row, a.column, a.order) < std::tie(b.row, b.column, b.order);
 }
 
+// A number waiting in the ring: 24 bytes, the text inline when it is short,
+// as a sheet's numbers nearly all are. The ring's pages are touched once per
+// process as it first fills, and then cycled through: the smaller the slot,
+// the fewer pages to fault in and the more of the ring stays in cache.
+struct Slot {
+  static constexpr std::size_t kInline = 15;
+  static constexpr std::uint8_t kSpaced = 0x80;   // the cell's whole text
+  static constexpr std::uint8_t kSpilled = 0x7f;  // the text waits in spilled_
+  std::uint32_t row;
+  std::uint32_t column;
+  std::uint8_t size_and_kind;  // the inline size, or kSpilled; kSpaced added
+  char text[kInline];
+};
+static_assert(sizeof(Slot) == 24);
+
 // Feeds each cell's text to the scanner as it arrives and hands the numbers
 // on as records, in sheet order. While the cells come in order the numbers
 // wait in a ring; the first cell out of order moves them into a heap. Either
 // way at most kReorderWindow numbers wait: beyond that the first in sheet
 // order goes out. The ring's slot freed by a number going out takes the next
-// one in, so a long sheet cycles through one window's memory, still in cache.
+// one in, so a long sheet cycles through one window's memory.
 class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Found {
  public:
   ScanningSink(phone::StreamingScanner& scanner, RecordSink& out, std::string_view path,
@@ -145,8 +161,11 @@ class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Foun
   void Cell(std::uint32_t row, std::uint32_t column, std::string_view text) override {
     if (!heap_ && (row < last_row_ || (row == last_row_ && column < last_column_))) {
       waiting_.clear();
+      std::uint64_t order = order_ - count_;
       for (; count_ > 0; --count_) {
-        waiting_.push_back(std::move(ring_[head_]));
+        Slot& slot = ring_[head_];
+        waiting_.push_back({slot.row, slot.column, order++, TakeText(slot),
+                            (slot.size_and_kind & Slot::kSpaced) != 0});
         head_ = (head_ + 1) % ring_.size();
       }
       head_ = 0;
@@ -186,34 +205,54 @@ class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Foun
     // The ring only wraps once it has all its slots: until then nothing
     // leaves it but at the end of a sheet, which starts it again at 0.
     const std::size_t at = head_ + count_;
-    Pending& slot = at < ring_.size()                   ? ring_[at]
-                    : ring_.size() < kReorderWindow + 1 ? ring_.emplace_back()
-                                                        : ring_[at - ring_.size()];
+    Slot& slot = at < ring_.size()                   ? ring_[at]
+                 : ring_.size() < kReorderWindow + 1 ? ring_.emplace_back()
+                                                     : ring_[at - ring_.size()];
     slot.row = row_;
     slot.column = column_;
-    slot.order = order_++;
-    slot.number.assign(number);
-    slot.spaced_cell = spaced_cell;
+    std::uint8_t kind = spaced_cell ? Slot::kSpaced : 0;
+    if (number.size() <= Slot::kInline) {
+      kind |= static_cast<std::uint8_t>(number.size());
+      std::copy(number.begin(), number.end(), slot.text);
+    } else {
+      kind |= Slot::kSpilled;
+      spilled_.emplace_back(number);
+    }
+    slot.size_and_kind = kind;
+    ++order_;
     if (++count_ > kReorderWindow) EmitFirst();
+  }
+
+  // The text of the ring's slot; a spilled one is the first in spilled_,
+  // since the ring's numbers leave it in the order they came.
+  std::string TakeText(const Slot& slot) {
+    const std::uint8_t size = slot.size_and_kind & ~Slot::kSpaced;
+    if (size != Slot::kSpilled) return std::string(slot.text, size);
+    std::string text = std::move(spilled_.front());
+    spilled_.pop_front();
+    return text;
   }
 
   void EmitFirst() {
     if (heap_) {
       std::pop_heap(waiting_.begin(), waiting_.end(), After);
-      Emit(waiting_.back());
+      Pending& p = waiting_.back();
+      record_.number.swap(p.number);
+      Emit(p.row, p.column, p.spaced_cell);
       waiting_.pop_back();
       return;
     }
-    Emit(ring_[head_]);
+    const Slot& slot = ring_[head_];
+    record_.number = TakeText(slot);
+    Emit(slot.row, slot.column, (slot.size_and_kind & Slot::kSpaced) != 0);
     head_ = (head_ + 1) % ring_.size();
     if (--count_ == 0) head_ = 0;
   }
 
-  void Emit(Pending& p) {
-    record_.number.swap(p.number);
-    record_.row = p.row;
-    record_.column = p.column;
-    if (p.spaced_cell) {
+  void Emit(std::uint32_t row, std::uint32_t column, bool spaced_cell) {
+    record_.row = row;
+    record_.column = column;
+    if (spaced_cell) {
       out_.SpacedCell(record_);
     } else {
       out_.Found(record_);
@@ -224,7 +263,8 @@ class ScanningSink final : public sheet::CellSink, phone::StreamingScanner::Foun
   RecordSink& out_;
   const std::function<bool()>& cancelled_;
   Record record_;
-  std::vector<Pending> ring_;  // in order: count_ numbers from head_ on
+  std::vector<Slot> ring_;           // in order: count_ numbers from head_ on
+  std::deque<std::string> spilled_;  // the ring's texts too long for a slot
   std::size_t head_ = 0;
   std::size_t count_ = 0;
   std::vector<Pending> waiting_;  // out of order: a heap
