@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sheet/numfmt/builtin.h"
+#include "sheet/numfmt/decimal.h"
 #include "sheet/numfmt/general.h"
 #include "sheet/numfmt/render.h"
 #include "sheet/numfmt/section.h"
@@ -35,7 +36,8 @@ void Cap(std::string& s) {
 }
 
 // Appends the displayed text of `value` to `out` (empty on entry).
-void Render(const numfmt::Format& f, double value, bool date1904, std::string& out) {
+void Render(const numfmt::Format& f, double value, std::string_view written, bool date1904,
+            std::string& out) {
   if (!std::isfinite(value)) {
     out = "#NUM!";
     return;
@@ -65,9 +67,12 @@ void Render(const numfmt::Format& f, double value, bool date1904, std::string& o
   }
   if (c.minus && s.shows_number) out += '-';
   switch (s.kind) {
-    case Kind::kNumber:
-      numfmt::RenderNumber(s, magnitude, out);
+    case Kind::kNumber: {
+      numfmt::Decimal d;
+      if (written.empty() || !numfmt::DecimalFromText(written, d)) d = numfmt::ToDecimal(magnitude);
+      numfmt::RenderNumber(s, magnitude, d, out);
       break;
+    }
     case Kind::kScientific:
       numfmt::RenderScientific(s, magnitude, out);
       break;
@@ -159,7 +164,7 @@ std::string_view FormatEngine::DisplayedText(const StoredValue& value, Handle fo
       if (format >= impl_->formats.size()) {
         scratch = FormatGeneral(value.number);
       } else {
-        Render(impl_->formats[format], value.number, impl_->date1904, scratch);
+        Render(impl_->formats[format], value.number, value.written, impl_->date1904, scratch);
       }
       return scratch;
     case StoredValue::Type::kText:
@@ -177,7 +182,7 @@ std::string_view FormatEngine::DisplayedText(const StoredValue& value, Handle fo
 std::string FormatEngine::FormatNumber(double value, Handle format) {
   if (format >= impl_->formats.size()) return FormatGeneral(value);
   std::string out;
-  Render(impl_->formats[format], value, impl_->date1904, out);
+  Render(impl_->formats[format], value, {}, impl_->date1904, out);
   return out;
 }
 

@@ -24,11 +24,16 @@ struct StoredValue {
   Type type = Type::kText;
   double number = 0;      // kNumber; kBool: 1 or 0
   std::string_view text;  // kText; kError: as written ("#N/A")
+  // kNumber: the decimal the file writes for it, where it writes one;
+  // short ones give their digits without working them out of the double.
+  std::string_view written;
 
-  static StoredValue Number(double v) { return {Type::kNumber, v, {}}; }
-  static StoredValue Text(std::string_view s) { return {Type::kText, 0, s}; }
-  static StoredValue Bool(bool b) { return {Type::kBool, b ? 1.0 : 0.0, {}}; }
-  static StoredValue Error(std::string_view s) { return {Type::kError, 0, s}; }
+  static StoredValue Number(double v, std::string_view written = {}) {
+    return {Type::kNumber, v, {}, written};
+  }
+  static StoredValue Text(std::string_view s) { return {Type::kText, 0, s, {}}; }
+  static StoredValue Bool(bool b) { return {Type::kBool, b ? 1.0 : 0.0, {}, {}}; }
+  static StoredValue Error(std::string_view s) { return {Type::kError, 0, s, {}}; }
 };
 
 class FormatEngine {

@@ -84,5 +84,74 @@ TEST(NumfmtDecimal, FifteenDigitsAsTheExactConversionGivesThem) {
   }
 }
 
+// A number's text gives the digits ToDecimal finds in the double it reads
+// as, whenever it has at most 15 significant digits; longer ones are left
+// to ToDecimal.
+TEST(NumfmtDecimal, DigitsOfTheWrittenNumberAreThoseOfItsDouble) {
+  const auto from_double = [](const std::string& text) {
+    double v = 0;
+    const char* b = text.data() + (text[0] == '+');
+    std::from_chars(b, text.data() + text.size(), v);
+    return Digits(ToDecimal(v));
+  };
+  const struct {
+    const char* text;
+    bool taken;
+  } fixed[] = {{"15878.84", true},
+               {"0.05", true},
+               {"-0", true},
+               {"+1.5e3", true},
+               {".5", true},
+               {"5.", true},
+               {"000123.4500", true},
+               {"1E-7", true},
+               {"-1e+22", true},
+               {"123456789012345", true},
+               {"1.23456789012345e200", true},
+               {"1234567890123456", false},
+               {"1e-300", false},
+               {"1e300", false},
+               {"e5", false},
+               {"1e", false},
+               {"12a", false},
+               {"", false},
+               {".", false},
+               {"1.5 ", false}};
+  for (const auto& c : fixed) {
+    Decimal d;
+    ASSERT_EQ(DecimalFromText(c.text, d), c.taken) << c.text;
+    if (c.taken) {
+      EXPECT_EQ(Digits(d), from_double(c.text)) << c.text;
+    }
+  }
+  std::uint64_t state = 777;
+  auto next = [&] {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return state >> 11;
+  };
+  for (int i = 0; i < 200000; ++i) {
+    const int digits = 1 + static_cast<int>(next() % 17);
+    std::string text = next() % 4 == 0 ? "-" : "";
+    text.append(next() % 3, '0');
+    for (int k = 0; k < digits; ++k) text += static_cast<char>('0' + next() % 10);
+    const auto dot = next() % (digits + 2);
+    if (dot <= static_cast<std::uint64_t>(digits)) text.insert(text.size() - digits + dot, ".");
+    if (next() % 3 == 0) text += "e" + std::to_string(static_cast<int>(next() % 80) - 40);
+    Decimal d;
+    const bool taken = DecimalFromText(text, d);
+    std::size_t significant = 0;
+    bool leading = true;
+    for (char c : text.substr(0, text.find('e'))) {
+      if (c < '0' || c > '9' || (leading && c == '0')) continue;
+      leading = false;
+      ++significant;
+    }
+    ASSERT_EQ(taken, significant <= 15) << text;
+    if (taken) {
+      ASSERT_EQ(Digits(d), from_double(text)) << text;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace dialsift::sheet::numfmt

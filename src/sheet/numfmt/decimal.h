@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace dialsift::sheet::numfmt {
 
@@ -23,6 +24,12 @@ struct Decimal {
 
 // |value| to 15 significant digits. `value` must be finite.
 Decimal ToDecimal(double value);
+
+// The digits of a number written as [-+]digits[.digits][e[-+]digits] with at
+// most 15 significant digits, well inside a double's normal range: what
+// ToDecimal gives for the double the text reads as (a double keeps 15 decimal
+// digits). False for any other text, which must take ToDecimal's way.
+bool DecimalFromText(std::string_view text, Decimal& out);
 
 // Rounds half away from zero, keeping `decimals` digits after the point
 // (may be negative: round to tens, hundreds...).

@@ -101,11 +101,10 @@ void FillRight(std::string_view kinds, std::string_view digits, bool group, std:
   }
 }
 
-void RenderNumber(const Section& s, double magnitude, std::string& out) {
+void RenderNumber(const Section& s, double magnitude, Decimal d, std::string& out) {
   // The common case of every number cell: written straight into `out`, with
   // each placeholder's text worked out where the walk meets it (as
   // FillRight and FillLeft would fill it), no piece held apart.
-  Decimal d = ToDecimal(magnitude);
   if (!d.IsZero()) d.point += 2 * s.percent - 3 * s.scale;
   RoundToDecimals(d, s.frac_count);
   // Integer digits, without leading zeros: `len` of them, the j-th from the

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "sheet/numfmt/decimal.h"
 #include "sheet/numfmt/section.h"
 
 namespace dialsift::sheet::numfmt {
@@ -19,7 +20,7 @@ inline constexpr std::size_t kMaxOutput = 32767;
 bool AppendBounded(std::string& out, std::string_view piece);
 
 // Number sections: digits, grouping, scaling, percent, literals.
-void RenderNumber(const Section& s, double magnitude, std::string& out);
+void RenderNumber(const Section& s, double magnitude, Decimal d, std::string& out);
 // Scientific sections (E+ E-).
 void RenderScientific(const Section& s, double magnitude, std::string& out);
 // Fraction sections (# ?/?, ??/??, ?/16...).
