@@ -20,6 +20,12 @@ bool Slow(std::string_view text, double& out) {
 }  // namespace
 
 bool ParseDecimal(std::string_view text, double& out) {
+  WrittenDecimal written;
+  return ParseDecimal(text, out, written);
+}
+
+bool ParseDecimal(std::string_view text, double& out, WrittenDecimal& written) {
+  written.known = false;
   // The common forms: [-]digits[.digits][e[+-]digits] with at most 19
   // significant digits. When the digits fit a double's mantissa and the
   // power of ten is exact, one multiplication or division rounds correctly
@@ -71,6 +77,7 @@ bool ParseDecimal(std::string_view text, double& out) {
     return Slow(text, out);
   }
   out = negative ? -value : value;
+  written = {mantissa, scale, true};
   return true;
 }
 

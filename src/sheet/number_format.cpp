@@ -36,7 +36,7 @@ void Cap(std::string& s) {
 }
 
 // Appends the displayed text of `value` to `out` (empty on entry).
-void Render(const numfmt::Format& f, double value, std::string_view written, bool date1904,
+void Render(const numfmt::Format& f, double value, const WrittenDecimal& written, bool date1904,
             std::string& out) {
   if (!std::isfinite(value)) {
     out = "#NUM!";
@@ -69,7 +69,9 @@ void Render(const numfmt::Format& f, double value, std::string_view written, boo
   switch (s.kind) {
     case Kind::kNumber: {
       numfmt::Decimal d;
-      if (written.empty() || !numfmt::DecimalFromText(written, d)) d = numfmt::ToDecimal(magnitude);
+      if (!written.known || !numfmt::DecimalFromParts(written.mantissa, written.scale, d)) {
+        d = numfmt::ToDecimal(magnitude);
+      }
       numfmt::RenderNumber(s, magnitude, d, out);
       break;
     }

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "sheet/decimal_text.h"
+
 namespace dialsift::sheet {
 
 // The en-US format code of a built-in number-format id (0 to 49, plus the
@@ -26,9 +28,9 @@ struct StoredValue {
   std::string_view text;  // kText; kError: as written ("#N/A")
   // kNumber: the decimal the file writes for it, where it writes one;
   // short ones give their digits without working them out of the double.
-  std::string_view written;
+  WrittenDecimal written;
 
-  static StoredValue Number(double v, std::string_view written = {}) {
+  static StoredValue Number(double v, WrittenDecimal written = {}) {
     return {Type::kNumber, v, {}, written};
   }
   static StoredValue Text(std::string_view s) { return {Type::kText, 0, s, {}}; }

@@ -15,16 +15,17 @@ constexpr const char* kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                  "Thursday", "Friday", "Saturday"};
 
 void AppendPadded(long long v, int width, std::string& out) {
-  // Written from the right into a buffer, then appended in one go.
+  // Written from the right into a buffer, zeros and all, then appended in
+  // one go.
   char buf[24];
-  char* p = buf + sizeof buf;
+  char* const end = buf + sizeof buf;
+  char* p = end;
   do {
     *--p = static_cast<char>('0' + v % 10);
     v /= 10;
   } while (v > 0);
-  const auto digits = static_cast<int>(buf + sizeof buf - p);
-  if (width > digits) out.append(static_cast<std::size_t>(width - digits), '0');
-  out.append(p, static_cast<std::size_t>(digits));
+  while (end - p < width && p > buf) *--p = '0';
+  out.append(p, static_cast<std::size_t>(end - p));
 }
 
 }  // namespace
@@ -64,7 +65,12 @@ bool RenderDateTime(const Section& s, double magnitude, bool date1904, std::stri
   for (const Token& t : s.tokens) {
     switch (t.kind) {
       case Tok::kLiteral:
-        out += t.text;
+        // Mostly a single separator ("-", "/", ":", " ").
+        if (t.text.size() == 1) {
+          out += t.text[0];
+        } else {
+          out += t.text;
+        }
         break;
       case Tok::kYear:
         if (t.width <= 2) {

@@ -102,54 +102,20 @@ Decimal ToDecimal(double value) {
   return d;
 }
 
-bool DecimalFromText(std::string_view text, Decimal& out) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  if (p < end && (*p == '-' || *p == '+')) ++p;
-  Decimal d;
-  int point = 0;
-  bool any = false;
-  auto digit = [&](char c) {
-    if (d.count == 0 && c == '0') return true;  // a leading zero
-    if (d.count == 15) return false;
-    d.digits[d.count++] = c;
-    return true;
-  };
-  for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-    any = true;
-    if (!digit(*p)) return false;
-    if (d.count > 0) ++point;
-  }
-  if (p < end && *p == '.') {
-    for (++p; p < end && *p >= '0' && *p <= '9'; ++p) {
-      any = true;
-      if (d.count == 0 && *p == '0') --point;
-      if (!digit(*p)) return false;
-    }
-  }
-  if (!any) return false;
-  if (p < end && (*p == 'e' || *p == 'E')) {
-    ++p;
-    const bool minus = p < end && *p == '-';
-    if (p < end && (*p == '-' || *p == '+')) ++p;
-    if (p == end) return false;
-    int exponent = 0;
-    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-      if (exponent > 1000) return false;
-      exponent = exponent * 10 + (*p - '0');
-    }
-    point += minus ? -exponent : exponent;
-  }
-  if (p != end) return false;
-  TrimTrailingZeros(d);
-  if (d.IsZero()) {
+bool DecimalFromParts(std::uint64_t mantissa, int scale, Decimal& out) {
+  if (mantissa == 0) {
     out = Decimal{};
     return true;
   }
+  if (mantissa >= 1'000'000'000'000'000 || scale < -300 || scale > 300) return false;
+  Decimal d;
+  const auto r = std::to_chars(d.digits, d.digits + sizeof d.digits, mantissa);
+  d.count = static_cast<int>(r.ptr - d.digits);
+  d.point = d.count + scale;
   // Far from subnormals and overflow, where the double holds fewer digits
   // or none.
-  if (point < -290 || point > 290) return false;
-  d.point = point;
+  if (d.point < -290 || d.point > 290) return false;
+  TrimTrailingZeros(d);
   out = d;
   return true;
 }

@@ -5,8 +5,8 @@
 // decimals is 1.01 although the binary double lies just below 1.005.
 #pragma once
 
+#include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace dialsift::sheet::numfmt {
 
@@ -25,11 +25,11 @@ struct Decimal {
 // |value| to 15 significant digits. `value` must be finite.
 Decimal ToDecimal(double value);
 
-// The digits of a number written as [-+]digits[.digits][e[-+]digits] with at
-// most 15 significant digits, well inside a double's normal range: what
-// ToDecimal gives for the double the text reads as (a double keeps 15 decimal
-// digits). False for any other text, which must take ToDecimal's way.
-bool DecimalFromText(std::string_view text, Decimal& out);
+// The digits of mantissa x 10^scale, a decimal of at most 15 significant
+// digits well inside a double's normal range: what ToDecimal gives for the
+// double nearest it (a double keeps 15 decimal digits). False for any other,
+// which must take ToDecimal's way.
+bool DecimalFromParts(std::uint64_t mantissa, int scale, Decimal& out);
 
 // Rounds half away from zero, keeping `decimals` digits after the point
 // (may be negative: round to tens, hundreds...).

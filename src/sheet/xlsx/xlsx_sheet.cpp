@@ -28,13 +28,11 @@ bool ParseUnsigned(std::string_view text, std::uint64_t& out) {
   return ec == std::errc() && ptr == text.data() + text.size() && !text.empty();
 }
 
-// `written` is the number's text without the blanks around it.
-bool ParseDouble(std::string_view text, double& out, std::string_view& written) {
+bool ParseDouble(std::string_view text, double& out, WrittenDecimal& written) {
   text = TrimXmlSpace(text);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  written = text;
   // "inf" and "nan" are no numbers a cell can hold.
-  return ParseDecimal(text, out) && std::isfinite(out);
+  return ParseDecimal(text, out, written) && std::isfinite(out);
 }
 
 }  // namespace
@@ -325,7 +323,7 @@ void SheetHandler::EndCell() {
   switch (type_) {
     case Type::kNumber: {
       double value = 0;
-      std::string_view written;
+      WrittenDecimal written;
       if (ParseDouble(value_, value, written)) return Deliver(StoredValue::Number(value, written));
       // Not a number after all: show what is written.
       if (TrimXmlSpace(value_).empty()) return sink_->Cell(row_, column_, {});
