@@ -234,6 +234,8 @@ TEST(NumberFormat, TimesAndMinuteRule) {
       {"[h]:mm", 1.5, "36:00"},
       {"[mm]:ss", 1.0 / 24, "60:00"},
       {"[s]", 1, "86400"},
+      {"[sssss]", 0.001, "00086"},
+      {"[hhhhhhhhhhhhhhhhhhhhhhhhhhhhhh]", 1.5, "000000000000000000000000000036"},
       {"mmss.0", 12345.67876, "1724.9"},
   });
 }

@@ -24,7 +24,13 @@ void AppendPadded(long long v, int width, std::string& out) {
     *--p = static_cast<char>('0' + v % 10);
     v /= 10;
   } while (v > 0);
-  while (end - p < width && p > buf) *--p = '0';
+  std::ptrdiff_t pad = width - (end - p);
+  if (pad > p - buf) {
+    // Wider than the buffer ([hhhhhhhhhhhhhhhhhhhhhhhhh]): the zeros go first.
+    out.append(static_cast<std::size_t>(pad), '0');
+    pad = 0;
+  }
+  for (; pad > 0; --pad) *--p = '0';
   out.append(p, static_cast<std::size_t>(end - p));
 }
 
