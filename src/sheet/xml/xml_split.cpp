@@ -24,8 +24,11 @@ constexpr std::size_t kPiece = std::size_t{64} << 10;
 constexpr std::size_t kMaxHead = std::size_t{64} << 10;
 constexpr std::size_t kMaxStretch = std::size_t{64} << 20;
 constexpr std::size_t kShortHead = std::size_t{4} << 10;
-// Stretches read and not yet handed on, per parsing thread.
-constexpr std::size_t kAheadPerThread = 2;
+// Stretches read and not yet handed on, per parsing thread. Four leave the
+// caller a stretch of its own to parse while it waits for the one a thread
+// has taken, where two often left it nothing to do (the big workbook at
+// default jobs: 0.142 s against 0.146 s, best of 25; 1.5 MB more at peak).
+constexpr std::size_t kAheadPerThread = 4;
 
 bool EndsName(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '>' || c == '/';
