@@ -11,6 +11,15 @@
 namespace dialsift::sheet::numfmt {
 namespace {
 
+// The same numbers on every run: a failure names the text it failed on.
+struct Random {
+  std::uint64_t state;
+  std::uint64_t operator()() {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return state >> 11;
+  }
+};
+
 // The digits of |value| rounded to 15 significant digits, read off the
 // standard library's exact conversion.
 std::string Reference(double value) {
@@ -66,11 +75,7 @@ TEST(NumfmtDecimal, FifteenDigitsAsTheExactConversionGivesThem) {
   }
   // Decimals of 1 to 17 significant digits at scales from 1e-9 to 1e16,
   // and the doubles next to each.
-  std::uint64_t state = 12345;
-  auto next = [&] {
-    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-    return state >> 11;
-  };
+  Random next{12345};
   for (int i = 0; i < 200000; ++i) {
     const int digits = 1 + static_cast<int>(next() % 17);
     std::uint64_t mantissa = 0;
@@ -89,13 +94,14 @@ TEST(NumfmtDecimal, FifteenDigitsAsTheExactConversionGivesThem) {
 // its double whenever it has at most 15 significant digits; longer ones are
 // left to ToDecimal.
 TEST(NumfmtDecimal, DigitsOfTheWrittenNumberAreThoseOfItsDouble) {
-  // Whether the digits came from the text, and which.
-  const auto digits = [](const std::string& text, bool& taken) {
+  // Whether the digits came from the text; when they did, they must be
+  // ToDecimal's.
+  const auto taken_from_text = [](const std::string& text) {
     double v = 0;
     WrittenDecimal written;
     EXPECT_TRUE(ParseDecimal(text, v, written)) << text;
     Decimal d;
-    taken = written.known && DecimalFromParts(written.mantissa, written.scale, d);
+    const bool taken = written.known && DecimalFromParts(written.mantissa, written.scale, d);
     if (taken) {
       EXPECT_EQ(Digits(d), Digits(ToDecimal(v))) << text;
     }
@@ -121,15 +127,9 @@ TEST(NumfmtDecimal, DigitsOfTheWrittenNumberAreThoseOfItsDouble) {
                {"0.1234567890123456", false},
                {"100000000000000000000", false}};
   for (const auto& c : fixed) {
-    bool taken = false;
-    digits(c.text, taken);
-    EXPECT_EQ(taken, c.taken) << c.text;
+    EXPECT_EQ(taken_from_text(c.text), c.taken) << c.text;
   }
-  std::uint64_t state = 777;
-  auto next = [&] {
-    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-    return state >> 11;
-  };
+  Random next{777};
   for (int i = 0; i < 200000; ++i) {
     const int count = 1 + static_cast<int>(next() % 17);
     std::string text = next() % 4 == 0 ? "-" : "";
@@ -143,8 +143,7 @@ TEST(NumfmtDecimal, DigitsOfTheWrittenNumberAreThoseOfItsDouble) {
     for (char c : text.substr(0, text.find('e'))) {
       if (c >= '1' || (c == '0' && significant > 0)) ++significant;
     }
-    bool taken = false;
-    digits(text, taken);
+    const bool taken = taken_from_text(text);
     if (significant <= 15 && !exponent) {
       ASSERT_TRUE(taken) << text;
     } else if (significant > 15) {
